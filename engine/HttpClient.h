@@ -1,0 +1,97 @@
+// One HTTP/HTTPS connection with the state of the request under way and of
+// the last response.
+#ifndef ZELVORA_ENGINE_HTTPCLIENT_H
+#define ZELVORA_ENGINE_HTTPCLIENT_H
+
+#include <openssl/ssl.h>
+
+#include <cstdint>
+#include <string>
+
+#include "engine/HeaderMap.h"
+#include "engine/HttpTypes.h"
+#include "engine/MemStream.h"
+#include "platform/FileSystem.h"
+#include "platform/Socket.h"
+
+class CHttpClient {
+ public:
+  CHttpClient();
+  virtual ~CHttpClient();
+  CHttpClient(const CHttpClient&) = delete;
+  CHttpClient& operator=(const CHttpClient&) = delete;
+
+  // Operations used by the front end.
+  int Request(HttpMethod method, const char* url, std::string& response, const char* body,
+              int bodyLen);
+  int Download(const char* url, const char* filePath, std::string& response, const char* body,
+               int bodyLen, int keepOrigin);
+  int Upload(const char* url, const char* filePath, std::string& response);
+  void AddHeader(const std::string& name, const std::string& value);
+  const char* GetBody(unsigned int* length) const;
+  int IsSuccess() const;
+  std::string GetHost() const;
+  std::string GetContentEncoding() const;
+
+  void Reset();
+  void Close();
+
+  // Steps of one exchange.
+  int SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen);
+  void FinishResponse();
+  int Connect();
+  int Send(const char* data, int length);
+  int SendAll(const char* data, int length);
+  int Receive(char* buffer, int* received);
+  void BuildRequestHead(std::string& head, int method, int contentLength);
+  int ParseHeaders();
+  int ReadResponse();
+  int DecodeChunks(int* pendingSize);
+
+  // Members, in declaration order of the design.
+  SocketHandle m_Socket;
+  int m_UseTls;
+  HttpError m_ErrorCode;
+  std::string m_Host;
+  std::string m_Path;
+  unsigned short m_Port;
+  uint32_t m_SendTimeout;
+  uint32_t m_RecvTimeout;
+  HttpMethod m_Method;
+  HeaderMap m_RequestHeaders;
+  char* m_ResponseHead;
+  HeaderMap m_ResponseHeaders;
+  int m_StatusCode;
+  std::string m_ResponseVersion;
+  std::string m_ReasonPhrase;
+  int64_t m_ContentLength;
+  int m_KeepAlive;
+  int m_Chunked;
+  int m_Compressed;
+  std::string m_ContentEncoding;
+  std::string m_Location;
+  CMemStream m_RawStream;
+  CMemStream m_DechunkedStream;
+  FileHandle m_OutputFile;
+  ResponseHeadCallback m_HeadCallback;
+  ResponseDataCallback m_DataCallback;
+  ProgressCallback m_ProgressCallback;
+  void* m_CallbackParam;
+  SSL* m_Ssl;
+
+  // State of our own beyond the design's members (kept by the
+  // implementation; the front end never touches these).
+
+  // Where the open connection goes; a request elsewhere connects anew.
+  std::string m_ConnHost;
+  unsigned short m_ConnPort;
+  int m_ConnTls;
+  // 1 when the last response ended exactly where its framing says, so the
+  // connection may carry another request.
+  int m_ResponseClean;
+  // 1 when both stream buffers were allocated; a client without them never
+  // sends a request.
+  int m_StreamsReady;
+};
+
+#endif

@@ -1,0 +1,14 @@
+// Knuth-Morris-Pratt pattern search, used for the end of the response head
+// and for chunk-size lines.
+#ifndef ZELVORA_ENGINE_KMPSEARCH_H
+#define ZELVORA_ENGINE_KMPSEARCH_H
+
+// The improved failure table, one entry per pattern byte (length >= 1),
+// allocated with new[]; the caller delete[]s it.
+int* BuildKmpTable(const char* pattern, int length);
+
+// Searches text[0, limit) for the pattern. Returns the length of the text up
+// to and including the first match, or -1 when there is none.
+int KmpSearch(const char* text, int limit, const char* pattern, int length);
+
+#endif

@@ -1,0 +1,12 @@
+// Splitting a URL into scheme, host, path, port and TLS flag.
+#ifndef ZELVORA_ENGINE_URL_H
+#define ZELVORA_ENGINE_URL_H
+
+#include <string>
+
+// 1 when the URL was split, 0 for an empty URL, a scheme other than http or
+// https, or an empty authority. Host and path are written only on 1.
+int ParseUrl(const char* url, std::string& scheme, std::string* host, std::string* path,
+             unsigned short* port, int* useTls);
+
+#endif

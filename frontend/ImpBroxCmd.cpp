@@ -1,0 +1,30 @@
+#include "frontend/ImpBroxCmd.h"
+
+#include <cstdlib>
+
+CImpBroxCmd::CImpBroxCmd()
+    : m_OutputToFile(0),
+      m_Upload(0),
+      m_PostData(0),
+      m_HeadData(0),
+      m_HeadOnly(0),
+      m_Origin(0),
+      m_Compress(0),
+      m_PostDataIsFile(0),
+      m_HeadDataIsFile(0),
+      m_Append(0),
+      m_Step(0),
+      m_Progress(0),
+      m_StepSize(1024),
+      m_Port(0),
+      m_PostDataBuffer(NULL),
+      m_PostDataLength(0),
+      m_ArgParse(new CArgParse()) {}
+
+CImpBroxCmd::~CImpBroxCmd() {
+  delete m_ArgParse;
+  m_ArgParse = NULL;
+  free(m_PostDataBuffer);
+  m_PostDataBuffer = NULL;
+  m_PostDataLength = 0;
+}

@@ -1,0 +1,37 @@
+// The standard output handle, the console cursor and the keyboard. Stands in
+// for the system's console services and the standard output handle's write.
+#ifndef ZELVORA_PLATFORM_CONSOLE_H
+#define ZELVORA_PLATFORM_CONSOLE_H
+
+#include <cstdint>
+
+// Writes bytes unformatted to standard output. The C library's buffered
+// output (printf) is flushed first, so both kinds of output appear in the
+// order they were made. Loops until every byte is out. Returns 1, or 0 when
+// standard output failed.
+int ConsoleWrite(const void* data, uint32_t length);
+
+// Flushes the C library's standard output and the handle. Returns 1, or 0 on failure.
+int ConsoleFlush();
+
+// 1 when standard output is a terminal, else 0.
+int ConsoleIsTerminal();
+
+// Remembers the cursor position of standard output (terminal only). Returns
+// 1 when saved; 0 when standard output is not a terminal, and then nothing is
+// written.
+int ConsoleSaveCursor();
+
+// Moves the cursor back to the position last saved (terminal only). Returns
+// 1, or 0 when standard output is not a terminal (nothing written).
+int ConsoleRestoreCursor();
+
+// Clears from the cursor to the end of the line (terminal only). Returns 1,
+// or 0 when standard output is not a terminal (nothing written).
+int ConsoleClearToLineEnd();
+
+// Reads one character from standard input (getchar). Returns the character,
+// or -1 at the end of input; never waits at the end of input.
+int ConsoleReadChar();
+
+#endif

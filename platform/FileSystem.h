@@ -1,0 +1,91 @@
+// Files, directories and paths. Stands in for the system's file services
+// (open/create, read, write, seek, size, attributes, delete, move, directory
+// creation). Every path given to these functions may use "\" or "/" as the
+// separator; "\" is turned into "/" before the system sees it.
+#ifndef ZELVORA_PLATFORM_FILESYSTEM_H
+#define ZELVORA_PLATFORM_FILESYSTEM_H
+
+#include <cstdint>
+
+struct PlatformFile;
+// An open file. NULL means none.
+typedef PlatformFile* FileHandle;
+
+enum FileOpenMode {
+  FILE_OPEN_READ_EXISTING,   // read only; the file must exist
+  FILE_OPEN_WRITE_EXISTING,  // write only; the file must exist; contents kept, position 0
+  FILE_OPEN_WRITE_ALWAYS,    // write only; opens an existing file (contents kept) or creates it
+  FILE_CREATE_ALWAYS         // write only; creates the file or truncates an existing regular one
+};
+
+enum FileShareMode {
+  FILE_SHARE_EXCLUSIVE,  // nobody else may open the file while it is open (share mode 0)
+  FILE_SHARE_READERS     // others may read at the same time
+};
+
+enum FileSeekOrigin { FILE_SEEK_BEGIN, FILE_SEEK_CURRENT, FILE_SEEK_END };
+
+// Opens or creates a file. Returns NULL on failure: missing file (for the
+// existing-only modes), missing folder, a directory (always refused, also for
+// reading), no permission, or a lock held by another open under the exclusive
+// share mode. Locks apply to regular files only, so two users of a device such
+// as /dev/null never block each other. FILE_CREATE_ALWAYS truncates only a
+// regular file; a device is opened as it is.
+FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share);
+
+// Closes the file; returns 1, or 0 when the system reported an error (the
+// handle is released either way). A NULL handle gives 0.
+int FileClose(FileHandle file);
+
+// 64-bit size of the open file. Returns 1 with *size set, 0 on failure.
+int FileGetSize(FileHandle file, uint64_t* size);
+
+// Moves the file position. Returns 1 with *newPosition set (when not NULL), 0 on failure.
+int FileSeek(FileHandle file, int64_t offset, FileSeekOrigin origin, uint64_t* newPosition);
+
+// Reads up to length bytes, looping over short reads and interruptions until
+// length bytes are in or the end of the file is reached. Returns 1 with *got
+// set (0 at the end of the file), 0 on a read error (*got then holds what was read).
+int FileRead(FileHandle file, void* buffer, uint32_t length, uint32_t* got);
+
+// Writes all length bytes, looping over short writes and interruptions.
+// Returns 1 when every byte was written, 0 otherwise (*written, when not
+// NULL, holds what went out).
+int FileWrite(FileHandle file, const void* data, uint32_t length, uint32_t* written);
+
+// Cuts or extends the open file to size bytes; regular files only (on
+// anything else it does nothing and returns 1). Returns 0 on failure.
+int FileTruncate(FileHandle file, uint64_t size);
+
+// Pushes written data to the device. Returns 1, or 0 on failure.
+int FileFlush(FileHandle file);
+
+// 1 when the open file is a regular file, else 0.
+int FileIsRegular(FileHandle file);
+
+enum PathKind {
+  PATH_MISSING,    // nothing there, or it cannot be looked at (any reason)
+  PATH_DIRECTORY,  // a directory
+  PATH_OTHER       // anything else: a file, a device, ...
+};
+
+// What is at the path: exactly one of three outcomes (the attribute query).
+PathKind PathGetKind(const char* path);
+
+// 1 when the path names a regular file (links followed), else 0.
+int PathIsRegularFile(const char* path);
+
+// Deletes a regular file. Anything else (missing, directory, device) is left
+// alone and gives 0. Returns 1 when the file was removed.
+int FileDelete(const char* path);
+
+// Moves a regular file to a new name. Never replaces anything that exists at
+// the new name (fails instead), and never moves anything but a regular file.
+// Returns 1 on success, 0 on failure.
+int FileMove(const char* from, const char* to);
+
+// Creates one directory level (the parent must exist). Returns 1, or 0 when
+// it could not be created (also when it already exists).
+int DirCreate(const char* path);
+
+#endif

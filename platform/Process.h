@@ -1,0 +1,24 @@
+// The running process. Stands in for the system's module-path and
+// command-line queries and for giving up the thread's time slice.
+#ifndef ZELVORA_PLATFORM_PROCESS_H
+#define ZELVORA_PLATFORM_PROCESS_H
+
+#include <cstdint>
+
+// Full path of the running executable into buffer (size bytes, terminator
+// included). Returns the length of the path (terminator not counted), or 0
+// on failure or when the path does not fit: it is never cut silently.
+uint32_t ProcessGetExecutablePath(char* buffer, uint32_t size);
+
+// The process's command line as one text: the arguments joined with single
+// blanks, an argument holding blanks put in double quotes. Valid for the
+// whole life of the process.
+const char* ProcessGetCommandLine();
+
+// Gives up the rest of the thread's time slice (Sleep(0)).
+void ProcessYield();
+
+// Sleeps for the given number of milliseconds.
+void ProcessSleep(uint32_t milliseconds);
+
+#endif

@@ -1,0 +1,64 @@
+// TCP sockets and name resolution. Stands in for the system's socket library
+// (start-up, socket, options, resolve, connect, send, receive, close, last error).
+#ifndef ZELVORA_PLATFORM_SOCKET_H
+#define ZELVORA_PLATFORM_SOCKET_H
+
+#include <cstdint>
+
+typedef int SocketHandle;
+const SocketHandle INVALID_SOCKET_HANDLE = -1;
+
+// Starts the socket library asking for the given version (0x0202 for 2.2).
+// Returns 1 with *gotVersion set to the version it runs (0x0202 here), 0 on
+// failure. Also makes writes to a closed connection fail with an error
+// instead of ending the process (SIGPIPE ignored). May be called again.
+int NetStartup(uint16_t wantVersion, uint16_t* gotVersion);
+
+// Shuts the socket library down. Always safe.
+void NetCleanup();
+
+// A new blocking TCP socket, or INVALID_SOCKET_HANDLE.
+SocketHandle SocketCreateTcp();
+
+// Send and receive time-outs in milliseconds. After the time-out a blocked
+// send or receive fails with SOCKET_ERR_TIMED_OUT. Returns 1, or 0 on failure.
+int SocketSetSendTimeout(SocketHandle socket, uint32_t milliseconds);
+int SocketSetRecvTimeout(SocketHandle socket, uint32_t milliseconds);
+
+// Turns off the delay of small segments (TCP_NODELAY). Returns 1, or 0 on failure.
+int SocketSetNoDelay(SocketHandle socket);
+
+// Resolves a host name to its first IPv4 address. A dotted IPv4 text
+// resolves to itself. Returns 1 with *address (network byte order) and
+// *addressLength (4) set, 0 when there is no IPv4 answer (an empty host
+// included).
+int ResolveHostIPv4(const char* host, uint32_t* address, int* addressLength);
+
+// Connects to an IPv4 address (network byte order) and port. Waits as long
+// as the system lets it. Returns 1, or 0 on failure.
+int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port);
+
+// Sends up to length bytes once (never raises SIGPIPE). Returns the count
+// sent, or -1 on failure (see SocketLastError).
+int SocketSend(SocketHandle socket, const char* data, int length);
+
+// Receives up to length bytes once. Returns the count, 0 when the peer closed
+// the connection, or -1 on failure (see SocketLastError).
+int SocketReceive(SocketHandle socket, char* buffer, int length);
+
+// Closes the socket. Safe on INVALID_SOCKET_HANDLE.
+void SocketClose(SocketHandle socket);
+
+enum SocketError {
+  SOCKET_ERR_NONE = 0,
+  SOCKET_ERR_WOULD_BLOCK,  // a non-blocking operation could not go on now
+  SOCKET_ERR_TIMED_OUT,    // the send or receive time-out ran out
+  SOCKET_ERR_RESET,        // the peer reset the connection
+  SOCKET_ERR_OTHER
+};
+
+// Reason of the last failed socket call on this thread. A time-out on a
+// blocking socket is SOCKET_ERR_TIMED_OUT, never SOCKET_ERR_WOULD_BLOCK.
+SocketError SocketLastError();
+
+#endif

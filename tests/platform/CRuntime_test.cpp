@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/CRuntime.h"
+
+namespace {
+
+struct AtoiCase {
+  const char* text;
+  int expected;
+};
+
+TEST(AtoiSaturating, ReadsLikeTheOriginalLibrary) {
+  const AtoiCase cases[] = {
+      {"0", 0},           {"42", 42},           {"  17x", 17},       {"+5", 5},
+      {"-5", -5},         {"abc", 0},           {"", 0},             {"2147483647", 2147483647},
+      {"2147483648", 2147483647},               {"99999999999", 2147483647},
+      {"-2147483648", INT32_MIN},               {"-2147483649", INT32_MIN},
+      {"-99999999999999999999999", INT32_MIN},  {"00000000000000000000000012", 12},
+      {"\t\n 8", 8},      {"- 8", 0},           {"65536", 65536},
+  };
+  for (const AtoiCase& c : cases) EXPECT_EQ(AtoiSaturating(c.text), c.expected) << c.text;
+}
+
+TEST(Atoi64Saturating, KeepsSixtyFourBits) {
+  EXPECT_EQ(Atoi64Saturating("3221225472"), INT64_C(3221225472));
+  EXPECT_EQ(Atoi64Saturating("9223372036854775807"), INT64_MAX);
+  EXPECT_EQ(Atoi64Saturating("9223372036854775808"), INT64_MAX);
+  EXPECT_EQ(Atoi64Saturating("-9223372036854775808"), INT64_MIN);
+  EXPECT_EQ(Atoi64Saturating("-9223372036854775809"), INT64_MIN);
+  EXPECT_EQ(Atoi64Saturating(" 12 "), 12);
+}
+
+TEST(StrICmp, IgnoresAsciiCaseOnly) {
+  EXPECT_EQ(StrICmp("Keep-Alive", "keep-alive"), 0);
+  EXPECT_LT(StrICmp("abc", "abd"), 0);
+  EXPECT_GT(StrICmp("abcd", "ABC"), 0);
+  EXPECT_NE(StrICmp("\xC4", "\xE4"), 0);
+  EXPECT_EQ(StrNICmp("GZIPped", "gzip", 4), 0);
+}
+
+TEST(SixtyFourBitFormat, PrintsTheWholeValue) {
+  char text[64];
+  snprintf(text, sizeof text, "bytes=%" PRIu64 "-", UINT64_C(5000000000));
+  EXPECT_STREQ(text, "bytes=5000000000-");
+}
+
+}  // namespace
