@@ -1,0 +1,242 @@
+#ifndef _FILE_OFFSET_BITS
+#define _FILE_OFFSET_BITS 64
+#endif
+
+#include "platform/FileSystem.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <new>
+#include <string>
+
+static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit");
+
+struct PlatformFile {
+  int m_Fd;
+};
+
+// Both separators are accepted by callers; the system only knows "/".
+static std::string SystemPath(const char* path) {
+  std::string out(path ? path : "");
+  for (char& c : out) {
+    if (c == '\\') c = '/';
+  }
+  return out;
+}
+
+static int IsRegularFd(int fd) {
+  struct stat st;
+  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+static int LockFd(int fd, FileShareMode share) {
+  int op = (share == FILE_SHARE_EXCLUSIVE ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  for (;;) {
+    if (flock(fd, op) == 0) return 1;
+    if (errno != EINTR) return 0;
+  }
+}
+
+// A second opener of a locked file fails before anything is truncated, and
+// only regular files are ever locked or truncated.
+FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
+  if (!path || !*path) return nullptr;
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case FILE_OPEN_READ_EXISTING: flags |= O_RDONLY; break;
+    case FILE_OPEN_WRITE_EXISTING: flags |= O_WRONLY; break;
+    case FILE_OPEN_WRITE_ALWAYS: flags |= O_WRONLY | O_CREAT; break;
+    case FILE_CREATE_ALWAYS: flags |= O_WRONLY | O_CREAT; break;
+    default: return nullptr;
+  }
+  std::string sysPath = SystemPath(path);
+  int fd;
+  do {
+    fd = open(sysPath.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return nullptr;
+
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    int saved = errno;
+    close(fd);
+    errno = saved;
+    return nullptr;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    close(fd);
+    errno = EISDIR;
+    return nullptr;
+  }
+  if (S_ISREG(st.st_mode)) {
+    if (!LockFd(fd, share)) {
+      int saved = errno;
+      close(fd);
+      errno = saved;
+      return nullptr;
+    }
+    if (mode == FILE_CREATE_ALWAYS && ftruncate(fd, 0) != 0) {
+      int saved = errno;
+      close(fd);
+      errno = saved;
+      return nullptr;
+    }
+  }
+  PlatformFile* file = new (std::nothrow) PlatformFile;
+  if (!file) {
+    close(fd);
+    return nullptr;
+  }
+  file->m_Fd = fd;
+  return file;
+}
+
+// Linux releases the descriptor even when close reports EINTR, so it is never retried.
+int FileClose(FileHandle file) {
+  if (!file) return 0;
+  int rc = close(file->m_Fd);
+  delete file;
+  return rc == 0 ? 1 : 0;
+}
+
+int FileGetSize(FileHandle file, uint64_t* size) {
+  if (!file || !size) return 0;
+  struct stat st;
+  if (fstat(file->m_Fd, &st) != 0) return 0;
+  *size = st.st_size < 0 ? 0 : static_cast<uint64_t>(st.st_size);
+  return 1;
+}
+
+int FileSeek(FileHandle file, int64_t offset, FileSeekOrigin origin, uint64_t* newPosition) {
+  if (!file) return 0;
+  int whence;
+  switch (origin) {
+    case FILE_SEEK_BEGIN: whence = SEEK_SET; break;
+    case FILE_SEEK_CURRENT: whence = SEEK_CUR; break;
+    case FILE_SEEK_END: whence = SEEK_END; break;
+    default: return 0;
+  }
+  off_t pos = lseek(file->m_Fd, static_cast<off_t>(offset), whence);
+  if (pos < 0) return 0;
+  if (newPosition) *newPosition = static_cast<uint64_t>(pos);
+  return 1;
+}
+
+int FileRead(FileHandle file, void* buffer, uint32_t length, uint32_t* got) {
+  if (got) *got = 0;
+  if (!file || !got || (!buffer && length)) return 0;
+  char* out = static_cast<char*>(buffer);
+  uint32_t total = 0;
+  while (total < length) {
+    ssize_t n = read(file->m_Fd, out + total, length - total);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *got = total;
+      return 0;
+    }
+    if (n == 0) break;
+    total += static_cast<uint32_t>(n);
+  }
+  *got = total;
+  return 1;
+}
+
+int FileWrite(FileHandle file, const void* data, uint32_t length, uint32_t* written) {
+  if (written) *written = 0;
+  if (!file || (!data && length)) return 0;
+  const char* in = static_cast<const char*>(data);
+  uint32_t total = 0;
+  int ok = 1;
+  while (total < length) {
+    ssize_t n = write(file->m_Fd, in + total, length - total);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = 0;
+      break;
+    }
+    if (n == 0) {  // no progress and no error: give up rather than spin
+      ok = 0;
+      break;
+    }
+    total += static_cast<uint32_t>(n);
+  }
+  if (written) *written = total;
+  return ok;
+}
+
+int FileTruncate(FileHandle file, uint64_t size) {
+  if (!file) return 0;
+  if (!IsRegularFd(file->m_Fd)) return 1;
+  if (size > static_cast<uint64_t>(INT64_MAX)) return 0;
+  for (;;) {
+    if (ftruncate(file->m_Fd, static_cast<off_t>(size)) == 0) return 1;
+    if (errno != EINTR) return 0;
+  }
+}
+
+// Devices and pipes cannot be synced; for them there is nothing to push, which is success.
+int FileFlush(FileHandle file) {
+  if (!file) return 0;
+  if (fsync(file->m_Fd) == 0) return 1;
+  return (errno == EINVAL || errno == EROFS || errno == ENOTSUP) ? 1 : 0;
+}
+
+int FileIsRegular(FileHandle file) {
+  return file && IsRegularFd(file->m_Fd) ? 1 : 0;
+}
+
+PathKind PathGetKind(const char* path) {
+  if (!path || !*path) return PATH_MISSING;
+  struct stat st;
+  if (stat(SystemPath(path).c_str(), &st) != 0) return PATH_MISSING;
+  return S_ISDIR(st.st_mode) ? PATH_DIRECTORY : PATH_OTHER;
+}
+
+int PathIsRegularFile(const char* path) {
+  if (!path || !*path) return 0;
+  struct stat st;
+  return stat(SystemPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 1 : 0;
+}
+
+// A link to a regular file counts as one; unlink then removes the link only.
+int FileDelete(const char* path) {
+  if (!PathIsRegularFile(path)) return 0;
+  return unlink(SystemPath(path).c_str()) == 0 ? 1 : 0;
+}
+
+static int RenameNoReplace(const char* from, const char* to) {
+#if defined(SYS_renameat2)
+  const unsigned int kNoReplace = 1;  // RENAME_NOREPLACE
+  if (syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, kNoReplace) == 0) return 1;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return 0;
+#endif
+  // The file system cannot rename without replacing: link refuses an
+  // existing target, so link and unlink keep the guarantee.
+  if (link(from, to) != 0) return 0;
+  if (unlink(from) != 0) {
+    int saved = errno;
+    unlink(to);
+    errno = saved;
+    return 0;
+  }
+  return 1;
+}
+
+int FileMove(const char* from, const char* to) {
+  if (!to || !*to || !PathIsRegularFile(from)) return 0;
+  std::string sysFrom = SystemPath(from);
+  std::string sysTo = SystemPath(to);
+  return RenameNoReplace(sysFrom.c_str(), sysTo.c_str());
+}
+
+int DirCreate(const char* path) {
+  if (!path || !*path) return 0;
+  return mkdir(SystemPath(path).c_str(), 0777) == 0 ? 1 : 0;
+}

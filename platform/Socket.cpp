@@ -1,0 +1,178 @@
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <errno.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace {
+// errno of the last failed call of this layer on this thread.
+thread_local int g_SocketErrno = 0;
+
+int Fail(int error) {
+  g_SocketErrno = error;
+  return 0;
+}
+}  // namespace
+
+// SIGPIPE is ignored process-wide because the TLS library writes to sockets
+// itself, without MSG_NOSIGNAL.
+int NetStartup(uint16_t wantVersion, uint16_t* gotVersion) {
+  (void)wantVersion;
+  signal(SIGPIPE, SIG_IGN);
+  if (gotVersion) *gotVersion = 0x0202;
+  return 1;
+}
+
+void NetCleanup() {}
+
+SocketHandle SocketCreateTcp() {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  if (fd < 0) {
+    g_SocketErrno = errno;
+    return INVALID_SOCKET_HANDLE;
+  }
+  return fd;
+}
+
+// Linux takes the time-out as a timeval; 0 means no time-out, as before.
+static int SetTimeout(SocketHandle socket, int option, uint32_t milliseconds) {
+  struct timeval tv;
+  tv.tv_sec = static_cast<time_t>(milliseconds / 1000);
+  tv.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
+  if (setsockopt(socket, SOL_SOCKET, option, &tv, sizeof tv) != 0) return Fail(errno);
+  return 1;
+}
+
+int SocketSetSendTimeout(SocketHandle socket, uint32_t milliseconds) {
+  return SetTimeout(socket, SO_SNDTIMEO, milliseconds);
+}
+
+int SocketSetRecvTimeout(SocketHandle socket, uint32_t milliseconds) {
+  return SetTimeout(socket, SO_RCVTIMEO, milliseconds);
+}
+
+int SocketSetNoDelay(SocketHandle socket) {
+  int on = 1;
+  if (setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) return Fail(errno);
+  return 1;
+}
+
+int ResolveHostIPv4(const char* host, uint32_t* address, int* addressLength) {
+  if (!host || !*host || !address) return Fail(EINVAL);
+  struct addrinfo hints;
+  memset(&hints, 0, sizeof hints);
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  struct addrinfo* found = nullptr;
+  int rc;
+  do {
+    rc = getaddrinfo(host, nullptr, &hints, &found);
+  } while (rc == EAI_SYSTEM && errno == EINTR);
+  if (rc != 0 || !found) {
+    if (found) freeaddrinfo(found);
+    return Fail(EHOSTUNREACH);
+  }
+  int ok = 0;
+  for (struct addrinfo* it = found; it; it = it->ai_next) {
+    if (it->ai_family == AF_INET && it->ai_addr &&
+        it->ai_addrlen >= static_cast<socklen_t>(sizeof(struct sockaddr_in))) {
+      const struct sockaddr_in* in = reinterpret_cast<const struct sockaddr_in*>(it->ai_addr);
+      *address = in->sin_addr.s_addr;
+      if (addressLength) *addressLength = 4;
+      ok = 1;
+      break;
+    }
+  }
+  freeaddrinfo(found);
+  return ok ? 1 : Fail(EHOSTUNREACH);
+}
+
+// An interrupted connect, or one cut short by the send time-out, goes on in
+// the kernel: wait for it to finish and take its outcome.
+static int FinishConnect(SocketHandle socket) {
+  struct pollfd p;
+  p.fd = socket;
+  p.events = POLLOUT;
+  p.revents = 0;
+  for (;;) {
+    int rc = poll(&p, 1, -1);
+    if (rc > 0) break;
+    if (rc < 0 && errno != EINTR) return Fail(errno);
+  }
+  int error = 0;
+  socklen_t len = sizeof error;
+  if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return Fail(errno);
+  if (error != 0) return Fail(error);
+  return 1;
+}
+
+int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
+  struct sockaddr_in to;
+  memset(&to, 0, sizeof to);
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = address;
+  to.sin_port = htons(port);
+  if (connect(socket, reinterpret_cast<const struct sockaddr*>(&to), sizeof to) == 0) return 1;
+  if (errno == EINTR || errno == EINPROGRESS || errno == EALREADY) return FinishConnect(socket);
+  return Fail(errno);
+}
+
+int SocketSend(SocketHandle socket, const char* data, int length) {
+  if (length < 0 || (!data && length > 0)) {
+    g_SocketErrno = EINVAL;
+    return -1;
+  }
+  for (;;) {
+    ssize_t n = send(socket, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    if (n >= 0) return static_cast<int>(n);
+    if (errno == EINTR) continue;
+    g_SocketErrno = errno;
+    return -1;
+  }
+}
+
+int SocketReceive(SocketHandle socket, char* buffer, int length) {
+  if (length < 0 || (!buffer && length > 0)) {
+    g_SocketErrno = EINVAL;
+    return -1;
+  }
+  for (;;) {
+    ssize_t n = recv(socket, buffer, static_cast<size_t>(length), 0);
+    if (n >= 0) return static_cast<int>(n);
+    if (errno == EINTR) continue;
+    g_SocketErrno = errno;
+    return -1;
+  }
+}
+
+void SocketClose(SocketHandle socket) {
+  if (socket == INVALID_SOCKET_HANDLE) return;
+  close(socket);
+}
+
+// Our sockets are always blocking, so EAGAIN can only mean that a time-out ran out.
+SocketError SocketLastError() {
+  switch (g_SocketErrno) {
+    case 0: return SOCKET_ERR_NONE;
+    case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+    case ETIMEDOUT:
+      return SOCKET_ERR_TIMED_OUT;
+    case ECONNRESET:
+    case EPIPE:
+    case ECONNABORTED:
+      return SOCKET_ERR_RESET;
+    default: return SOCKET_ERR_OTHER;
+  }
+}
