@@ -19,7 +19,8 @@ CImpBroxCmd::CImpBroxCmd()
       m_Port(0),
       m_PostDataBuffer(NULL),
       m_PostDataLength(0),
-      m_ArgParse(new CArgParse()) {}
+      m_ArgParse(new CArgParse()),
+      m_BatchTooLarge(0) {}
 
 CImpBroxCmd::~CImpBroxCmd() {
   delete m_ArgParse;

@@ -56,6 +56,9 @@ class CImpBroxCmd {
   std::vector<std::string> m_BatchUrls;
   std::string m_BatchDir;
   CArgParse* m_ArgParse;
+  // Set by ExpandBatchUrls when the URL held a range of more URLs than a run
+  // may hold (the list then stays empty); ParseCommandLine stops on it.
+  int m_BatchTooLarge;
 };
 
 #endif

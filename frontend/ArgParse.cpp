@@ -1,0 +1,118 @@
+#include "frontend/ArgParse.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "frontend/OptionTable.h"
+#include "platform/CRuntime.h"
+#include "platform/Process.h"
+
+namespace {
+
+// The executable's full path. The buffer grows until the whole path fits,
+// so a long path is never cut; "" when the system cannot give it at all.
+std::string ReadExecutablePath() {
+  const uint32_t kLargest = 1u << 20;
+  for (uint32_t size = 260; size <= kLargest; size *= 2) {
+    std::string buffer(size, '\0');
+    uint32_t length = ProcessGetExecutablePath(&buffer[0], size);
+    if (length != 0 && length < size) {
+      buffer.resize(length);
+      return buffer;
+    }
+  }
+  return std::string();
+}
+
+}  // namespace
+
+CArgParse::CArgParse() : m_Classifier(NULL) {}
+
+CArgParse::~CArgParse() { ClearOptions(); }
+
+int CArgParse::Parse(int argc, char** argv) {
+  std::string modulePath = ReadExecutablePath();
+  size_t separator = modulePath.find_last_of("\\/");
+  if (separator == std::string::npos) {
+    // Not a full path (or none at all): files named without a directory are
+    // then looked up relative to the current directory.
+    m_ModuleDir = ".";
+    m_ModuleFileName = modulePath;
+  } else {
+    m_ModuleDir = modulePath.substr(0, separator);
+    m_ModuleFileName = modulePath.substr(separator + 1);
+  }
+  const char* commandLine = ProcessGetCommandLine();
+  m_CommandLine = commandLine != NULL ? commandLine : "";
+
+  ClearOptions();
+  m_Tokens.clear();
+  m_Args.clear();
+  for (int i = 1; i < argc; ++i) m_Tokens.push_back(argv[i]);
+
+  m_Classifier = ClassifyOption;
+  SplitArgs();
+  return 1;
+}
+
+int CArgParse::SplitArgs() {
+  if (m_Classifier == NULL) return 0;
+  std::string pendingName;
+  std::string pendingValue;
+  int pendingTakesValue = 0;
+  for (size_t i = 0; i < m_Tokens.size(); ++i) {
+    const std::string& token = m_Tokens[i];
+    int takesValue = 0;
+    if (m_Classifier(token.c_str(), &takesValue)) {
+      if (!pendingName.empty()) AddOption(pendingName, pendingValue);
+      pendingName = token;
+      pendingValue.clear();
+      pendingTakesValue = takesValue;
+    } else if (!pendingName.empty() && pendingTakesValue && pendingValue.empty()) {
+      // An empty token leaves the value empty, so the next one may still fill it.
+      pendingValue = token;
+    } else {
+      m_Args.push_back(token);
+    }
+  }
+  if (!pendingName.empty()) AddOption(pendingName, pendingValue);
+  return m_Options.empty() ? 0 : 1;
+}
+
+void CArgParse::AddOption(const std::string& name, const std::string& value) {
+  ArgOption* option = new ArgOption();
+  option->m_Name = name;
+  option->m_Value = value;
+  m_Options.push_back(option);
+}
+
+int CArgParse::GetOption(const char* name, std::string& value, int ignoreCase) {
+  for (size_t i = 0; i < m_Options.size(); ++i) {
+    const ArgOption* option = m_Options[i];
+    if (option == NULL) continue;
+    int match = ignoreCase ? StrICmp(option->m_Name.c_str(), name) == 0 : option->m_Name == name;
+    if (match) {
+      value = option->m_Value;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int CArgParse::GetNextOptionName(const char* name, std::string& nextName) {
+  for (size_t i = 0; i < m_Options.size(); ++i) {
+    const ArgOption* option = m_Options[i];
+    if (option == NULL || StrICmp(option->m_Name.c_str(), name) != 0) continue;
+    if (i + 1 >= m_Options.size() || m_Options[i + 1] == NULL) return 0;
+    nextName = m_Options[i + 1]->m_Name;
+    return 1;
+  }
+  return 0;
+}
+
+std::string CArgParse::GetModuleDir() { return m_ModuleDir; }
+
+void CArgParse::ClearOptions() {
+  for (size_t i = 0; i < m_Options.size(); ++i) delete m_Options[i];
+  m_Options.clear();
+}

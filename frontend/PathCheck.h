@@ -1,0 +1,34 @@
+// Small checks and text helpers for paths, file names and header text.
+// They hold no state, print nothing and report only through their results.
+#ifndef ZELVORA_FRONTEND_PATHCHECK_H
+#define ZELVORA_FRONTEND_PATHCHECK_H
+
+#include <string>
+
+// The nine characters a file name must not hold, in the order in which they
+// are tested and replaced: / : * ? " < > | and backslash.
+extern const char g_ReservedFileChars[];
+
+// Removes every leading and trailing occurrence of ch from text, in place.
+// A NULL text is left alone; ch must not be the zero character.
+void TrimChar(char* text, char ch);
+
+// Replaces every occurrence of pattern by replacement, left to right; the
+// search resumes behind the inserted text. An empty pattern changes nothing.
+void ReplaceAll(std::string& text, const std::string& pattern, const std::string& replacement);
+
+// 1 when name holds none of the reserved characters (the empty name is valid).
+int IsValidFileName(const char* name);
+
+// 1 when path is usable as a file path: a bare valid name, or an existing
+// directory followed by a valid name (possibly empty). *hasDir is always
+// written: 1 when the path holds "/" or "\", else 0.
+int CheckPathFile(const std::string& path, int* hasDir);
+
+// 1 when path exists and is not a directory.
+int IsFileExist(const char* path);
+
+// 1 when path exists and is a directory.
+int IsDirExist(const char* path);
+
+#endif

@@ -1,0 +1,114 @@
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "frontend/ImpBroxCmd.h"
+#include "frontend/PathCheck.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+// The request body length is an int, so no file above that is loaded.
+const uint64_t kLargestLoad = INT_MAX;
+
+// Finds the file named by value (a bare name lives in the program's own
+// directory) and reads it whole into a block from the C heap followed by one
+// zero byte. An empty file gives *block NULL and *size 0. Every failure
+// (bad path, missing file, a directory, open, size, too big, allocation,
+// read error or short read) gives 0 and leaves nothing allocated.
+int ReadWholeFile(const std::string& value, CArgParse* argParse, char** block, uint32_t* size) {
+  *block = NULL;
+  *size = 0;
+  int hasDir = 0;
+  if (!CheckPathFile(value, &hasDir)) return 0;
+  std::string path = hasDir ? value : argParse->GetModuleDir() + "/" + value;
+  if (!IsFileExist(path.c_str())) return 0;
+
+  FileHandle file = FileOpen(path.c_str(), FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS);
+  if (file == NULL) return 0;
+  uint64_t fileSize = 0;
+  if (!FileGetSize(file, &fileSize) || fileSize > kLargestLoad) {
+    FileClose(file);
+    return 0;
+  }
+  if (fileSize == 0) {
+    FileClose(file);
+    return 1;
+  }
+  const uint32_t length = static_cast<uint32_t>(fileSize);
+  char* data = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
+  if (data == NULL) {
+    FileClose(file);
+    return 0;
+  }
+  data[length] = '\0';
+  uint32_t total = 0;
+  while (total < length) {
+    uint32_t got = 0;
+    if (!FileRead(file, data + total, length - total, &got) || got == 0) {
+      // A read error, or the file ended before its reported size.
+      free(data);
+      FileClose(file);
+      return 0;
+    }
+    total += got;
+  }
+  FileClose(file);
+  *block = data;
+  *size = length;
+  return 1;
+}
+
+}  // namespace
+
+int CImpBroxCmd::LoadPostDataFile() {
+  free(m_PostDataBuffer);
+  m_PostDataBuffer = NULL;
+  m_PostDataLength = 0;
+  char* block = NULL;
+  uint32_t size = 0;
+  if (!ReadWholeFile(m_PostDataString, m_ArgParse, &block, &size)) return 0;
+  m_PostDataBuffer = block;
+  m_PostDataLength = size;
+  return 1;
+}
+
+int CImpBroxCmd::LoadHeadDataFile() {
+  char* block = NULL;
+  uint32_t size = 0;
+  if (!ReadWholeFile(m_HeadDataString, m_ArgParse, &block, &size)) return 0;
+  if (block == NULL) {
+    m_HeadDataString.clear();
+    return 1;
+  }
+  // Header text ends at the first zero byte.
+  m_HeadDataString = block;
+  free(block);
+  ParseHeadData();
+  return 1;
+}
+
+void CImpBroxCmd::ParseHeadData() {
+  m_RequestHeaders.clear();
+  ReplaceAll(m_HeadDataString, "\r", "");
+  std::string copy = m_HeadDataString + "\n";
+  char* line = &copy[0];
+  for (;;) {
+    char* end = strchr(line, '\n');
+    if (end == NULL) break;
+    *end = '\0';
+    if (*line == '\0') break;  // an empty line ends the header text
+    char* colon = strchr(line, ':');
+    if (colon != NULL) {
+      *colon = '\0';
+      char* value = colon + 1;
+      TrimChar(line, ' ');
+      TrimChar(value, ' ');
+      m_RequestHeaders.insert(HeaderMap::value_type(line, value));
+    } else {
+      m_RequestHeaders.insert(HeaderMap::value_type(line, ""));
+    }
+    line = end + 1;
+  }
+}
