@@ -42,6 +42,9 @@ int CMemStream::Alloc(unsigned int size) {
   m_Position = 0;
   m_Capacity = 0;
   m_MaxLength = 0;
+  // The old bytes are gone with their block; a length kept from it would let
+  // a later Read copy from past the new one.
+  m_Length = 0;
   char* block = static_cast<char*>(m_AllocHook ? m_AllocHook(size) : malloc(size));
   if (!block) return 0;
   m_Data = block;

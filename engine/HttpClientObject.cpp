@@ -1,0 +1,116 @@
+#include <openssl/ssl.h>
+
+#include <cstdlib>
+
+#include "engine/HttpClient.h"
+
+namespace {
+const unsigned int kStreamBlock = 65536;
+}  // namespace
+
+CHttpClient::CHttpClient()
+    : m_Socket(INVALID_SOCKET_HANDLE),
+      m_UseTls(0),
+      m_ErrorCode(HTTP_ERR_NONE),
+      m_Port(80),
+      m_SendTimeout(60000),
+      m_RecvTimeout(60000),
+      m_Method(HTTP_METHOD_GET),
+      m_ResponseHead(NULL),
+      m_StatusCode(0),
+      m_ContentLength(0),
+      m_KeepAlive(0),
+      m_Chunked(0),
+      m_Compressed(0),
+      m_OutputFile(NULL),
+      m_HeadCallback(NULL),
+      m_DataCallback(NULL),
+      m_ProgressCallback(NULL),
+      m_CallbackParam(NULL),
+      m_Ssl(NULL),
+      m_ConnPort(0),
+      m_ConnTls(0),
+      m_ResponseClean(0),
+      m_StreamsReady(0) {
+  const int rawReady = m_RawStream.Alloc(kStreamBlock);
+  const int dechunkedReady = m_DechunkedStream.Alloc(kStreamBlock);
+  // Without both blocks no request may run (the operations check this).
+  m_StreamsReady = (rawReady && dechunkedReady) ? 1 : 0;
+}
+
+CHttpClient::~CHttpClient() {
+  // May run after the TLS context was released and the socket library shut
+  // down: the late shutdown and close then fail without effect.
+  Close();
+  Reset();
+  // The streams release their blocks in their own destructors.
+}
+
+void CHttpClient::Reset() {
+  m_UseTls = 0;
+  m_ErrorCode = HTTP_ERR_NONE;
+
+  m_Host.clear();
+  m_Path.clear();
+  m_Port = 80;
+  m_Method = HTTP_METHOD_GET;
+  m_StatusCode = 0;
+
+  m_ResponseVersion.clear();
+  m_ReasonPhrase.clear();
+  m_ContentLength = 0;
+  m_KeepAlive = 0;
+  m_Chunked = 0;
+  m_Compressed = 0;
+  m_ContentEncoding.clear();
+  m_Location.clear();
+  m_ResponseClean = 0;
+
+  free(m_ResponseHead);
+  m_ResponseHead = NULL;
+
+  m_ResponseHeaders.clear();
+
+  m_RawStream.Clear();
+  m_DechunkedStream.Clear();
+
+  if (m_OutputFile) FileClose(m_OutputFile);
+  m_OutputFile = NULL;
+}
+
+void CHttpClient::Close() {
+  if (m_Ssl) {
+    SSL_shutdown(m_Ssl);
+    SSL_free(m_Ssl);
+    m_Ssl = NULL;
+  }
+  if (m_Socket != INVALID_SOCKET_HANDLE) {
+    SocketClose(m_Socket);
+    m_Socket = INVALID_SOCKET_HANDLE;
+  }
+  m_ConnHost.clear();
+  m_ConnPort = 0;
+  m_ConnTls = 0;
+}
+
+void CHttpClient::AddHeader(const std::string& name, const std::string& value) {
+  // An existing key keeps its first value.
+  m_RequestHeaders.insert(HeaderMap::value_type(name, value));
+}
+
+const char* CHttpClient::GetBody(unsigned int* length) const {
+  const CMemStream& stream = m_Chunked ? m_DechunkedStream : m_RawStream;
+  if (length) *length = stream.m_Data ? stream.m_Length : 0;
+  // The data is zero-terminated only when it does not fill the block: read
+  // it by its length. A client without stream blocks hands out an empty text.
+  return stream.m_Data ? stream.m_Data : "";
+}
+
+int CHttpClient::IsSuccess() const {
+  const unsigned int status = static_cast<unsigned int>(m_StatusCode);
+  return (status >= 200 && status < 300) ? 1 : 0;
+}
+
+std::string CHttpClient::GetHost() const { return m_Host; }
+
+std::string CHttpClient::GetContentEncoding() const { return m_ContentEncoding; }

@@ -1,0 +1,149 @@
+#include "engine/ResponseHead.h"
+
+#include <cstring>
+#include <vector>
+
+#include "engine/HttpClient.h"
+#include "platform/CRuntime.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+// Bodies kept in memory may be announced up to this length.
+const int64_t kMaxMemoryBody = 67108864;  // 64 MiB
+
+// Splits one header line at its first colon into trimmed name and value.
+// 0 when the line has no colon.
+int SplitHeaderLine(const std::string& line, std::string& name, std::string& value) {
+  const std::string::size_type colon = line.find(':');
+  if (colon == std::string::npos) return 0;
+  std::vector<char> buffer(line.begin(), line.end());
+  buffer.push_back('\0');
+  buffer[colon] = '\0';
+  char* nameText = &buffer[0];
+  char* valueText = &buffer[colon + 1];
+  TrimSpaces(nameText);
+  TrimSpaces(valueText);
+  name = nameText;
+  value = valueText;
+  return 1;
+}
+
+}  // namespace
+
+int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
+                      std::string& reason, HeaderMap& headers) {
+  if (!headText) return 1;
+  const std::string text(headText);
+
+  std::string::size_type start = 0;
+  int first = 1;
+  for (;;) {
+    // Only CR LF ends a line; text after the last one is never looked at.
+    const std::string::size_type end = text.find("\r\n", start);
+    if (end == std::string::npos) break;
+    const std::string line = text.substr(start, end - start);
+    start = end + 2;
+    if (line.empty()) break;
+
+    if (first) {
+      first = 0;
+      const std::string::size_type blank = line.find(' ');
+      if (blank == std::string::npos) return 0;
+      version = line.substr(0, blank);
+      const std::string::size_type second = line.find(' ', blank + 1);
+      if (second == std::string::npos) {
+        statusText = line.substr(blank + 1);
+      } else {
+        statusText = line.substr(blank + 1, second - blank - 1);
+        reason = line.substr(second + 1);
+      }
+      continue;
+    }
+
+    std::string name, value;
+    if (!SplitHeaderLine(line, name, value)) continue;
+    // The first value of a name stays.
+    headers.insert(HeaderMap::value_type(name, value));
+  }
+  return 1;
+}
+
+void TrimSpaces(char* text) {
+  if (!text) return;
+  const char* begin = text;
+  while (*begin == ' ') ++begin;
+  size_t length = strlen(begin);
+  while (length > 0 && begin[length - 1] == ' ') --length;
+  memmove(text, begin, length);
+  text[length] = '\0';
+}
+
+int GetHeaderValue(const char* name, std::string& value, const HeaderMap& headers) {
+  if (!name) return 0;
+  for (HeaderMap::const_iterator it = headers.begin(); it != headers.end(); ++it) {
+    if (StrICmp(it->first.c_str(), name) == 0) {
+      value = it->second;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int CHttpClient::ParseHeaders() {
+  m_ResponseHeaders.clear();
+
+  std::string statusText;
+  if (!m_ResponseHead ||
+      !ParseResponseHead(m_ResponseHead, m_ResponseVersion, statusText, m_ReasonPhrase,
+                         m_ResponseHeaders)) {
+    m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
+    return 0;
+  }
+
+  m_StatusCode = AtoiSaturating(statusText.c_str());
+
+  // Read as 64 bits: lengths beyond 2 GiB must not be cut.
+  m_ContentLength = -1;
+  std::string value;
+  if (GetHeaderValue("Content-Length", value, m_ResponseHeaders))
+    m_ContentLength = Atoi64Saturating(value.c_str());
+
+  m_KeepAlive = 0;
+  if (GetHeaderValue("Connection", value, m_ResponseHeaders))
+    m_KeepAlive = StrICmp(value.c_str(), "Keep-Alive") == 0 ? 1 : 0;
+
+  if (GetHeaderValue("Content-Encoding", value, m_ResponseHeaders)) {
+    m_ContentEncoding = value;
+    if (!value.empty() &&
+        (StrICmp(value.c_str(), "gzip") == 0 || StrICmp(value.c_str(), "deflate") == 0))
+      m_Compressed = 1;
+  }
+
+  // A length of 0 or more wins over chunked coding.
+  if (m_ContentLength < 0) {
+    m_ContentLength = 0;
+    if (GetHeaderValue("Transfer-Encoding", value, m_ResponseHeaders) &&
+        StrICmp(value.c_str(), "chunked") == 0)
+      m_Chunked = 1;
+  }
+
+  // Every 2xx body belongs in the output file; any other goes to memory and
+  // the download deals with the file it created.
+  if (m_OutputFile && !IsSuccess()) {
+    FileClose(m_OutputFile);
+    m_OutputFile = NULL;
+  }
+
+  // A HEAD response has no body, whatever length it announces.
+  if (!m_OutputFile && m_Method != HTTP_METHOD_HEAD && m_ContentLength > kMaxMemoryBody) {
+    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
+    return 0;
+  }
+
+  if (m_StatusCode >= 300 && m_StatusCode <= 399 &&
+      GetHeaderValue("Location", value, m_ResponseHeaders))
+    m_Location = value;
+
+  return 1;
+}

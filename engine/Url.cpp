@@ -1,0 +1,60 @@
+#include "engine/Url.h"
+
+#include <cstring>
+
+#include "platform/CRuntime.h"
+
+int ParseUrl(const char* url, std::string& scheme, std::string* host, std::string* path,
+             unsigned short* port, int* useTls) {
+  if (!url || url[0] == '\0') return 0;
+
+  // Work on a copy: the caller's text stays as it is.
+  const std::string text(url);
+
+  scheme = "http";
+  if (port) *port = 80;
+  if (useTls) *useTls = 0;
+
+  std::string rest;
+  const std::string::size_type schemeEnd = text.find("://");
+  if (schemeEnd != std::string::npos) {
+    const std::string schemeText = text.substr(0, schemeEnd);
+    if (StrICmp(schemeText.c_str(), "https") == 0) {
+      scheme = "https";
+      if (port) *port = 443;
+      if (useTls) *useTls = 1;
+    } else if (StrICmp(schemeText.c_str(), "http") != 0) {
+      return 0;
+    }
+    rest = text.substr(schemeEnd + 3);
+  } else {
+    rest = text;
+  }
+
+  std::string authority;
+  std::string tail;
+  const std::string::size_type slash = rest.find('/');
+  if (slash != std::string::npos) {
+    authority = rest.substr(0, slash);
+    tail = rest.substr(slash + 1);
+  } else {
+    authority = rest;
+  }
+  if (authority.empty()) return 0;
+
+  // The last colon decides the port, so user information with a colon in
+  // front of the host stays part of the host text.
+  std::string hostText = authority;
+  const std::string::size_type colon = authority.rfind(':');
+  if (colon != std::string::npos) {
+    hostText = authority.substr(0, colon);
+    const std::string portText = authority.substr(colon + 1);
+    // Only the low 16 bits of the value count.
+    if (!portText.empty() && port)
+      *port = static_cast<unsigned short>(static_cast<unsigned int>(AtoiSaturating(portText.c_str())));
+  }
+
+  if (host) *host = hostText;
+  if (path) *path = "/" + tail;
+  return 1;
+}

@@ -1,0 +1,77 @@
+#include "engine/Url.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct UrlCase {
+  const char* url;
+  int result;
+  const char* scheme;
+  const char* host;
+  const char* path;
+  unsigned short port;
+  int tls;
+};
+
+TEST(ParseUrlTest, SplitsUrls) {
+  const UrlCase cases[] = {
+      {"HTTPS://host/a?b=1#c", 1, "https", "host", "/a?b=1#c", 443, 1},
+      {"host", 1, "http", "host", "/", 80, 0},
+      {"http://host:8080", 1, "http", "host", "/", 8080, 0},
+      {"https://host:/x", 1, "https", "host", "/x", 443, 1},
+      {"HtTp://Host.Example/", 1, "http", "Host.Example", "/", 80, 0},
+      {"http://user:pw@host:81/p", 1, "http", "user:pw@host", "/p", 81, 0},
+      {"http://user@host/p", 1, "http", "user@host", "/p", 80, 0},
+      {"http://host?x=1", 1, "http", "host?x=1", "/", 80, 0},
+      {"http://host:80:90/", 1, "http", "host:80", "/", 90, 0},
+      {"http://host:abc/", 1, "http", "host", "/", 0, 0},
+      {"http://host:65536/", 1, "http", "host", "/", 0, 0},
+      {"http://host:65537/", 1, "http", "host", "/", 1, 0},
+      {"http://host:0/", 1, "http", "host", "/", 0, 0},
+      {"http://host:65535/", 1, "http", "host", "/", 65535, 0},
+      {"http://host: 12x/", 1, "http", "host", "/", 12, 0},
+      {"http://:8080/x", 1, "http", "", "/x", 8080, 0},
+      {"http://[::1]:8080/", 1, "http", "[::1]", "/", 8080, 0},
+      {"host//a%20b", 1, "http", "host", "//a%20b", 80, 0},
+      // Failures.
+      {"", 0, nullptr, nullptr, nullptr, 0, 0},
+      {"host/r?u=http://other", 0, nullptr, nullptr, nullptr, 0, 0},
+      {"ftp://host/", 0, nullptr, nullptr, nullptr, 0, 0},
+      {"://host", 0, nullptr, nullptr, nullptr, 0, 0},
+      {"http://", 0, nullptr, nullptr, nullptr, 0, 0},
+      {"http:///x", 0, nullptr, nullptr, nullptr, 0, 0},
+      {"/x", 0, nullptr, nullptr, nullptr, 0, 0},
+  };
+  for (const UrlCase& c : cases) {
+    std::string scheme, host = "untouched", path = "untouched";
+    unsigned short port = 1234;
+    int tls = 7;
+    ASSERT_EQ(c.result, ParseUrl(c.url, scheme, &host, &path, &port, &tls)) << c.url;
+    if (!c.result) {
+      // Host and path are written only on success.
+      EXPECT_EQ("untouched", host) << c.url;
+      EXPECT_EQ("untouched", path) << c.url;
+      continue;
+    }
+    EXPECT_EQ(c.scheme, scheme) << c.url;
+    EXPECT_EQ(c.host, host) << c.url;
+    EXPECT_EQ(c.path, path) << c.url;
+    EXPECT_EQ(c.port, port) << c.url;
+    EXPECT_EQ(c.tls, tls) << c.url;
+  }
+}
+
+TEST(ParseUrlTest, LongUrlIsKeptWhole) {
+  const std::string tail(5000, 'p');
+  const std::string url = "http://host/" + tail;
+  std::string scheme, host, path;
+  unsigned short port = 0;
+  int tls = 0;
+  ASSERT_EQ(1, ParseUrl(url.c_str(), scheme, &host, &path, &port, &tls));
+  EXPECT_EQ("/" + tail, path);
+}
+
+}  // namespace
