@@ -1,0 +1,45 @@
+#include "frontend/ConsoleDisplay.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/HttpClient.h"
+#include "frontend/BodyDecode.h"
+#include "frontend/ImpBroxCmd.h"
+#include "platform/Console.h"
+
+void OutputStepByStep(unsigned int length, const char* data, int step, unsigned short stepSize) {
+  if (data == NULL) return;
+  // A zero step would never advance; callers keep it at 1 or more.
+  unsigned int size = stepSize != 0 ? stepSize : 1024;
+  unsigned int done = 0;
+  while (done != length) {
+    unsigned int piece = length - done < size ? length - done : size;
+    if (step) {
+      printf("\r\n====================\r\n");
+      printf("press any key continue (%d) .....\r\n", (int)piece);
+      printf("====================\r\n");
+      // The banner must be visible before the wait, even when stdout is a pipe.
+      fflush(stdout);
+      ConsoleReadChar();
+    }
+    // A failed or short write does not stop the paging.
+    ConsoleWrite(data + done, piece);
+    done += piece;
+  }
+}
+
+void OutputResponseBody(const CHttpClient& client, const CImpBroxCmd& cmd) {
+  unsigned int length = 0;
+  const char* body = client.GetBody(&length);
+  if (IsCompressed(cmd) && !cmd.m_Compress) {
+    char* decoded = NULL;
+    unsigned int decodedLength = 0;
+    if (DecodeBody(cmd, body, length, &decoded, &decodedLength)) {
+      OutputStepByStep(decodedLength, decoded, cmd.m_Step, cmd.m_StepSize);
+      free(decoded);
+    }
+    return;
+  }
+  OutputStepByStep(length, body, cmd.m_Step, cmd.m_StepSize);
+}

@@ -1,0 +1,20 @@
+// Response bodies on the console: the whole body after a transfer, and any
+// buffer paged in pieces of the step size.
+#ifndef ZELVORA_FRONTEND_CONSOLEDISPLAY_H
+#define ZELVORA_FRONTEND_CONSOLEDISPLAY_H
+
+class CHttpClient;
+class CImpBroxCmd;
+
+// Shows the client's body (de-chunked when chunked), inflated when the
+// recorded Content-Encoding is gzip or deflate and -compress was not given.
+// A body that fails to inflate shows nothing.
+void OutputResponseBody(const CHttpClient& client, const CImpBroxCmd& cmd);
+
+// Writes length bytes to standard output in pieces of stepSize bytes. With a
+// non-zero step flag, a three-line banner and a wait for one character of
+// standard input come before every piece, the first included. A length of 0
+// writes nothing and does not wait.
+void OutputStepByStep(unsigned int length, const char* data, int step, unsigned short stepSize);
+
+#endif

@@ -1,0 +1,75 @@
+#include "frontend/EngineCallbacks.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine/HttpClient.h"
+#include "engine/ResponseHead.h"
+#include "frontend/ConsoleDisplay.h"
+#include "frontend/ImpBroxCmd.h"
+#include "frontend/OutputNaming.h"
+#include "platform/Console.h"
+
+ConsoleInfo g_ConsoleInfo = {0};
+
+void SaveConsolePosition() { g_ConsoleInfo.m_Saved = ConsoleSaveCursor(); }
+
+void OnResponseHead(CHttpClient* client, const char* headText, void* param) {
+  CImpBroxCmd* cmd = (CImpBroxCmd*)param;
+  if (client == NULL || cmd == NULL) return;
+  std::string value;
+  if (GetHeaderValue("Content-Type", value, client->m_ResponseHeaders)) {
+    ParseContentType(value.c_str(), *cmd);
+  }
+  value.clear();
+  if (GetHeaderValue("Content-Disposition", value, client->m_ResponseHeaders)) {
+    ParseContentDisposition(value.c_str(), *cmd);
+  }
+  cmd->m_ContentEncoding = client->GetContentEncoding();
+  // Batch runs print no heads.
+  if (!cmd->m_BatchUrls.empty()) return;
+  if (cmd->m_Progress && cmd->m_Upload) {
+    // Ends the line on which the upload's progress text stood.
+    ConsoleWrite("\r\n", 2);
+  }
+  if (headText != NULL) ConsoleWrite(headText, (uint32_t)strlen(headText));
+  if (cmd->m_Progress) SaveConsolePosition();
+}
+
+void OnResponseData(CHttpClient* client, const char* data, int length, void* param) {
+  (void)client;
+  CImpBroxCmd* cmd = (CImpBroxCmd*)param;
+  if (cmd == NULL || data == NULL || length <= 0) return;
+  if (cmd->m_BatchUrls.empty() && cmd->m_Origin && !cmd->m_OutputToFile) {
+    OutputStepByStep((unsigned int)length, data, cmd->m_Step, cmd->m_StepSize);
+  }
+}
+
+void FormatProgressText(char* text, unsigned int size, int chunked, uint64_t total, uint64_t done) {
+  if (text == NULL || size == 0) return;
+  memset(text, 0, size);
+  if (chunked) {
+    snprintf(text, size, "chunked bytes %" PRIu64 " ", done);
+  } else if (total == 0) {
+    // No length was announced: a percentage has no meaning, show the count.
+    snprintf(text, size, "bytes %" PRIu64 " ", done);
+  } else {
+    double percent = (double)(int64_t)done / (double)(int64_t)total * 100.0;
+    snprintf(text, size, "%0.2f%%", percent);
+  }
+}
+
+void OnProgress(CHttpClient* client, uint64_t total, uint64_t done, void* param) {
+  CImpBroxCmd* cmd = (CImpBroxCmd*)param;
+  if (client == NULL || cmd == NULL) return;
+  if (!((cmd->m_OutputToFile || cmd->m_Upload) && cmd->m_Progress)) return;
+  // Off a terminal nothing was saved: the texts then follow one another.
+  int restored = g_ConsoleInfo.m_Saved ? ConsoleRestoreCursor() : 0;
+  char text[64];
+  FormatProgressText(text, sizeof(text), client->m_Chunked, total, done);
+  ConsoleWrite(text, (uint32_t)strlen(text));
+  // A shorter text must not leave the tail of a longer one behind.
+  if (restored) ConsoleClearToLineEnd();
+}

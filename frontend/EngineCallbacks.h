@@ -1,0 +1,37 @@
+// The front end's three engine callbacks and the saved console position that
+// the progress text returns to.
+#ifndef ZELVORA_FRONTEND_ENGINECALLBACKS_H
+#define ZELVORA_FRONTEND_ENGINECALLBACKS_H
+
+#include <cstdint>
+
+class CHttpClient;
+
+// The console state of standard output saved before progress output.
+struct ConsoleInfo {
+  int m_Saved;  // 1 when a cursor position was saved on a terminal
+};
+
+extern ConsoleInfo g_ConsoleInfo;
+
+// Saves the cursor position of standard output into g_ConsoleInfo, so that
+// the following progress texts are written there. Writes nothing when
+// standard output is not a terminal.
+void SaveConsolePosition();
+
+// Records media type, disposition and content encoding of the response in
+// the driver (param), and in a single request prints the head.
+void OnResponseHead(CHttpClient* client, const char* headText, void* param);
+
+// Streams a raw body piece to the console under -origin without an output
+// file in a single request.
+void OnResponseData(CHttpClient* client, const char* data, int length, void* param);
+
+// Shows the progress text in place under -progress for file downloads and
+// uploads.
+void OnProgress(CHttpClient* client, uint64_t total, uint64_t done, void* param);
+
+// The progress text for one call, at most 63 characters. Exposed for tests.
+void FormatProgressText(char* text, unsigned int size, int chunked, uint64_t total, uint64_t done);
+
+#endif

@@ -1,0 +1,172 @@
+#include "frontend/OutputNaming.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "frontend/ArgParse.h"
+#include "frontend/ImpBroxCmd.h"
+#include "frontend/PathCheck.h"
+#include "platform/CRuntime.h"
+
+namespace {
+
+struct SubtypeExt {
+  const char* m_Subtype;
+  const char* m_Ext;
+};
+
+const SubtypeExt kSubtypeExts[] = {
+    {"png", ".png"},   {"x-png", ".png"},   {"html", ".html"},
+    {"msword", ".doc"}, {"pdf", ".pdf"},     {"mpeg4", ".mp4"},
+    {"vnd.ms-powerpoint", ".ppt"},           {"jpeg", ".jpeg"},
+    {"x-jpg", ".jpeg"}, {"tiff", ".tiff"},   {"tif", ".tiff"},
+};
+
+typedef void (*PartWorker)(CImpBroxCmd& cmd, char* part);
+
+void ParseHeaderParts(const char* value, CImpBroxCmd& cmd, PartWorker worker) {
+  if (value == NULL) return;
+  size_t length = strlen(value);
+  char* copy = (char*)malloc(length + 1);
+  // Without memory the head simply tells us nothing.
+  if (copy == NULL) return;
+  memcpy(copy, value, length + 1);
+  char* part = copy;
+  for (;;) {
+    char* cut = strchr(part, ';');
+    if (cut != NULL) *cut = '\0';
+    TrimChar(part, ' ');
+    worker(cmd, part);
+    if (cut == NULL) break;
+    part = cut + 1;
+  }
+  free(copy);
+}
+
+// The reserved characters of file names, each replaced by "_".
+void ReplaceReservedChars(std::string& name) {
+  for (const char* c = g_ReservedFileChars; *c != '\0'; ++c) {
+    ReplaceAll(name, std::string(1, *c), "_");
+  }
+}
+
+std::string JoinDir(const std::string& dir, const std::string& name) { return dir + "/" + name; }
+
+}  // namespace
+
+void ParseContentTypeItem(CImpBroxCmd& cmd, char* part) {
+  if (part == NULL || *part == '\0') return;
+  if (strchr(part, '=') != NULL) return;
+  cmd.m_MediaType = part;
+}
+
+void ParseContentDispositionItem(CImpBroxCmd& cmd, char* part) {
+  if (part == NULL || *part == '\0') return;
+  char* equals = strchr(part, '=');
+  if (equals == NULL) return;
+  *equals = '\0';
+  char* value = equals + 1;
+  TrimChar(value, ' ');
+  TrimChar(value, '"');
+  if (StrICmp(part, "name") == 0) {
+    cmd.m_DispositionName = value;
+  } else if (StrICmp(part, "filename") == 0) {
+    cmd.m_DispositionFileName = value;
+  }
+}
+
+int ParseContentType(const char* value, CImpBroxCmd& cmd) {
+  ParseHeaderParts(value, cmd, ParseContentTypeItem);
+  return 1;
+}
+
+int ParseContentDisposition(const char* value, CImpBroxCmd& cmd) {
+  ParseHeaderParts(value, cmd, ParseContentDispositionItem);
+  return 1;
+}
+
+std::string GetExtByContentType(const CImpBroxCmd& cmd) {
+  const std::string& media = cmd.m_MediaType;
+  size_t slash = media.find('/');
+  std::string subtype = (slash != std::string::npos && slash > 0) ? media.substr(slash + 1) : media;
+  for (const SubtypeExt& entry : kSubtypeExts) {
+    if (StrICmp(subtype.c_str(), entry.m_Subtype) == 0) return entry.m_Ext;
+  }
+  return std::string();
+}
+
+std::string CleanResponseFileName(const std::string& name) {
+  size_t sep = name.find_last_of("/\\");
+  std::string clean = sep == std::string::npos ? name : name.substr(sep + 1);
+  ReplaceReservedChars(clean);
+  // Control bytes would reach the file system and the "Download:" line.
+  for (char& c : clean) {
+    unsigned char byte = (unsigned char)c;
+    if (byte < 0x20 || byte == 0x7f) c = '_';
+  }
+  if (clean == "." || clean == "..") return std::string();
+  return clean;
+}
+
+int CImpBroxCmd::MakeOutputPathFile(std::string& pathFile) {
+  pathFile = m_OutputPath;
+  std::string dir = m_ArgParse->GetModuleDir();
+  if (!m_OutputPath.empty()) {
+    if (IsDirExist(m_OutputPath.c_str())) {
+      dir = m_OutputPath;
+    } else {
+      int hasDir = 0;
+      if (!CheckPathFile(m_OutputPath, &hasDir)) return 0;
+      // A bare name goes to the program's directory, not the current one.
+      if (!hasDir) pathFile = JoinDir(dir, m_OutputPath);
+      return 1;
+    }
+  }
+  // Names from the server are cut to one component inside the target
+  // directory; an unusable one counts as not sent.
+  std::string fileName = CleanResponseFileName(m_DispositionFileName);
+  if (!fileName.empty()) {
+    pathFile = JoinDir(dir, fileName);
+    return 1;
+  }
+  std::string ext = GetExtByContentType(*this);
+  std::string name = CleanResponseFileName(m_DispositionName);
+  if (!name.empty()) {
+    pathFile = JoinDir(dir, name + ext);
+    return 1;
+  }
+  std::string host = m_Host;
+  ReplaceReservedChars(host);
+  size_t slash = m_Path.rfind('/');
+  std::string segment;
+  if (slash != std::string::npos) segment = m_Path.substr(slash + 1);
+  ReplaceReservedChars(segment);
+  // "." and ".." name directories, not files.
+  if (segment.empty() || segment == "." || segment == "..") {
+    pathFile = JoinDir(dir, host + ".html");
+    return 1;
+  }
+  size_t dot = segment.rfind('.');
+  if (dot == 0) {
+    pathFile = JoinDir(dir, segment + ext);
+  } else {
+    pathFile = JoinDir(dir, segment);
+  }
+  return 1;
+}
+
+int CImpBroxCmd::GetOutputPathFile(std::string& pathFile) {
+  if (!MakeOutputPathFile(pathFile)) return 0;
+  if (m_Origin) {
+    pathFile += ".origin";
+    return 1;
+  }
+  if (m_Compress) {
+    if (StrICmp(m_ContentEncoding.c_str(), "gzip") == 0) {
+      pathFile += ".gzip";
+    } else if (StrICmp(m_ContentEncoding.c_str(), "deflate") == 0) {
+      pathFile += ".deflate";
+    }
+  }
+  return 1;
+}
