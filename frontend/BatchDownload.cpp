@@ -1,0 +1,63 @@
+#include "frontend/BatchDownload.h"
+
+#include <cstdio>
+
+#include "engine/HttpClient.h"
+#include "frontend/EngineCallbacks.h"
+#include "frontend/ImpBroxCmd.h"
+#include "frontend/OutputFileOps.h"
+#include "frontend/PathCheck.h"
+#include "frontend/SingleRequest.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+std::string GetLastSegment(const std::string& url) {
+  size_t slash = url.rfind('/');
+  return slash == std::string::npos ? url : url.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string GetBatchFileName(const std::string& url) {
+  std::string name = GetLastSegment(url);
+  for (const char* reserved = g_ReservedFileChars; *reserved != '\0'; ++reserved) {
+    ReplaceAll(name, std::string(1, *reserved), "_");
+  }
+  return name;
+}
+
+int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd) {
+  client.AddHeader("Connection", "Keep-Alive");
+  const char* postData = NULL;
+  int postLength = 0;
+  GetPostData(cmd, &postData, &postLength);
+  // Receives the error pages of statuses outside 2xx; never shown.
+  std::string response;
+  for (size_t i = 0; i < cmd.m_BatchUrls.size(); ++i) {
+    const std::string& url = cmd.m_BatchUrls[i];
+    printf("Download \"%s\"......", GetLastSegment(url).c_str());
+    std::string path = cmd.m_BatchDir + "/" + GetBatchFileName(url);
+    PathKind kind = PathGetKind(path.c_str());
+    if (kind == PATH_OTHER) {
+      printf("ok(exist).\r\n");
+      continue;
+    }
+    if (cmd.m_Progress) SaveConsolePosition();
+    if (!client.Download(url.c_str(), path.c_str(), response, postData, postLength,
+                         cmd.m_Origin)) {
+      printf("failed.\r\n");
+      continue;
+    }
+    if (!client.IsSuccess()) {
+      printf("failed(%d)\r\n", client.m_StatusCode);
+      continue;
+    }
+    if (!StoreDecodedBody(cmd, client, path)) {
+      printf("failed.\r\n");
+      continue;
+    }
+    printf(cmd.m_Progress ? "\r\n" : "ok\r\n");
+  }
+  return 1;
+}

@@ -1,0 +1,83 @@
+#include "frontend/OutputFileOps.h"
+
+#include <cstdlib>
+
+#include "engine/HttpClient.h"
+#include "frontend/BodyDecode.h"
+#include "frontend/ImpBroxCmd.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+// Frees a name of our own for a new file: a regular file left there by an
+// interrupted run is removed; anything else standing there is never touched.
+int ClearScratchName(const std::string& name) {
+  if (PathIsRegularFile(name.c_str())) return FileDelete(name.c_str());
+  return PathGetKind(name.c_str()) == PATH_MISSING;
+}
+
+int WriteWholeFile(const std::string& path, const char* data, unsigned int length) {
+  FileHandle file = FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
+  if (file == NULL) return 0;
+  int written = length == 0 || FileWrite(file, data, length, NULL);
+  int closed = FileClose(file);
+  return written && closed;
+}
+
+}  // namespace
+
+std::string GetBackupPathFile(const std::string& outputPath) { return outputPath + "_zelvor.bk"; }
+
+int MakeOutputBackup(const std::string& outputPath, std::string& backupPath) {
+  backupPath.clear();
+  if (!PathIsRegularFile(outputPath.c_str())) return 1;
+  std::string backup = GetBackupPathFile(outputPath);
+  if (PathIsRegularFile(backup.c_str())) FileDelete(backup.c_str());
+  if (!FileMove(outputPath.c_str(), backup.c_str())) return 0;
+  backupPath = backup;
+  return 1;
+}
+
+void RestoreOutputBackup(const std::string& outputPath, const std::string& backupPath) {
+  FileDelete(outputPath.c_str());
+  // FileMove never replaces: when something is still at outputPath the backup
+  // simply stays under its own name.
+  if (!backupPath.empty()) FileMove(backupPath.c_str(), outputPath.c_str());
+}
+
+int ReplaceFileContent(const std::string& path, const char* data, unsigned int length) {
+  if (!PathIsRegularFile(path.c_str())) return 0;
+  std::string fresh = path + "_zelvor.tmp";
+  std::string aside = path + "_zelvor.old";
+  if (!ClearScratchName(fresh) || !ClearScratchName(aside)) return 0;
+  if (!WriteWholeFile(fresh, data, length)) {
+    FileDelete(fresh.c_str());
+    return 0;
+  }
+  // Two renames rather than delete-then-rename: at every moment a complete
+  // file stands under one of the names, and on failure the old one goes back.
+  if (!FileMove(path.c_str(), aside.c_str())) {
+    FileDelete(fresh.c_str());
+    return 0;
+  }
+  if (!FileMove(fresh.c_str(), path.c_str())) {
+    FileMove(aside.c_str(), path.c_str());
+    FileDelete(fresh.c_str());
+    return 0;
+  }
+  FileDelete(aside.c_str());
+  return 1;
+}
+
+int StoreDecodedBody(const CImpBroxCmd& cmd, CHttpClient& client, const std::string& path) {
+  if (!IsCompressed(cmd) || cmd.m_Origin || cmd.m_Compress) return 1;
+  if (!PathIsRegularFile(path.c_str())) return 1;
+  unsigned int length = 0;
+  const char* body = client.GetBody(&length);
+  char* decoded = NULL;
+  unsigned int decodedLength = 0;
+  if (!DecodeBody(cmd, body, length, &decoded, &decodedLength)) return 1;
+  int stored = ReplaceFileContent(path, decoded, decodedLength);
+  free(decoded);
+  return stored;
+}

@@ -1,0 +1,119 @@
+#include "frontend/SingleRequest.h"
+
+#include <climits>
+#include <cstdio>
+
+#include "engine/HttpClient.h"
+#include "frontend/ConsoleDisplay.h"
+#include "frontend/EngineCallbacks.h"
+#include "frontend/ErrorText.h"
+#include "frontend/ImpBroxCmd.h"
+#include "frontend/OutputFileOps.h"
+#include "platform/Console.h"
+
+void GetPostData(const CImpBroxCmd& cmd, const char** data, int* length) {
+  *data = NULL;
+  *length = 0;
+  if (!cmd.m_PostData) return;
+  size_t size;
+  if (cmd.m_PostDataIsFile) {
+    *data = cmd.m_PostDataBuffer;
+    size = cmd.m_PostDataLength;
+  } else {
+    *data = cmd.m_PostDataString.c_str();
+    size = cmd.m_PostDataString.size();
+  }
+  *length = size > (size_t)INT_MAX ? INT_MAX : (int)size;
+}
+
+namespace {
+
+void PrintFailureText(int code, const std::string& host) {
+  printf("Error: HTTP Session failed, ");
+  if (code == HTTP_ERR_CONNECT) {
+    printf("Can't connect remote host \"%s\".\r\n", host.c_str());
+  } else {
+    printf("%s.", GetErrorText(code));
+  }
+}
+
+// A 2xx download: move the file to the name the response suggests, store the
+// decoded body, then settle the backup. Returns 0 when the decoded body could
+// not be stored.
+int FinishDownload(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd,
+                   CHttpClient& client) {
+  const std::string originalPath = outputPath;
+  if (cmd.m_OutputToFile) {
+    std::string newPath;
+    cmd.GetOutputPathFile(newPath);
+    // A taken name makes the move fail; the download then stays where it is
+    // and is reported there.
+    if (!newPath.empty() && newPath != outputPath &&
+        FileMove(outputPath.c_str(), newPath.c_str())) {
+      outputPath = newPath;
+    }
+  }
+  int stored = StoreDecodedBody(cmd, client, outputPath);
+  if (!backupPath.empty()) {
+    if (outputPath != originalPath) {
+      // The new body went elsewhere: the earlier file keeps its name.
+      FileMove(backupPath.c_str(), originalPath.c_str());
+    } else if (stored) {
+      FileDelete(backupPath.c_str());
+    }
+  }
+  return stored;
+}
+
+}  // namespace
+
+void PrintSessionFailure(CHttpClient& client) {
+  PrintFailureText(client.m_ErrorCode, client.GetHost());
+}
+
+int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd,
+                    CHttpClient& client, const std::string& url) {
+  const char* postData = NULL;
+  int postLength = 0;
+  GetPostData(cmd, &postData, &postLength);
+  std::string response;
+  int ok;
+  // An upload writes no output file, so -o and -O leave every file alone then.
+  const int toFile = !cmd.m_Upload && !outputPath.empty();
+  if (cmd.m_Upload) {
+    printf("Upload %s......", cmd.m_UploadPath.c_str());
+    if (cmd.m_Progress) SaveConsolePosition();
+    ok = client.Upload(url.c_str(), cmd.m_UploadPath.c_str(), response);
+  } else if (toFile) {
+    ok = client.Download(url.c_str(), outputPath.c_str(), response, postData, postLength,
+                         cmd.m_Origin);
+    // Under -append the file held data before the run and has no backup:
+    // the engine keeps those bytes, and so do we.
+    if (!ok && !cmd.m_Append) RestoreOutputBackup(outputPath, backupPath);
+  } else if (cmd.m_HeadOnly) {
+    ok = client.Request(HTTP_METHOD_HEAD, url.c_str(), response, NULL, 0);
+  } else {
+    ok = client.Request(cmd.m_PostData ? HTTP_METHOD_POST : HTTP_METHOD_GET, url.c_str(), response,
+                        postData, postLength);
+  }
+  if (!ok) {
+    PrintSessionFailure(client);
+    return 0;
+  }
+  if ((cmd.m_OutputToFile || cmd.m_Upload) && cmd.m_Progress) printf("\r\n");
+  if (!toFile) {
+    if (!cmd.m_Origin) OutputResponseBody(client, cmd);
+    ConsoleFlush();
+    return 1;
+  }
+  if (client.IsSuccess()) {
+    if (!FinishDownload(outputPath, backupPath, cmd, client)) {
+      PrintFailureText(HTTP_ERR_FILE_OPERATION, client.GetHost());
+      return 0;
+    }
+    printf("Download: %s\r\n", outputPath.c_str());
+    return 1;
+  }
+  if (!cmd.m_Append) RestoreOutputBackup(outputPath, backupPath);
+  return 1;
+}
