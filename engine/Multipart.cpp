@@ -1,0 +1,40 @@
+#include "engine/Multipart.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Guid.h"
+
+std::string CreateGuidString() {
+  char text[33];
+  memset(text, 0, sizeof(text));
+  PlatformGuid guid;
+  if (GuidCreate(&guid)) {
+    snprintf(text, sizeof(text), "%08X%04X%04x%02X%02X%02X%02X%02X%02X%02X%02X",
+             static_cast<unsigned int>(guid.Data1), static_cast<unsigned int>(guid.Data2),
+             static_cast<unsigned int>(guid.Data3), guid.Data4[0], guid.Data4[1], guid.Data4[2],
+             guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+  }
+  return text;
+}
+
+std::string MakeMimeBoundary() {
+  return "===QUANDIX_MIME_BOUNDARY_" + CreateGuidString() + "===";
+}
+
+std::string BuildFilePartHeader(const char* name, const char* boundary) {
+  // Built by appending, so a name of any length is written whole.
+  std::string head;
+  head += "--";
+  head += boundary ? boundary : "";
+  head += "\r\n";
+  head += "Content-Disposition: form-data; name=\"";
+  head += name ? name : "";
+  head += "\"; filename=\"";
+  head += name ? name : "";
+  head += "\"";
+  head += "\r\n";
+  head += "Content-Type: application/octet-stream";
+  head += "\r\n\r\n";
+  return head;
+}
