@@ -1,0 +1,131 @@
+// The file steps around a download: backup, restore and the rewrite of a
+// decoded body. Each case starts from a small fixture in a fresh directory.
+#include "frontend/OutputFileOps.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "frontend/ErrorText.h"
+#include "support/TempDir.h"
+
+namespace {
+
+bool IsDir(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+TEST(OutputBackup, MovesAnExistingFileAsideAndReplacesAStaleBackup) {
+  TempDir dir;
+  std::string out = dir.File("page.html");
+  TempDir::WriteFile(out, "earlier");
+  TempDir::WriteFile(out + "_zelvor.bk", "stale");
+  std::string backup;
+  ASSERT_EQ(1, MakeOutputBackup(out, backup));
+  EXPECT_EQ(out + "_zelvor.bk", backup);
+  EXPECT_FALSE(TempDir::Exists(out));
+  EXPECT_EQ("earlier", TempDir::ReadFile(backup));
+}
+
+TEST(OutputBackup, NothingToKeep) {
+  TempDir dir;
+  mkdir(dir.File("sub").c_str(), 0755);
+  const std::string paths[] = {dir.File("missing.html"), dir.File("sub"), "/dev/null"};
+  for (const std::string& path : paths) {
+    std::string backup = "x";
+    EXPECT_EQ(1, MakeOutputBackup(path, backup)) << path;
+    EXPECT_TRUE(backup.empty()) << path;
+  }
+  EXPECT_TRUE(IsDir(dir.File("sub")));
+  EXPECT_FALSE(TempDir::Exists(dir.File("sub_zelvor.bk")));
+  EXPECT_FALSE(TempDir::Exists("/dev/null_zelvor.bk"));
+}
+
+TEST(OutputBackup, FailsWithoutTouchingTheFileWhenTheBackupNameIsTaken) {
+  TempDir dir;
+  std::string out = dir.File("page.html");
+  TempDir::WriteFile(out, "earlier");
+  ASSERT_EQ(0, mkdir((out + "_zelvor.bk").c_str(), 0755));
+  std::string backup;
+  EXPECT_EQ(0, MakeOutputBackup(out, backup));
+  EXPECT_TRUE(backup.empty());
+  EXPECT_EQ("earlier", TempDir::ReadFile(out));
+  EXPECT_TRUE(IsDir(out + "_zelvor.bk"));
+}
+
+TEST(OutputRestore, PutsTheBackupBackAndDropsTheNewFile) {
+  TempDir dir;
+  std::string out = dir.File("page.html");
+  TempDir::WriteFile(out, "partial");
+  TempDir::WriteFile(out + "_zelvor.bk", "earlier");
+  RestoreOutputBackup(out, out + "_zelvor.bk");
+  EXPECT_EQ("earlier", TempDir::ReadFile(out));
+  EXPECT_FALSE(TempDir::Exists(out + "_zelvor.bk"));
+
+  RestoreOutputBackup(out, "");
+  EXPECT_FALSE(TempDir::Exists(out));
+}
+
+TEST(OutputRestore, LeavesADeviceAlone) {
+  RestoreOutputBackup("/dev/null", "");
+  struct stat st;
+  ASSERT_EQ(0, stat("/dev/null", &st));
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(ReplaceFileContent, ReplacesWholeAndLeavesNoScratchFiles) {
+  TempDir dir;
+  std::string out = dir.File("a.txt");
+  TempDir::WriteFile(out, "compressed bytes");
+  // A leftover of an interrupted run under the scratch name is ours to drop.
+  TempDir::WriteFile(out + "_zelvor.tmp", "leftover");
+  ASSERT_EQ(1, ReplaceFileContent(out, "decoded", 7));
+  EXPECT_EQ("decoded", TempDir::ReadFile(out));
+  EXPECT_FALSE(TempDir::Exists(out + "_zelvor.tmp"));
+  EXPECT_FALSE(TempDir::Exists(out + "_zelvor.old"));
+
+  ASSERT_EQ(1, ReplaceFileContent(out, "", 0));
+  EXPECT_EQ("", TempDir::ReadFile(out));
+}
+
+TEST(ReplaceFileContent, KeepsTheOldBytesWhenTheNewOnesCannotBeWritten) {
+  TempDir dir;
+  std::string out = dir.File("a.txt");
+  TempDir::WriteFile(out, "compressed bytes");
+  const char* blockers[] = {"_zelvor.tmp", "_zelvor.old"};
+  for (const char* suffix : blockers) {
+    ASSERT_EQ(0, mkdir((out + suffix).c_str(), 0755));
+    EXPECT_EQ(0, ReplaceFileContent(out, "decoded", 7)) << suffix;
+    EXPECT_EQ("compressed bytes", TempDir::ReadFile(out)) << suffix;
+    EXPECT_TRUE(IsDir(out + suffix)) << suffix;
+    rmdir((out + suffix).c_str());
+  }
+  EXPECT_EQ(0, ReplaceFileContent(dir.Path(), "decoded", 7));
+  EXPECT_EQ(0, ReplaceFileContent("/dev/null", "decoded", 7));
+}
+
+TEST(ErrorText, EveryCode) {
+  struct Case {
+    int code;
+    const char* text;
+  } cases[] = {
+      {1, "URL format error"},
+      {2, "Can't connect remote host"},
+      {3, "Remote host disconnected"},
+      {4, "Network failed"},
+      {6, "Response format error"},
+      {7, "Response body size too large"},
+      {8, "Chunk size too large"},
+      {10, "SSL session failed"},
+      {15, "File operation failed"},
+  };
+  for (const Case& c : cases) EXPECT_STREQ(c.text, GetErrorText(c.code)) << c.code;
+  const int unknown[] = {0, 5, 9, 11, 12, 13, 14, 16, -1, 1000};
+  for (int code : unknown) {
+    EXPECT_STREQ("Unknown failed: maybe system error", GetErrorText(code)) << code;
+  }
+}
+
+}  // namespace
