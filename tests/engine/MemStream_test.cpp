@@ -133,7 +133,9 @@ TEST_F(MemStreamTest, ReserveGrowthSteps) {
   };
   for (const Case& c : cases) {
     CMemStream stream;
-    if (c.start) ASSERT_EQ(1, stream.Alloc(c.start));
+    if (c.start) {
+      ASSERT_EQ(1, stream.Alloc(c.start));
+    }
     ASSERT_EQ(1, stream.Reserve(c.needed)) << c.start << " " << c.needed;
     EXPECT_EQ(c.capacity, stream.m_Capacity) << c.start << " " << c.needed;
     ASSERT_NE(nullptr, stream.m_Data);

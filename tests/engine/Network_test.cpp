@@ -1,0 +1,32 @@
+#include "engine/Network.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(NetworkTest, TlsStartsOncePerProcessAndCleanupReleasesIt) {
+  const int wasInited = g_SslInited;
+
+  ASSERT_EQ(1, InitNetwork());
+  EXPECT_EQ(1, g_SslInited);
+  SSL_CTX* context = g_SslCtx;
+  ASSERT_NE(nullptr, context);
+
+  // A second start-up keeps the one context.
+  ASSERT_EQ(1, InitNetwork());
+  EXPECT_EQ(context, g_SslCtx);
+
+  CleanupNetwork();
+  EXPECT_EQ(0, g_SslInited);
+  EXPECT_EQ(nullptr, g_SslCtx);  // never a freed context for a later connect
+  CleanupNetwork();              // nothing left to free: only the socket library
+  EXPECT_EQ(0, g_SslInited);
+
+  // A new start-up after clean-up makes a fresh context.
+  ASSERT_EQ(1, InitNetwork());
+  EXPECT_EQ(1, g_SslInited);
+  EXPECT_NE(nullptr, g_SslCtx);
+  if (!wasInited) CleanupNetwork();
+}
+
+}  // namespace

@@ -1,0 +1,259 @@
+#include "engine/ResponseHead.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/HttpClient.h"
+#include "platform/FileSystem.h"
+#include "support/TempDir.h"
+
+namespace {
+
+TEST(TrimSpacesTest, CutsBlanksOnly) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"", ""},         {"   ", ""},         {"a", "a"},
+      {"  a b  ", "a b"}, {"\tx ", "\tx"},   {" x\t", "x\t"},
+  };
+  for (const auto& c : cases) {
+    std::vector<char> buffer(c.in, c.in + strlen(c.in) + 1);
+    TrimSpaces(&buffer[0]);
+    EXPECT_STREQ(c.out, &buffer[0]) << "[" << c.in << "]";
+  }
+  TrimSpaces(NULL);
+}
+
+struct HeadCase {
+  const char* name;
+  const char* text;
+  int result;
+  const char* version;
+  const char* status;
+  const char* reason;
+  std::vector<std::pair<std::string, std::string>> headers;  // the whole map, in order
+};
+
+TEST(ParseResponseHeadTest, SplitsStatusLineAndHeaders) {
+  const HeadCase cases[] = {
+      {"ok", "HTTP/1.1 200 OK\r\n\r\n", 1, "HTTP/1.1", "200", "OK", {}},
+      {"reason with blanks", "HTTP/1.1 404 Not Found\r\n\r\n", 1, "HTTP/1.1", "404", "Not Found", {}},
+      {"no reason", "HTTP/1.1 200\r\n\r\n", 1, "HTTP/1.1", "200", "", {}},
+      {"trailing blank", "HTTP/1.1 200 \r\n\r\n", 1, "HTTP/1.1", "200", "", {}},
+      {"two blanks before code", "HTTP/1.1  200 OK\r\n\r\n", 1, "HTTP/1.1", "", "200 OK", {}},
+      {"no blank", "HTTP/1.1\r\nA: b\r\n\r\n", 0, "", "", "", {}},
+      {"empty first line", "\r\nA: b\r\n\r\n", 1, "", "", "", {}},
+      {"no CRLF at all", "HTTP/1.1 200 OK", 1, "", "", "", {}},
+      {"headers trimmed, first value kept, bare lines skipped",
+       "HTTP/1.0 200 OK\r\n"
+       "Content-Length:  5 \r\n"
+       "Content-Length: 7\r\n"
+       "content-length: 9\r\n"
+       "no colon here\r\n"
+       "X-Url: http://a:1/b\r\n"
+       "X-Tab:\tv\r\n"
+       ": anonymous\r\n"
+       "X-Empty:\r\n"
+       "\r\n"
+       "After: blank\r\n",
+       1,
+       "HTTP/1.0",
+       "200",
+       "OK",
+       {{"", "anonymous"},
+        {"Content-Length", "5"},
+        {"X-Empty", ""},
+        {"X-Tab", "\tv"},
+        {"X-Url", "http://a:1/b"},
+        {"content-length", "9"}}},
+      {"lone CR and LF do not end lines",
+       "HTTP/1.1 200 OK\r\nA: 1\nB: 2\r\nC: 3\rD: 4\r\n\r\n", 1, "HTTP/1.1", "200", "OK",
+       {{"A", "1\nB: 2"}, {"C", "3\rD: 4"}}},
+      {"text after the last CRLF is ignored", "HTTP/1.1 200 OK\r\nA: 1\r\nB: 2", 1, "HTTP/1.1",
+       "200", "OK", {{"A", "1"}}},
+  };
+  for (const HeadCase& c : cases) {
+    std::string version, status, reason;
+    HeaderMap headers;
+    EXPECT_EQ(c.result, ParseResponseHead(c.text, version, status, reason, headers)) << c.name;
+    EXPECT_EQ(c.version, version) << c.name;
+    EXPECT_EQ(c.status, status) << c.name;
+    EXPECT_EQ(c.reason, reason) << c.name;
+    HeaderMap expected(c.headers.begin(), c.headers.end());
+    EXPECT_EQ(expected, headers) << c.name;
+  }
+}
+
+TEST(GetHeaderValueTest, CaseInsensitiveFirstInKeyOrder) {
+  HeaderMap headers;
+  headers["content-length"] = "9";
+  headers["Content-Length"] = "5";
+  headers["X"] = "x";
+  std::string value = "untouched";
+  EXPECT_EQ(1, GetHeaderValue("CONTENT-LENGTH", value, headers));
+  EXPECT_EQ("5", value);
+  value = "untouched";
+  EXPECT_EQ(0, GetHeaderValue("Content-Len", value, headers));
+  EXPECT_EQ("untouched", value);
+  EXPECT_EQ(1, GetHeaderValue("x", value, headers));
+  EXPECT_EQ("x", value);
+}
+
+struct ClientCase {
+  const char* name;
+  const char* head;
+  HttpMethod method;
+  int result;
+  HttpError error;
+  int status;
+  int64_t length;
+  int chunked;
+  int keepAlive;
+  int compressed;
+  const char* encoding;
+  const char* location;
+};
+
+void SetHead(CHttpClient& client, const char* head) {
+  client.m_ResponseHead = static_cast<char*>(malloc(strlen(head) + 1));
+  strcpy(client.m_ResponseHead, head);
+}
+
+TEST(ParseHeadersTest, ResponseStateFromHead) {
+  const HttpMethod GET = HTTP_METHOD_GET;
+  const ClientCase cases[] = {
+      {"plain", "HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 12, 0,
+       0, 0, "", ""},
+      {"no length", "HTTP/1.1 200 OK\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
+      {"no blank in status line", "HTTP/1.1\r\nContent-Length: 3\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 0, 0, 0, 0, 0, "", ""},
+      {"empty first line", "\r\n\r\n", GET, 1, HTTP_ERR_NONE, 0, 0, 0, 0, 0, "", ""},
+      {"status text of letters", "HTTP/1.1 abc\r\n\r\n", GET, 1, HTTP_ERR_NONE, 0, 0, 0, 0, 0, "",
+       ""},
+      {"length with blanks", "HTTP/1.1 200 OK\r\nContent-Length:  42 \r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 42, 0, 0, 0, "", ""},
+      {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n", GET, 1, HTTP_ERR_NONE,
+       200, 0, 1, 0, 0, "", ""},
+      {"letters as length block chunked",
+       "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nTransfer-Encoding: chunked\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
+      {"negative length counts as absent",
+       "HTTP/1.1 200 OK\r\nContent-Length: -5\r\nTransfer-Encoding: chunked\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
+      {"list ending in chunked is not chunked",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200,
+       0, 0, 0, 0, "", ""},
+      {"first of duplicate lengths",
+       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 7\r\ncontent-length: 9\r\n\r\n",
+       GET, 1, HTTP_ERR_NONE, 200, 5, 0, 0, 0, "", ""},
+      {"keep-alive any case", "HTTP/1.1 200 OK\r\nConnection: keep-alive\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 0, 0, 1, 0, "", ""},
+      {"close", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 0, 0,
+       0, 0, "", ""},
+      {"token list is not keep-alive",
+       "HTTP/1.1 200 OK\r\nConnection: Keep-Alive, Upgrade\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 0,
+       0, 0, 0, "", ""},
+      {"GZIP", "HTTP/1.1 200 OK\r\nContent-Encoding: GZIP\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 0,
+       0, 0, 1, "GZIP", ""},
+      {"deflate", "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\n\r\n", GET, 1, HTTP_ERR_NONE,
+       200, 0, 0, 0, 1, "deflate", ""},
+      {"other coding stored only", "HTTP/1.1 200 OK\r\nContent-Encoding: br\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 0, 0, 0, 0, "br", ""},
+      {"redirect keeps location", "HTTP/1.1 302 Found\r\nLocation: /next\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 302, 0, 0, 0, 0, "", "/next"},
+      {"200 ignores location", "HTTP/1.1 200 OK\r\nLocation: /next\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
+      {"64 MiB in memory accepted", "HTTP/1.1 200 OK\r\nContent-Length: 67108864\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 67108864, 0, 0, 0, "", ""},
+      {"64 MiB + 1 in memory refused",
+       "HTTP/1.1 301 Moved\r\nContent-Length: 67108865\r\nLocation: /x\r\n\r\n", GET, 0,
+       HTTP_ERR_BODY_TOO_LARGE, 301, 67108865, 0, 0, 0, "", ""},
+      {"3 GiB in memory refused, not cut to 32 bits",
+       "HTTP/1.1 200 OK\r\nContent-Length: 3221225472\r\n\r\n", GET, 0, HTTP_ERR_BODY_TOO_LARGE,
+       200, 3221225472LL, 0, 0, 0, "", ""},
+      {"4 GiB + 1 in memory refused",
+       "HTTP/1.1 200 OK\r\nContent-Length: 4294967297\r\n\r\n", GET, 0, HTTP_ERR_BODY_TOO_LARGE,
+       200, 4294967297LL, 0, 0, 0, "", ""},
+      {"HEAD response exempt from the memory limit",
+       "HTTP/1.1 200 OK\r\nContent-Length: 3221225472\r\n\r\n", HTTP_METHOD_HEAD, 1,
+       HTTP_ERR_NONE, 200, 3221225472LL, 0, 0, 0, "", ""},
+      {"length saturates", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n",
+       HTTP_METHOD_HEAD, 1, HTTP_ERR_NONE, 200, INT64_MAX, 0, 0, 0, "", ""},
+  };
+  for (const ClientCase& c : cases) {
+    CHttpClient client;
+    client.m_Method = c.method;
+    client.m_ResponseHeaders["Stale"] = "from an earlier parse";
+    SetHead(client, c.head);
+    EXPECT_EQ(c.result, client.ParseHeaders()) << c.name;
+    EXPECT_EQ(c.error, client.m_ErrorCode) << c.name;
+    EXPECT_EQ(c.status, client.m_StatusCode) << c.name;
+    EXPECT_EQ(c.length, client.m_ContentLength) << c.name;
+    EXPECT_EQ(c.chunked, client.m_Chunked) << c.name;
+    EXPECT_EQ(c.keepAlive, client.m_KeepAlive) << c.name;
+    EXPECT_EQ(c.compressed, client.m_Compressed) << c.name;
+    EXPECT_EQ(c.encoding, client.m_ContentEncoding) << c.name;
+    EXPECT_EQ(c.location, client.m_Location) << c.name;
+    EXPECT_EQ(0u, client.m_ResponseHeaders.count("Stale")) << c.name;
+  }
+}
+
+TEST(ParseHeadersTest, StatusLinePartsAndMissingHead) {
+  CHttpClient client;
+  SetHead(client, "HTTP/1.1 404 Not Found\r\nServer: x\r\n\r\n");
+  ASSERT_EQ(1, client.ParseHeaders());
+  EXPECT_EQ("HTTP/1.1", client.m_ResponseVersion);
+  EXPECT_EQ(404, client.m_StatusCode);
+  EXPECT_EQ("Not Found", client.m_ReasonPhrase);
+  EXPECT_EQ("x", client.m_ResponseHeaders["Server"]);
+
+  CHttpClient empty;
+  EXPECT_EQ(0, empty.ParseHeaders());
+  EXPECT_EQ(HTTP_ERR_RESPONSE_FORMAT, empty.m_ErrorCode);
+}
+
+// The output file stays open for every 2xx body and is closed for any other
+// status, whose body then goes to memory under the 64 MiB limit.
+TEST(ParseHeadersTest, OutputFileByStatus) {
+  const struct {
+    const char* status;
+    int64_t length;
+    int result;
+    bool fileOpen;
+  } cases[] = {
+      {"200 OK", 3221225472LL, 1, true},
+      {"206 Partial Content", 3221225472LL, 1, true},
+      {"201 Created", 5, 1, true},
+      {"203 Non-Authoritative", 67108865, 1, true},
+      {"404 Not Found", 10, 1, false},
+      {"404 Not Found", 67108865, 0, false},
+      {"302 Found", 0, 1, false},
+      {"199 Odd", 0, 1, false},
+  };
+  TempDir dir;
+  const std::string path = dir.File("out.bin");
+  for (const auto& c : cases) {
+    CHttpClient client;
+    client.m_OutputFile = FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
+    ASSERT_NE(nullptr, client.m_OutputFile);
+    const std::string head = std::string("HTTP/1.1 ") + c.status +
+                             "\r\nContent-Length: " + std::to_string(c.length) + "\r\n\r\n";
+    SetHead(client, head.c_str());
+    EXPECT_EQ(c.result, client.ParseHeaders()) << c.status << " " << c.length;
+    EXPECT_EQ(c.fileOpen, client.m_OutputFile != nullptr) << c.status << " " << c.length;
+    EXPECT_EQ(c.length, client.m_ContentLength);
+    if (!c.fileOpen) {
+      // Closed for real: an exclusive open succeeds now.
+      FileHandle probe = FileOpen(path.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
+      EXPECT_NE(nullptr, probe) << c.status;
+      if (probe) FileClose(probe);
+    }
+  }
+}
+
+}  // namespace
