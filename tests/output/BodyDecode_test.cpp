@@ -1,0 +1,282 @@
+#include "frontend/BodyDecode.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "frontend/ImpBroxCmd.h"
+
+namespace {
+
+// Text that compresses well, so any expansion ratio can be reached by padding.
+std::string Compressible(size_t size) {
+  std::string text;
+  for (size_t i = 0; text.size() < size; ++i) text += "line " + std::to_string(i % 7) + "\n";
+  text.resize(size);
+  return text;
+}
+
+// Bytes that hardly compress.
+std::string Noise(size_t size) {
+  std::string bytes(size, '\0');
+  uint32_t state = 12345;
+  for (char& b : bytes) {
+    state = state * 1103515245u + 12345u;
+    b = (char)(state >> 24);
+  }
+  return bytes;
+}
+
+std::string Deflate(const std::string& data, int windowBits) {
+  z_stream stream = {};
+  if (deflateInit2(&stream, 9, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK) abort();
+  std::string out(deflateBound(&stream, data.size()) + 64, '\0');
+  stream.next_in = (Bytef*)data.data();
+  stream.avail_in = (uInt)data.size();
+  stream.next_out = (Bytef*)&out[0];
+  stream.avail_out = (uInt)out.size();
+  if (deflate(&stream, Z_FINISH) != Z_STREAM_END) abort();
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+std::string RawDeflate(const std::string& data) { return Deflate(data, -15); }
+std::string ZlibDeflate(const std::string& data) { return Deflate(data, 15); }
+
+void PutLe32(std::string& out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out += (char)((value >> (8 * i)) & 0xff);
+}
+
+// One gzip member. With totalSize not 0 the header gets an extra field that
+// pads the member to exactly totalSize bytes.
+std::string Gzip(const std::string& data, size_t totalSize = 0, uint32_t crcDelta = 0,
+                 uint32_t sizeDelta = 0) {
+  std::string body = RawDeflate(data);
+  std::string out("\x1f\x8b\x08", 3);
+  size_t bare = 10 + body.size() + 8;
+  bool padded = totalSize != 0;
+  out += (char)(padded ? 0x04 : 0x00);
+  out += std::string("\0\0\0\0\0\xff", 6);
+  if (padded) {
+    if (totalSize < bare + 2) abort();
+    size_t extra = totalSize - bare - 2;
+    out += (char)(extra & 0xff);
+    out += (char)(extra >> 8);
+    out += std::string(extra, 'x');
+  }
+  out += body;
+  uint32_t crc = (uint32_t)crc32(0, (const Bytef*)data.data(), (uInt)data.size());
+  PutLe32(out, crc + crcDelta);
+  PutLe32(out, (uint32_t)data.size() + sizeDelta);
+  if (padded && out.size() != totalSize) abort();
+  return out;
+}
+
+TEST(Gunzip, PassesFollowTheExpansion) {
+  const struct {
+    const char* m_Label;
+    size_t m_Decoded;
+    size_t m_Compressed;
+    unsigned int m_Passes;
+  } cases[] = {
+      {"less than ten times", 500, 100, 1},
+      {"exactly ten times", 1000, 100, 1},
+      {"just over ten times", 1001, 100, 2},
+      // Rooms 1000, 1500, 2250, 3375.
+      {"25 times", 2500, 100, 4},
+      {"exactly the fourth room", 3375, 100, 4},
+      // Rooms 10000, 15000, ..., 170857, 256285.
+      {"a large ratio", 200000, 1000, 9},
+  };
+  for (const auto& c : cases) {
+    std::string plain = Compressible(c.m_Decoded);
+    std::string packed = Gzip(plain, c.m_Compressed);
+    unsigned int length = 0;
+    unsigned int passes = 0;
+    char* out = GunzipBufferPasses(packed.data(), (unsigned int)packed.size(), &length, &passes);
+    ASSERT_NE(nullptr, out) << c.m_Label;
+    EXPECT_EQ(plain, std::string(out, length)) << c.m_Label;
+    EXPECT_EQ(c.m_Passes, passes) << c.m_Label;
+    free(out);
+  }
+}
+
+TEST(Gunzip, DamagedInputFails) {
+  std::string plain = Compressible(2500);
+  std::string good = Gzip(plain, 100);
+  const struct {
+    const char* m_Label;
+    std::string m_Data;
+  } cases[] = {
+      {"trailer missing", good.substr(0, good.size() - 8)},
+      {"cut in the middle", good.substr(0, good.size() - 12)},
+      {"header only", good.substr(0, 10)},
+      {"wrong CRC", Gzip(plain, 100, 1, 0)},
+      {"wrong length", Gzip(plain, 100, 0, 1)},
+      {"zlib wrapper", ZlibDeflate(plain)},
+      {"raw deflate", RawDeflate(plain)},
+      {"not compressed", "hello world"},
+  };
+  for (const auto& c : cases) {
+    unsigned int length = 0;
+    unsigned int passes = 0;
+    char* out = GunzipBufferPasses(c.m_Data.data(), (unsigned int)c.m_Data.size(), &length, &passes);
+    EXPECT_EQ(nullptr, out) << c.m_Label;
+    // Every restart grows the room, so a damaged body ends in a few passes.
+    EXPECT_LE(passes, 8u) << c.m_Label;
+    free(out);
+  }
+}
+
+TEST(Gunzip, StopsAtTheEndOfTheFirstMember) {
+  std::string first = Compressible(3000);
+  std::string second = "second member";
+  const std::string followers[] = {"trailing garbage", Gzip(second)};
+  for (const std::string& follower : followers) {
+    std::string packed = Gzip(first) + follower;
+    unsigned int length = 0;
+    char* out = GunzipBuffer(packed.data(), (unsigned int)packed.size(), &length);
+    ASSERT_NE(nullptr, out);
+    EXPECT_EQ(first, std::string(out, length));
+    free(out);
+  }
+}
+
+TEST(Gunzip, NoInputFails) {
+  unsigned int length = 7;
+  EXPECT_EQ(nullptr, GunzipBuffer(NULL, 10, &length));
+  EXPECT_EQ(nullptr, GunzipBuffer("x", 0, &length));
+}
+
+TEST(DecodeRooms, NeverWrap) {
+  unsigned int room = 0;
+  EXPECT_EQ(1, GunzipFirstRoom(100, &room));
+  EXPECT_EQ(1000u, room);
+  EXPECT_EQ(1, GunzipFirstRoom(429496729u, &room));
+  EXPECT_EQ(4294967290u, room);
+  room = 5;
+  EXPECT_EQ(0, GunzipFirstRoom(429496730u, &room));
+  EXPECT_EQ(5u, room);
+
+  const unsigned int rooms[] = {1000, 1500, 2250, 3375, 5062};
+  room = 1000;
+  for (size_t i = 1; i < sizeof(rooms) / sizeof(rooms[0]); ++i) {
+    EXPECT_EQ(1, GunzipNextRoom(room, &room));
+    EXPECT_EQ(rooms[i], room);
+  }
+  EXPECT_EQ(1, GunzipNextRoom(2863311530u, &room));
+  EXPECT_EQ(4294967295u, room);
+  EXPECT_EQ(0, GunzipNextRoom(2863311531u, &room));
+  EXPECT_EQ(0, GunzipNextRoom(4294967295u, &room));
+  EXPECT_EQ(0, GunzipNextRoom(1, &room));
+
+  EXPECT_EQ(1, InflateRoom(286331153u, &room));
+  EXPECT_EQ(4294967295u, room);
+  EXPECT_EQ(0, InflateRoom(286331154u, &room));
+}
+
+TEST(InflateRaw, DecodesIntoTheGivenRoom) {
+  std::string plain = Compressible(5000);
+  std::string packed = RawDeflate(plain) + "trailing";
+  std::string out(plain.size(), '\0');
+  unsigned int length = (unsigned int)out.size();
+  ASSERT_EQ(1, InflateRawBuffer(packed.data(), (unsigned int)packed.size(), &out[0], &length));
+  EXPECT_EQ(plain.size(), length);
+  EXPECT_EQ(plain, out);
+
+  length = (unsigned int)plain.size() - 1;
+  EXPECT_EQ(0, InflateRawBuffer(packed.data(), (unsigned int)packed.size(), &out[0], &length));
+  EXPECT_EQ(plain.size() - 1, length);
+
+  std::string cut = RawDeflate(plain).substr(0, 10);
+  length = (unsigned int)out.size();
+  EXPECT_EQ(0, InflateRawBuffer(cut.data(), (unsigned int)cut.size(), &out[0], &length));
+}
+
+TEST(ZlibHeader, IsRecognised) {
+  EXPECT_EQ(1, HasZlibHeader("\x78\x9c", 2));
+  EXPECT_EQ(1, HasZlibHeader("\x78\x01", 2));
+  EXPECT_EQ(1, HasZlibHeader("\x78\xda", 2));
+  EXPECT_EQ(0, HasZlibHeader("\x78\x9d", 2));  // check bits wrong
+  EXPECT_EQ(0, HasZlibHeader("\x78\xbb", 2));  // preset dictionary
+  EXPECT_EQ(0, HasZlibHeader("\x79\x9c", 2));  // not deflate
+  EXPECT_EQ(0, HasZlibHeader("\x78", 1));
+}
+
+struct DecodeCase {
+  const char* m_Label;
+  const char* m_Encoding;
+  std::string m_Data;
+  bool m_Decodes;
+  std::string m_Expected;
+};
+
+TEST(DecodeBody, ChoosesTheDecoderByEncoding) {
+  std::string text = Compressible(3000);
+  std::string noise = Noise(3000);
+  const DecodeCase cases[] = {
+      {"gzip", "gzip", Gzip(text), true, text},
+      {"gzip in capitals", "GZIP", Gzip(text), true, text},
+      {"raw deflate", "deflate", RawDeflate(noise), true, noise},
+      {"raw deflate mixed case", "DeFlAtE", RawDeflate(noise), true, noise},
+      {"raw deflate with trailing bytes", "deflate", RawDeflate(noise) + "xyz", true, noise},
+      {"zlib-wrapped deflate", "deflate", ZlibDeflate(noise), true, noise},
+      {"raw deflate over fifteen times", "deflate", RawDeflate(Compressible(100000)), false, ""},
+      {"zlib deflate over fifteen times", "deflate", ZlibDeflate(Compressible(100000)), false, ""},
+      {"zlib data labelled gzip", "gzip", ZlibDeflate(text), false, ""},
+      {"gzip data labelled deflate", "deflate", Gzip(text), false, ""},
+      {"damaged deflate", "deflate", std::string("\x78\x9c\xff\xff\xff", 5), false, ""},
+      {"identity", "identity", Gzip(text), false, ""},
+      {"two codings", "gzip, deflate", Gzip(text), false, ""},
+      {"no coding", "", Gzip(text), false, ""},
+  };
+  for (const DecodeCase& c : cases) {
+    CImpBroxCmd cmd;
+    cmd.m_ContentEncoding = c.m_Encoding;
+    char* out = (char*)"untouched";
+    char* const before = out;
+    unsigned int length = 77;
+    int result = DecodeBody(cmd, c.m_Data.data(), (unsigned int)c.m_Data.size(), &out, &length);
+    EXPECT_EQ(c.m_Decodes ? 1 : 0, result) << c.m_Label;
+    if (result) {
+      EXPECT_EQ(c.m_Expected, std::string(out, length)) << c.m_Label;
+      free(out);
+    } else {
+      EXPECT_EQ(before, out) << c.m_Label;
+      EXPECT_EQ(77u, length) << c.m_Label;
+    }
+  }
+}
+
+TEST(DecodeBody, EmptyBodyLeavesTheOutputs) {
+  CImpBroxCmd cmd;
+  char* out = NULL;
+  unsigned int length = 3;
+  const char* encodings[] = {"gzip", "deflate"};
+  for (const char* encoding : encodings) {
+    cmd.m_ContentEncoding = encoding;
+    EXPECT_EQ(0, DecodeBody(cmd, "", 0, &out, &length));
+    EXPECT_EQ(0, DecodeBody(cmd, NULL, 10, &out, &length));
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(3u, length);
+  }
+}
+
+TEST(IsCompressed, KnowsTwoCodings) {
+  const struct {
+    const char* m_Encoding;
+    int m_Expected;
+  } cases[] = {{"gzip", 1}, {"Gzip", 1}, {"DEFLATE", 1}, {"deflate", 1}, {"", 0},
+               {"br", 0},   {"identity", 0}, {"gzip, deflate", 0}, {" gzip", 0}, {"x-gzip", 0}};
+  for (const auto& c : cases) {
+    CImpBroxCmd cmd;
+    cmd.m_ContentEncoding = c.m_Encoding;
+    EXPECT_EQ(c.m_Expected, IsCompressed(cmd)) << c.m_Encoding;
+  }
+}
+
+}  // namespace
