@@ -1,0 +1,122 @@
+#include "frontend/PathCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace {
+
+struct TrimCase {
+  const char* text;
+  char ch;
+  const char* expected;
+};
+
+TEST(TrimCharTest, RemovesWholeRunsAtBothEndsOnly) {
+  const TrimCase cases[] = {
+      {"  a b  ", ' ', "a b"},
+      {"a", ' ', "a"},
+      {"", ' ', ""},
+      {"   ", ' ', ""},
+      {"ab  c", ' ', "ab  c"},
+      {"a  b ", ' ', "a  b"},
+      {"  ab", ' ', "ab"},
+      {"\tab\t", ' ', "\tab\t"},
+      {"\"\"v\"\"", '"', "v"},
+      {"\"a\"b\"", '"', "a\"b"},
+      {"xaxx", 'x', "a"},
+  };
+  for (const TrimCase& c : cases) {
+    std::vector<char> buffer(c.text, c.text + strlen(c.text) + 1);
+    TrimChar(buffer.data(), c.ch);
+    EXPECT_STREQ(c.expected, buffer.data()) << "text '" << c.text << "'";
+  }
+  TrimChar(NULL, ' ');
+}
+
+struct ReplaceCase {
+  std::string text;
+  std::string pattern;
+  std::string replacement;
+  std::string expected;
+};
+
+TEST(ReplaceAllTest, ReplacesLeftToRightWithoutRescanningInsertedText) {
+  const ReplaceCase cases[] = {
+      {"one\r\ntwo\r\n", "\r", "", "one\ntwo\n"},
+      {"c:\\a\\b", "\\", "/", "c:/a/b"},
+      {"aaa", "a", "aa", "aaaaaa"},
+      {"abcabc", "bc", "x", "axax"},
+      {"abc", "x", "y", "abc"},
+      {"", "a", "b", ""},
+      {"abc", "", "x", "abc"},
+  };
+  for (const ReplaceCase& c : cases) {
+    std::string text = c.text;
+    ReplaceAll(text, c.pattern, c.replacement);
+    EXPECT_EQ(c.expected, text) << "pattern '" << c.pattern << "'";
+  }
+}
+
+TEST(IsValidFileNameTest, RefusesEachReservedCharacter) {
+  EXPECT_EQ(1, IsValidFileName("report.pdf"));
+  EXPECT_EQ(1, IsValidFileName(""));
+  EXPECT_EQ(1, IsValidFileName("a b.tar.gz"));
+  EXPECT_EQ(9u, strlen(g_ReservedFileChars));
+  for (const char* c = g_ReservedFileChars; *c != '\0'; ++c) {
+    std::string name = std::string("a") + *c + "b";
+    EXPECT_EQ(0, IsValidFileName(name.c_str())) << name;
+  }
+}
+
+TEST(CheckPathFileTest, TestsTheDirectoryPartOnDiskAndTheNameByItsCharacters) {
+  TempDir dir;
+  const std::string tmp = dir.Path();
+  TempDir::WriteFile(dir.File("plain"), "x");
+  struct Case {
+    std::string path;
+    int result;
+    int hasDir;
+  };
+  const Case cases[] = {
+      {"a.txt", 1, 0},  // a bare name is not looked up
+      {"c:a.txt", 0, 0},
+      {"", 1, 0},
+      {tmp + "/a.txt", 1, 1},
+      {tmp + "\\a.txt", 1, 1},
+      {tmp + "/", 1, 1},  // empty name part
+      {tmp + "/a?.txt", 0, 1},
+      {tmp + "/a:b", 0, 1},
+      {tmp + "/missing/a.txt", 0, 1},
+      {tmp + "/plain/a.txt", 0, 1},  // the directory part is a file
+      {"/a.txt", 0, 1},             // empty directory part
+      {"\\a.txt", 0, 1},
+  };
+  for (const Case& c : cases) {
+    int hasDir = 77;
+    const std::string before = c.path;
+    EXPECT_EQ(c.result, CheckPathFile(c.path, &hasDir)) << c.path;
+    EXPECT_EQ(c.hasDir, hasDir) << c.path;
+    EXPECT_EQ(before, c.path);
+  }
+}
+
+TEST(ExistenceTest, TellsFilesFromDirectoriesAndMissingPaths) {
+  TempDir dir;
+  TempDir::WriteFile(dir.File("f.txt"), "");
+  const std::string file = dir.File("f.txt");
+  const std::string missing = dir.File("none");
+  EXPECT_EQ(1, IsFileExist(file.c_str()));
+  EXPECT_EQ(0, IsDirExist(file.c_str()));
+  EXPECT_EQ(0, IsFileExist(dir.Path().c_str()));
+  EXPECT_EQ(1, IsDirExist(dir.Path().c_str()));
+  EXPECT_EQ(0, IsFileExist(missing.c_str()));
+  EXPECT_EQ(0, IsDirExist(missing.c_str()));
+  EXPECT_EQ(1, IsFileExist("/dev/null"));
+}
+
+}  // namespace
