@@ -1,15 +1,21 @@
 #include "platform/Console.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <stdio.h>
 #include <unistd.h>
 
+// A standard output left non-blocking by another program is waited on, not dropped.
 static int WriteAll(int fd, const char* data, size_t length) {
   size_t done = 0;
   while (done < length) {
     ssize_t n = write(fd, data + done, length - done);
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        struct pollfd p = {fd, POLLOUT, 0};
+        if (poll(&p, 1, -1) >= 0 || errno == EINTR) continue;
+      }
       return 0;
     }
     if (n == 0) return 0;

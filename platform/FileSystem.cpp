@@ -48,7 +48,7 @@ static int LockFd(int fd, FileShareMode share) {
 // only regular files are ever locked or truncated.
 FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
   if (!path || !*path) return nullptr;
-  int flags = O_CLOEXEC;
+  int flags = O_CLOEXEC | O_NOCTTY;
   switch (mode) {
     case FILE_OPEN_READ_EXISTING: flags |= O_RDONLY; break;
     case FILE_OPEN_WRITE_EXISTING: flags |= O_WRONLY; break;

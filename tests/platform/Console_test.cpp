@@ -29,15 +29,19 @@ TEST(ConsoleWrite, KeepsOrderWithPrintfOnAPipe) {
 }
 
 TEST(ConsoleWrite, WritesLargeBlocksWhole) {
-  // More than a pipe holds at once, so the write has to go out in parts.
+  // More than a pipe holds at once, so the write has to go out in parts; a
+  // non-blocking standard output must not lose the rest.
   const std::string big(1 << 20, 'q');
-  ChildResult child = RunInChild([&big] {
-    return ConsoleWrite(big.data(), static_cast<uint32_t>(big.size())) ? 0 : 1;
-  });
-  ASSERT_TRUE(child.exited);
-  EXPECT_EQ(child.exitCode, 0);
-  EXPECT_EQ(child.output.size(), big.size());
-  EXPECT_EQ(child.output, big);
+  for (bool nonBlocking : {false, true}) {
+    ChildResult child = RunInChild([&big, nonBlocking] {
+      if (nonBlocking) fcntl(STDOUT_FILENO, F_SETFL, fcntl(STDOUT_FILENO, F_GETFL) | O_NONBLOCK);
+      return ConsoleWrite(big.data(), static_cast<uint32_t>(big.size())) ? 0 : 1;
+    });
+    ASSERT_TRUE(child.exited);
+    EXPECT_EQ(child.exitCode, 0) << nonBlocking;
+    EXPECT_EQ(child.output.size(), big.size()) << nonBlocking;
+    EXPECT_TRUE(child.output == big) << nonBlocking;
+  }
 }
 
 TEST(ConsoleCursor, DoesNothingWhenNotATerminal) {
