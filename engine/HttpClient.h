@@ -92,6 +92,17 @@ class CHttpClient {
   // 1 when both stream buffers were allocated; a client without them never
   // sends a request.
   int m_StreamsReady;
+
+  // Download state, valid while Download runs (set there before the request,
+  // cleared on every way out).
+  // Bytes the output file held before the call; a 206 must continue there.
+  uint64_t m_ResumeFrom = 0;
+  // Path given to Download.
+  std::string m_OutputPath;
+  // While a whole-body answer to a resume request is received, the body goes
+  // to a side file and the original stays open, untouched, in m_HeldFile.
+  FileHandle m_HeldFile = NULL;
+  std::string m_SidePath;
 };
 
 #endif

@@ -1,0 +1,230 @@
+// A request whose body goes straight into a file, resuming a file that
+// already holds data with a Range request.
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine/DownloadBody.h"
+#include "engine/HttpClient.h"
+#include "engine/ResponseHead.h"
+#include "platform/CRuntime.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+// Side files tried next to the output file, by suffix number.
+const int kSideFileTries = 10;
+
+size_t TextLength(const char* data, unsigned int length) {
+  const void* zero = memchr(data, 0, length);
+  return zero ? static_cast<size_t>(static_cast<const char*>(zero) - data) : length;
+}
+
+void CloseFile(FileHandle& file) {
+  if (file) FileClose(file);
+  file = NULL;
+}
+
+// A name next to path that nothing uses yet, or empty when none is free.
+std::string FreeSidePath(const std::string& path) {
+  for (int i = 0; i < kSideFileTries; ++i) {
+    char suffix[32];
+    snprintf(suffix, sizeof(suffix), i == 0 ? "_zelvor.part" : "_zelvor.part%d", i);
+    std::string candidate = path + suffix;
+    if (PathGetKind(candidate.c_str()) == PATH_MISSING) return candidate;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+int ParseContentRangeStart(const std::string& value, uint64_t* first) {
+  const char* p = value.c_str();
+  while (*p == ' ' || *p == '\t') ++p;
+  if (StrNICmp(p, "bytes", 5) != 0) return 0;
+  p += 5;
+  if (*p != ' ' && *p != '\t') return 0;
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p < '0' || *p > '9') return 0;
+  uint64_t number = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    const uint64_t digit = static_cast<uint64_t>(*p - '0');
+    if (number > (UINT64_MAX - digit) / 10) return 0;
+    number = number * 10 + digit;
+  }
+  if (*p != '-') return 0;
+  if (first) *first = number;
+  return 1;
+}
+
+int RewriteFileFrom(FileHandle file, uint64_t base, const char* data, uint32_t length) {
+  if (!file) return 0;
+  int ok = 1;
+  if (FileIsRegular(file)) {
+    ok = FileSeek(file, static_cast<int64_t>(base), FILE_SEEK_BEGIN, NULL) &&
+         FileTruncate(file, base);
+  }
+  uint32_t written = 0;
+  if (ok && length > 0) ok = FileWrite(file, data, length, &written) && written == length;
+  if (!FileClose(file)) ok = 0;
+  return ok;
+}
+
+int PrepareDownloadBody(CHttpClient& client) {
+  if (client.m_ResumeFrom == 0 || !client.IsSuccess()) return 1;
+
+  if (client.m_StatusCode == 206) {
+    std::string range;
+    uint64_t first = 0;
+    if (GetHeaderValue("Content-Range", range, client.m_ResponseHeaders) &&
+        ParseContentRangeStart(range, &first) && first != client.m_ResumeFrom) {
+      client.m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
+      return 0;
+    }
+    return 1;
+  }
+
+  // Any other 2xx answers with the whole resource. It replaces the file only
+  // once it is complete; until then the old bytes stay as they are.
+  const std::string side = FreeSidePath(client.m_OutputPath);
+  FileHandle sideFile =
+      side.empty() ? NULL : FileOpen(side.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
+  if (!sideFile) {
+    client.m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
+  client.m_SidePath = side;
+  client.m_HeldFile = client.m_OutputFile;
+  client.m_OutputFile = sideFile;
+  return 1;
+}
+
+// Puts the output path back the way it was before the call: a file that
+// held data keeps exactly its old bytes; a file without data is removed
+// (never anything but a regular file).
+static void RestoreOutput(CHttpClient& client) {
+  if (client.m_HeldFile) {
+    // The original was never written; only the side file goes.
+    CloseFile(client.m_OutputFile);
+    FileDelete(client.m_SidePath.c_str());
+    CloseFile(client.m_HeldFile);
+    return;
+  }
+  if (client.m_OutputFile && client.m_ResumeFrom > 0)
+    FileTruncate(client.m_OutputFile, client.m_ResumeFrom);
+  CloseFile(client.m_OutputFile);
+  if (client.m_ResumeFrom == 0) FileDelete(client.m_OutputPath.c_str());
+}
+
+static void ClearDownloadState(CHttpClient& client) {
+  client.m_ResumeFrom = 0;
+  client.m_OutputPath.clear();
+  client.m_HeldFile = NULL;
+  client.m_SidePath.clear();
+}
+
+int CHttpClient::Download(const char* url, const char* filePath, std::string& response,
+                          const char* body, int bodyLen, int keepOrigin) {
+  Reset();
+  ClearDownloadState(*this);
+  if (!m_StreamsReady) {
+    m_ErrorCode = HTTP_ERR_NETWORK;
+    return 0;
+  }
+  if (!filePath) {
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
+
+  const int existed = PathGetKind(filePath) != PATH_MISSING;
+  m_OutputFile =
+      FileOpen(filePath, existed ? FILE_OPEN_WRITE_EXISTING : FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
+  if (!m_OutputFile) {
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
+
+  // Only a regular file that holds data is resumed; a device is a sink.
+  uint64_t oldSize = 0;
+  if (existed && FileIsRegular(m_OutputFile)) {
+    uint64_t position = 0;
+    if (!FileGetSize(m_OutputFile, &oldSize) ||
+        (oldSize > 0 && (!FileSeek(m_OutputFile, 0, FILE_SEEK_END, &position) ||
+                         position != oldSize))) {
+      CloseFile(m_OutputFile);
+      m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+      return 0;
+    }
+  }
+  if (oldSize > 0) {
+    char value[48];
+    snprintf(value, sizeof(value), "bytes=%" PRIu64 "-", oldSize);
+    // A Range already among the request headers stays and is sent instead.
+    AddHeader("Range", value);
+  }
+  m_ResumeFrom = oldSize;
+  m_OutputPath = filePath;
+
+  const HttpMethod method = (body && bodyLen > 0) ? HTTP_METHOD_POST : HTTP_METHOD_GET;
+  m_Method = method;
+  if (!SendRequest(url, method, body, bodyLen)) {
+    RestoreOutput(*this);
+    ClearDownloadState(*this);
+    Close();
+    return 0;
+  }
+  FinishResponse();
+
+  if (!IsSuccess()) {
+    // The head parser closed the file before any body byte reached it.
+    RestoreOutput(*this);
+    ClearDownloadState(*this);
+    unsigned int length = 0;
+    const char* data = GetBody(&length);
+    response.assign(data, TextLength(data, length));
+    return 1;
+  }
+
+  int ok = 1;
+  if (m_Chunked && !keepOrigin && m_OutputFile && FileIsRegular(m_OutputFile)) {
+    // The file holds the framed bytes behind what it kept; put the decoded
+    // body there instead. A side file starts at its first byte.
+    const uint64_t base = m_HeldFile ? 0 : m_ResumeFrom;
+    ok = RewriteFileFrom(m_OutputFile, base, m_DechunkedStream.m_Data, m_DechunkedStream.m_Length);
+    m_OutputFile = NULL;
+    if (!ok) {
+      // The file holds neither the old bytes alone nor the whole body.
+      if (m_HeldFile) {
+        FileDelete(m_SidePath.c_str());
+        CloseFile(m_HeldFile);
+      } else if (m_ResumeFrom > 0) {
+        FileHandle file = FileOpen(filePath, FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
+        if (file) FileTruncate(file, m_ResumeFrom);
+        CloseFile(file);
+      } else {
+        FileDelete(filePath);
+      }
+    }
+  }
+
+  if (ok && m_HeldFile) {
+    // The whole resource is in the side file: it takes the original's place.
+    if (m_OutputFile && !FileClose(m_OutputFile)) ok = 0;
+    m_OutputFile = NULL;
+    CloseFile(m_HeldFile);
+    if (!ok || !FileDelete(filePath) || !FileMove(m_SidePath.c_str(), filePath)) {
+      if (PathGetKind(filePath) != PATH_MISSING) FileDelete(m_SidePath.c_str());
+      ok = 0;
+    }
+  }
+  CloseFile(m_OutputFile);
+  ClearDownloadState(*this);
+
+  if (!ok) {
+    Close();
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
+  return 1;
+}

@@ -1,0 +1,54 @@
+// The common road of a request: URL, connection, head and body out, the
+// response in, and whether the connection may carry the next request.
+#include <cstring>
+#include <string>
+
+#include "engine/HttpClient.h"
+#include "engine/Url.h"
+
+namespace {
+
+// Length of the text before the first zero byte, never past length (a body
+// that fills its block exactly has no zero after it).
+size_t TextLength(const char* data, unsigned int length) {
+  const void* zero = memchr(data, 0, length);
+  return zero ? static_cast<size_t>(static_cast<const char*>(zero) - data) : length;
+}
+
+}  // namespace
+
+int CHttpClient::Request(HttpMethod method, const char* url, std::string& response,
+                         const char* body, int bodyLen) {
+  Reset();
+  m_Method = method;
+  if (!SendRequest(url, method, body, bodyLen)) {
+    Close();
+    return 0;
+  }
+  unsigned int length = 0;
+  const char* data = GetBody(&length);
+  response.assign(data, TextLength(data, length));
+  FinishResponse();
+  return 1;
+}
+
+int CHttpClient::SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen) {
+  std::string scheme;
+  if (!url || !ParseUrl(url, scheme, &m_Host, &m_Path, &m_Port, &m_UseTls)) {
+    m_ErrorCode = HTTP_ERR_URL_FORMAT;
+    return 0;
+  }
+  if (!Connect()) return 0;
+
+  std::string head;
+  BuildRequestHead(head, method, bodyLen);
+  if (!Send(head.data(), static_cast<int>(head.size()))) return 0;
+  if (body && bodyLen > 0 && !Send(body, bodyLen)) return 0;
+  return ReadResponse();
+}
+
+void CHttpClient::FinishResponse() {
+  // Redirects are not followed, and a connection whose response did not end
+  // where its framing says may hold bytes of no request of ours.
+  if (!m_Location.empty() || !m_KeepAlive || !m_ResponseClean) Close();
+}

@@ -1,0 +1,168 @@
+// Opening the connection (plain TCP or TLS) and moving bytes over it.
+#include "engine/Transport.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/HttpClient.h"
+#include "engine/Network.h"
+#include "platform/Process.h"
+
+namespace {
+
+// Largest single receive; callers hand in buffers of this size.
+const int kReceiveBlock = 8192;
+// Would-block retries allowed in one SendAll call, in all.
+const int kSendRetries = 2;
+
+// Prints the reason of a failed handshake. The first queued library error
+// names the real cause; SSL_get_error's classification is only the fallback
+// when the queue holds nothing.
+void PrintHandshakeFailure(SSL* ssl, int connectResult) {
+  char text[1024];
+  memset(text, 0, sizeof(text));
+  unsigned long code = ERR_get_error();
+  if (code == 0) code = static_cast<unsigned long>(SSL_get_error(ssl, connectResult));
+  const char* message = ERR_error_string(code, text);
+  printf("SSL: %s\r\n", message);
+}
+
+}  // namespace
+
+int ConnectToHost(const char* host, unsigned short port, SocketHandle* socket) {
+  if (!host || !socket) return 0;
+  // Port 65535 is refused like port 0, before any name lookup.
+  if (port < 1 || port > 65534) return 0;
+  uint32_t address = 0;
+  int addressLength = 0;
+  if (!ResolveHostIPv4(host, &address, &addressLength)) return 0;
+  // Only a 4-byte IPv4 address fits the address record.
+  if (addressLength != 4) return 0;
+  return SocketConnectIPv4(*socket, address, port);
+}
+
+int CHttpClient::Connect() {
+  // A client without its stream blocks has nowhere to put a response.
+  if (!m_StreamsReady) {
+    m_ErrorCode = HTTP_ERR_NETWORK;
+    return 0;
+  }
+
+  if (m_Socket != INVALID_SOCKET_HANDLE) {
+    // The open connection serves only the scheme, host and port it was made
+    // for; a request elsewhere gets a fresh one.
+    if (m_ConnHost == m_Host && m_ConnPort == m_Port && m_ConnTls == (m_UseTls ? 1 : 0) &&
+        (!m_UseTls || m_Ssl))
+      return 1;
+    Close();
+  }
+
+  m_Socket = SocketCreateTcp();
+  SocketSetSendTimeout(m_Socket, m_SendTimeout);
+  SocketSetRecvTimeout(m_Socket, m_RecvTimeout);
+  // The head and the body go out in separate sends; do not let the second
+  // wait for the acknowledgement of the first.
+  SocketSetNoDelay(m_Socket);
+
+  if (!ConnectToHost(m_Host.c_str(), m_Port, &m_Socket)) {
+    m_ErrorCode = HTTP_ERR_CONNECT;
+    return 0;
+  }
+  m_ConnHost = m_Host;
+  m_ConnPort = m_Port;
+  m_ConnTls = m_UseTls ? 1 : 0;
+
+  if (!m_UseTls) return 1;
+
+  if (!g_SslCtx) {
+    m_ErrorCode = HTTP_ERR_SSL_SESSION;
+    return 0;
+  }
+  m_Ssl = SSL_new(g_SslCtx);
+  if (!m_Ssl) {
+    m_ErrorCode = HTTP_ERR_SSL_SESSION;
+    return 0;
+  }
+  SSL_set_fd(m_Ssl, m_Socket);
+  SSL_set_tlsext_host_name(m_Ssl, m_Host.c_str());
+
+  // Errors left from earlier calls must not be taken for this handshake's.
+  ERR_clear_error();
+  const int result = SSL_connect(m_Ssl);
+  if (result > 0) return 1;
+  PrintHandshakeFailure(m_Ssl, result);
+  return 0;
+}
+
+int CHttpClient::Send(const char* data, int length) {
+  if (!m_UseTls) return SendAll(data, length);
+  if (!m_Ssl) {
+    m_ErrorCode = HTTP_ERR_SSL_SESSION;
+    return 0;
+  }
+  ERR_clear_error();
+  const int result = SSL_write(m_Ssl, data, length);
+  if (result > 0) return 1;
+  m_ErrorCode = SSL_get_error(m_Ssl, result) == SSL_ERROR_ZERO_RETURN ? HTTP_ERR_DISCONNECTED
+                                                                       : HTTP_ERR_SSL_SESSION;
+  return 0;
+}
+
+int CHttpClient::SendAll(const char* data, int length) {
+  if (m_Socket == INVALID_SOCKET_HANDLE || !data || length <= 0) return 0;
+  int retries = kSendRetries;
+  int sent = 0;
+  while (sent < length) {
+    const int result = SocketSend(m_Socket, data + sent, length - sent);
+    if (result < 0) {
+      if (SocketLastError() == SOCKET_ERR_WOULD_BLOCK && retries > 0) {
+        ProcessYield();
+        --retries;
+        continue;
+      }
+      m_ErrorCode = HTTP_ERR_NETWORK;
+      return 0;
+    }
+    if (result == 0) {
+      m_ErrorCode = HTTP_ERR_DISCONNECTED;
+      return 0;
+    }
+    sent += result;
+  }
+  return 1;
+}
+
+int CHttpClient::Receive(char* buffer, int* received) {
+  if (m_UseTls) {
+    if (received) *received = 0;
+    if (!m_Ssl || !buffer) {
+      m_ErrorCode = HTTP_ERR_SSL_SESSION;
+      return 0;
+    }
+    ERR_clear_error();
+    const int result = SSL_read(m_Ssl, buffer, kReceiveBlock);
+    if (result > 0) {
+      if (received) *received = result;
+      return 1;
+    }
+    m_ErrorCode = SSL_get_error(m_Ssl, result) == SSL_ERROR_ZERO_RETURN ? HTTP_ERR_DISCONNECTED
+                                                                         : HTTP_ERR_SSL_SESSION;
+    return 0;
+  }
+
+  if (m_Socket == INVALID_SOCKET_HANDLE || !buffer) return 0;
+  const int result = SocketReceive(m_Socket, buffer, kReceiveBlock);
+  if (result == 0) {
+    m_ErrorCode = HTTP_ERR_DISCONNECTED;
+    return 0;
+  }
+  if (result < 0) {
+    m_ErrorCode = HTTP_ERR_NETWORK;
+    return 0;
+  }
+  if (received) *received = result;
+  return 1;
+}
