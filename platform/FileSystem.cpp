@@ -130,8 +130,10 @@ int FileSeek(FileHandle file, int64_t offset, FileSeekOrigin origin, uint64_t* n
 }
 
 int FileRead(FileHandle file, void* buffer, uint32_t length, uint32_t* got) {
-  if (got) *got = 0;
-  if (!file || !got || (!buffer && length)) return 0;
+  uint32_t ignored = 0;
+  if (!got) got = &ignored;
+  *got = 0;
+  if (!file || (!buffer && length)) return 0;
   char* out = static_cast<char*>(buffer);
   uint32_t total = 0;
   while (total < length) {

@@ -123,7 +123,8 @@ int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
   to.sin_port = htons(port);
   if (connect(socket, reinterpret_cast<const struct sockaddr*>(&to), sizeof to) == 0) return 1;
   if (errno == EINTR || errno == EINPROGRESS || errno == EALREADY) return FinishConnect(socket);
-  return Fail(errno);
+  // Here EAGAIN means no free local port, not a time-out.
+  return Fail(errno == EAGAIN ? EADDRNOTAVAIL : errno);
 }
 
 int SocketSend(SocketHandle socket, const char* data, int length) {
