@@ -26,13 +26,13 @@ long MillisecondsSince(Clock::time_point start) {
 // A listening socket on 127.0.0.1 with a port of the system's choice.
 class Listener {
  public:
-  Listener() {
+  explicit Listener(int backlog = 4) {
     m_Fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(m_Fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    listen(m_Fd, 4);
+    listen(m_Fd, backlog);
     socklen_t len = sizeof addr;
     getsockname(m_Fd, reinterpret_cast<sockaddr*>(&addr), &len);
     m_Port = ntohs(addr.sin_port);
@@ -129,6 +129,36 @@ TEST(Socket, ConnectToAClosedPortFails) {
   EXPECT_EQ(SocketLastError(), SOCKET_ERR_OTHER);
   SocketClose(s);
   SocketClose(INVALID_SOCKET_HANDLE);
+}
+
+TEST(Socket, ConnectOutlastsTheSendTimeOut) {
+  // With the accept queue full the system drops the handshake and retries it
+  // later; the short send time-out must not end the connect in between.
+  Listener listener(0);
+  int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(listener.Port());
+  ASSERT_EQ(connect(filler, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  SocketHandle s = SocketCreateTcp();
+  ASSERT_NE(s, INVALID_SOCKET_HANDLE);
+  ASSERT_EQ(SocketSetSendTimeout(s, 100), 1);
+  std::vector<int> accepted;
+  std::thread acceptor([&listener, &accepted] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    for (int i = 0; i < 2; ++i) accepted.push_back(listener.Accept());
+  });
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(SocketConnectIPv4(s, htonl(INADDR_LOOPBACK), listener.Port()), 1);
+  long elapsed = MillisecondsSince(start);
+  acceptor.join();
+  EXPECT_GE(elapsed, 100);
+  EXPECT_EQ(SocketSend(s, "ok", 2), 2);
+  SocketClose(s);
+  close(filler);
+  for (int fd : accepted)
+    if (fd >= 0) close(fd);
 }
 
 TEST(Socket, ReceiveTimeOutFailsOnce) {
