@@ -1,7 +1,43 @@
-// Placeholder entry point until the drivers land.
+// The program's entry: one run of the tool from the command line to the
+// exit value (1 when the run completed, 0 when it stopped early or the
+// single transfer failed).
 #include <cstdio>
+#include <string>
 
-int main(int, char**) {
-  printf("usage: zelvora URL [options]\r\n");
-  return 0;
+#include "engine/HttpClient.h"
+#include "engine/Network.h"
+#include "frontend/BatchDownload.h"
+#include "frontend/ImpBroxCmd.h"
+#include "frontend/RunSequence.h"
+#include "frontend/SingleRequest.h"
+
+int main(int argc, char** argv) {
+  // A failed start-up is not reported: the requests then fail on their own.
+  InitNetwork();
+  // Built first and destroyed last; the client refers to it.
+  CImpBroxCmd cmd;
+  if (!cmd.ParseCommandLine(argc, argv)) {
+    CleanupNetwork();
+    return 0;
+  }
+  std::string outputPath;
+  std::string backupPath;
+  if (!PrepareOutputFile(cmd, outputPath, backupPath)) {
+    printf("Error: Output PathFile is not valid.\r\n");
+    CleanupNetwork();
+    return 0;
+  }
+  std::string url = cmd.m_Url;
+  int result;
+  {
+    CHttpClient client;
+    SetUpClient(client, cmd);
+    if (cmd.m_BatchUrls.empty()) {
+      result = DoSingleRequest(outputPath, backupPath, cmd, client, url);
+    } else {
+      result = DoBatchDownload(client, cmd);
+    }
+    CleanupNetwork();
+  }
+  return result;
 }
