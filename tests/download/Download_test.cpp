@@ -1,0 +1,359 @@
+// Downloads into a file against a scripted server on 127.0.0.1: new and
+// resumed files, what a file holds after every kind of answer or failure,
+// chunked rewrites, devices as sinks.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/DownloadBody.h"
+#include "engine/HttpClient.h"
+#include "platform/FileSystem.h"
+#include "support/ScriptedServer.h"
+#include "support/TempDir.h"
+#include "transfer/TransferTestUtil.h"
+
+namespace {
+
+const std::string kOld(1000, 'o');
+
+std::string Reply(const std::string& statusLine, const std::string& headers, const std::string& body) {
+  return "HTTP/1.1 " + statusLine + "\r\n" + headers + "Content-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+std::string Chunked(const std::string& statusLine, const std::string& headers, const std::string& framed) {
+  return "HTTP/1.1 " + statusLine + "\r\n" + headers + "Transfer-Encoding: chunked\r\n\r\n" + framed;
+}
+
+// Names in the directory, to see that no side file stays behind.
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
+bool HasRangeHeader(const std::string& request, std::string* value) {
+  const std::string key = "\r\nRange: ";
+  const std::string::size_type at = request.find(key);
+  if (at == std::string::npos) return false;
+  const std::string::size_type end = request.find("\r\n", at + key.size());
+  *value = request.substr(at + key.size(), end - at - key.size());
+  return true;
+}
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override { StartNetworkOnce(); }
+  TempDir m_Dir;
+};
+
+// ---------------------------------------------------------------------------
+// What the file holds afterwards, for new, empty and resumed files.
+
+struct FileCase {
+  const char* name;
+  bool existed;          // a file is there before the call
+  std::string before;    // its content
+  CExchange exchange;
+  int keepOrigin;
+  int result;
+  HttpError code;
+  bool exists;           // the file is there afterwards
+  std::string after;     // its content then
+  std::string range;     // the Range value sent, empty for none
+  std::string response;  // the text handed back
+};
+
+TEST_F(DownloadTest, WhatTheFileHolds) {
+  const std::string framed = "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n";
+  const std::vector<FileCase> cases = {
+      {"new file, 200", false, "", Exchange().Reply(Reply("200 OK", "", "fresh body")), 0, 1,
+       HTTP_ERR_NONE, true, "fresh body", "", ""},
+      {"empty file, no Range", true, "", Exchange().Reply(Reply("200 OK", "", "fresh body")), 0, 1,
+       HTTP_ERR_NONE, true, "fresh body", "", ""},
+      {"resumed, 206 appended", true, kOld,
+       Exchange().Reply(Reply("206 Partial Content", "Content-Range: bytes 1000-1003/1004\r\n", "tail")), 0, 1,
+       HTTP_ERR_NONE, true, kOld + "tail", "bytes=1000-", ""},
+      {"resumed, 206 without Content-Range appended", true, kOld,
+       Exchange().Reply(Reply("206 Partial Content", "", "tail")), 0, 1, HTTP_ERR_NONE, true, kOld + "tail",
+       "bytes=1000-", ""},
+      {"resumed, 206 from elsewhere refused", true, kOld,
+       Exchange().Reply(Reply("206 Partial Content", "Content-Range: bytes 0-3/1004\r\n", "head")), 0, 0,
+       HTTP_ERR_RESPONSE_FORMAT, true, kOld, "bytes=1000-", ""},
+      {"resumed, 200 is the whole resource", true, kOld,
+       Exchange().Reply(Reply("200 OK", "", "the whole thing")), 0, 1, HTTP_ERR_NONE, true,
+       "the whole thing", "bytes=1000-", ""},
+      {"resumed, 416 keeps the file", true, kOld,
+       Exchange().Reply(Reply("416 Range Not Satisfiable", "Content-Range: bytes */1000\r\n", "no range")), 0,
+       1, HTTP_ERR_NONE, true, kOld, "bytes=1000-", "no range"},
+      {"resumed, 206 failing mid-body", true, kOld,
+       Exchange()
+           .Send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-1099/1100\r\nContent-Length: 100\r\n\r\npart")
+           .Pause(50)
+           .Close(),
+       0, 0, HTTP_ERR_DISCONNECTED, true, kOld, "bytes=1000-", ""},
+      {"resumed, 200 failing mid-body", true, kOld,
+       Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Pause(50).Reset(), 0, 0,
+       HTTP_ERR_NETWORK, true, kOld, "bytes=1000-", ""},
+      {"new file, 404 is deleted", false, "",
+       Exchange().Reply(Reply("404 Not Found", "", "<p>missing</p>")), 0, 1, HTTP_ERR_NONE, false, "", "",
+       "<p>missing</p>"},
+      {"new file, failure mid-body is deleted", false, "",
+       Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Pause(50).Close(), 0, 0,
+       HTTP_ERR_DISCONNECTED, false, "", "", ""},
+      {"new file, 204 stays empty", false, "", Exchange().Reply("HTTP/1.1 204 No Content\r\n\r\n"), 0, 1,
+       HTTP_ERR_NONE, true, "", "", ""},
+      {"new file, 201 body kept", false, "", Exchange().Reply(Reply("201 Created", "", "made")), 0, 1,
+       HTTP_ERR_NONE, true, "made", "", ""},
+      {"bytes beyond the length are not written", false, "",
+       Exchange().Reply(Reply("200 OK", "", "abc") + "SURPLUS"), 0, 1, HTTP_ERR_NONE, true, "abc", "", ""},
+      {"chunked, de-chunked", false, "", Exchange().Reply(Chunked("200 OK", "", framed)), 0, 1,
+       HTTP_ERR_NONE, true, "hello world", "", ""},
+      {"chunked, kept as on the wire", false, "", Exchange().Reply(Chunked("200 OK", "", framed)), 1, 1,
+       HTTP_ERR_NONE, true, framed, "", ""},
+      {"resumed, chunked 206 behind the old bytes", true, kOld,
+       Exchange().Reply(Chunked("206 Partial Content", "", framed)), 0, 1, HTTP_ERR_NONE, true,
+       kOld + "hello world", "bytes=1000-", ""},
+      {"resumed, chunked 200 replaces the file", true, kOld, Exchange().Reply(Chunked("200 OK", "", framed)),
+       0, 1, HTTP_ERR_NONE, true, "hello world", "bytes=1000-", ""},
+      {"resumed, chunked 200 kept as on the wire", true, kOld, Exchange().Reply(Chunked("200 OK", "", framed)),
+       1, 1, HTTP_ERR_NONE, true, framed, "bytes=1000-", ""},
+  };
+  for (const FileCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("out.bin");
+    if (c.existed) TempDir::WriteFile(path, c.before);
+    CScriptedServer server({{c.exchange}});
+    CHttpClient client;
+    std::string response = "untouched";
+    EXPECT_EQ(c.result, client.Download(server.Url("/f").c_str(), path.c_str(), response, nullptr, 0,
+                                        c.keepOrigin));
+    EXPECT_EQ(c.code, client.m_ErrorCode);
+    EXPECT_EQ(c.exists, TempDir::Exists(path));
+    if (c.exists) {
+      EXPECT_EQ(c.after, TempDir::ReadFile(path));
+    }
+    // Nothing but the output file (when kept) is left in the directory.
+    EXPECT_EQ(c.exists ? 1u : 0u, Entries(dir.Path()).size());
+    EXPECT_EQ(nullptr, client.m_OutputFile);
+    if (!c.response.empty()) {
+      EXPECT_EQ(c.response, response);
+    }
+    if (c.result == 0) {
+      EXPECT_EQ("untouched", response);
+      EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+    }
+    ASSERT_TRUE(server.WaitForRequests(1));
+    std::string range;
+    EXPECT_EQ(!c.range.empty(), HasRangeHeader(server.Request(0), &range));
+    EXPECT_EQ(c.range, range);
+  }
+}
+
+TEST_F(DownloadTest, RangeHeaderStaysAmongTheRequestHeaders) {
+  const std::string path = m_Dir.File("a.bin");
+  TempDir::WriteFile(path, kOld);
+  CScriptedServer server(CServerScript::AlwaysReply(Reply("206 Partial Content", "", "x")));
+  CHttpClient client;
+  std::string response;
+  ASSERT_EQ(1, client.Download(server.Url("/").c_str(), path.c_str(), response, nullptr, 0, 0));
+  ASSERT_EQ(1u, client.m_RequestHeaders.count("Range"));
+  EXPECT_EQ("bytes=1000-", client.m_RequestHeaders["Range"]);
+  // A second, longer file keeps the first value: the header is not replaced.
+  const std::string other = m_Dir.File("b.bin");
+  TempDir::WriteFile(other, std::string(2000, 'p'));
+  ASSERT_EQ(1, client.Download(server.Url("/").c_str(), other.c_str(), response, nullptr, 0, 0));
+  ASSERT_TRUE(server.WaitForRequests(2));
+  std::string range;
+  ASSERT_TRUE(HasRangeHeader(server.Request(1), &range));
+  EXPECT_EQ("bytes=1000-", range);
+}
+
+TEST_F(DownloadTest, DirectoryAsPathSendsNothing) {
+  CScriptedServer server(CServerScript::OneReply(Reply("200 OK", "", "x")));
+  CHttpClient client;
+  std::string response;
+  EXPECT_EQ(0, client.Download(server.Url("/").c_str(), m_Dir.Path().c_str(), response, nullptr, 0, 0));
+  EXPECT_EQ(HTTP_ERR_FILE_OPERATION, client.m_ErrorCode);
+  EXPECT_TRUE(std::filesystem::is_directory(m_Dir.Path()));
+  server.Stop();
+  EXPECT_EQ(0, server.ConnectionCount());
+}
+
+TEST_F(DownloadTest, MethodFollowsTheBodyLength) {
+  struct Case {
+    const char* body;
+    int bodyLen;
+    std::string start;
+  } cases[] = {
+      {"abc", 3, "POST / HTTP/1.1\r\n"},
+      {"abc", 0, "GET / HTTP/1.1\r\n"},
+      {nullptr, 0, "GET / HTTP/1.1\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.start + std::to_string(c.bodyLen));
+    TempDir dir;
+    CScriptedServer server(CServerScript::OneReply(Reply("200 OK", "", "")));
+    CHttpClient client;
+    std::string response;
+    ASSERT_EQ(1, client.Download(server.Url("/").c_str(), dir.File("o").c_str(), response, c.body,
+                                 c.bodyLen, 0));
+    ASSERT_TRUE(server.WaitForRequests(1));
+    const std::string request = server.Request(0);
+    EXPECT_EQ(c.start, request.substr(0, c.start.size()));
+    const std::string tail = "Content-Length: " + std::to_string(c.bodyLen) + "\r\n\r\n" +
+                             (c.bodyLen > 0 ? std::string(c.body) : std::string());
+    EXPECT_EQ(tail, request.substr(request.size() - tail.size()));
+  }
+}
+
+TEST_F(DownloadTest, CallbacksInFileMode) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  CScriptedServer server({{Exchange().Send(head + "abcd").Pause(50).Send("efghij")}});
+  CHttpClient client;
+  CallbackLog log;
+  log.Attach(client);
+  std::string response;
+  const std::string path = m_Dir.File("cb");
+  ASSERT_EQ(1, client.Download(server.Url("/").c_str(), path.c_str(), response, nullptr, 0, 0));
+  // The bytes that came with the head: progress first; later blocks: data first.
+  EXPECT_EQ((std::vector<std::string>{"head", "progress 4/10", "data 4", "data 6", "progress 10/10"}),
+            log.m_Events);
+  EXPECT_EQ("abcdefghij", TempDir::ReadFile(path));
+}
+
+TEST_F(DownloadTest, CompressedBodyIsKeptAsSent) {
+  const std::string packed("\x1f\x8b\x08\x00" "packed\x00" "bytes", 17);
+  CScriptedServer server({{Exchange()
+                               .Send("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 17\r\n\r\n" +
+                                     packed.substr(0, 5))
+                               .Pause(50)
+                               .Send(packed.substr(5))}});
+  CHttpClient client;
+  std::string response;
+  const std::string path = m_Dir.File("z.gz");
+  ASSERT_EQ(1, client.Download(server.Url("/").c_str(), path.c_str(), response, nullptr, 0, 0));
+  EXPECT_EQ(packed, TempDir::ReadFile(path));
+  unsigned int length = 0;
+  const char* body = client.GetBody(&length);
+  EXPECT_EQ(packed, std::string(body, length));
+}
+
+TEST_F(DownloadTest, FileIsExclusiveWhileTheTransferRuns) {
+  const std::string path = m_Dir.File("locked");
+  struct Probe {
+    std::string path;
+    int opened = -1;
+    static void OnData(CHttpClient*, const char*, int, void* param) {
+      Probe* probe = static_cast<Probe*>(param);
+      FileHandle other = FileOpen(probe->path.c_str(), FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS);
+      probe->opened = other ? 1 : 0;
+      if (other) FileClose(other);
+    }
+  } probe;
+  probe.path = path;
+  CScriptedServer server(CServerScript::OneReply(Reply("200 OK", "", "data")));
+  CHttpClient client;
+  client.m_DataCallback = Probe::OnData;
+  client.m_CallbackParam = &probe;
+  std::string response;
+  ASSERT_EQ(1, client.Download(server.Url("/").c_str(), path.c_str(), response, nullptr, 0, 0));
+  EXPECT_EQ(0, probe.opened);
+  // Afterwards nobody holds it.
+  FileHandle after = FileOpen(path.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
+  EXPECT_NE(nullptr, after);
+  if (after) FileClose(after);
+}
+
+// ---------------------------------------------------------------------------
+// Devices as sinks.
+
+TEST_F(DownloadTest, DeviceIsASink) {
+  struct Case {
+    const char* name;
+    std::string reply;
+    int keepOrigin;
+  } cases[] = {
+      {"200", Reply("200 OK", "", "to nowhere"), 0},
+      {"404", Reply("404 Not Found", "", "gone"), 0},
+      {"chunked", Chunked("200 OK", "", "3\r\nabc\r\n0\r\n\r\n"), 0},
+      {"chunked kept", Chunked("200 OK", "", "3\r\nabc\r\n0\r\n\r\n"), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CScriptedServer server(CServerScript::OneReply(c.reply));
+    CHttpClient client;
+    std::string response;
+    EXPECT_EQ(1, client.Download(server.Url("/").c_str(), "/dev/null", response, nullptr, 0, c.keepOrigin));
+    EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
+    struct stat info;
+    ASSERT_EQ(0, stat("/dev/null", &info));
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    ASSERT_TRUE(server.WaitForRequests(1));
+    // A device is never resumed.
+    std::string range;
+    EXPECT_FALSE(HasRangeHeader(server.Request(0), &range));
+  }
+}
+
+TEST_F(DownloadTest, FailedWriteToTheDeviceIsAFileError) {
+  CScriptedServer server(CServerScript::OneReply(Reply("200 OK", "", "no space")));
+  CHttpClient client;
+  std::string response;
+  EXPECT_EQ(0, client.Download(server.Url("/").c_str(), "/dev/full", response, nullptr, 0, 0));
+  EXPECT_EQ(HTTP_ERR_FILE_OPERATION, client.m_ErrorCode);
+  struct stat info;
+  ASSERT_EQ(0, stat("/dev/full", &info));
+  EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+// ---------------------------------------------------------------------------
+// The pieces the download uses.
+
+TEST(DownloadPiecesTest, ContentRangeStart) {
+  struct Case {
+    const char* text;
+    int ok;
+    uint64_t first;
+  } cases[] = {
+      {"bytes 1000-1999/2000", 1, 1000},
+      {"BYTES 0-0/1", 1, 0},
+      {"  bytes   5-9/*", 1, 5},
+      {"bytes 18446744073709551615-", 1, UINT64_MAX},
+      {"bytes 18446744073709551616-1/2", 0, 0},
+      {"bytes */2000", 0, 0},
+      {"bytes=5-9/10", 0, 0},
+      {"items 5-9/10", 0, 0},
+      {"bytes 5", 0, 0},
+      {"", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    uint64_t first = 12345;
+    EXPECT_EQ(c.ok, ParseContentRangeStart(c.text, &first));
+    if (c.ok) {
+      EXPECT_EQ(c.first, first);
+    }
+  }
+}
+
+TEST(DownloadPiecesTest, RewriteChecksEveryByte) {
+  TempDir dir;
+  const std::string path = dir.File("r");
+  TempDir::WriteFile(path, "keep|framed bytes here");
+  FileHandle file = FileOpen(path.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
+  ASSERT_NE(nullptr, file);
+  EXPECT_EQ(1, RewriteFileFrom(file, 5, "body", 4));
+  EXPECT_EQ("keep|body", TempDir::ReadFile(path));
+
+  FileHandle full = FileOpen("/dev/full", FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
+  ASSERT_NE(nullptr, full);
+  EXPECT_EQ(0, RewriteFileFrom(full, 0, "body", 4));
+}
+
+}  // namespace
