@@ -1,0 +1,144 @@
+// The callbacks and the body display driven by the real client against a
+// scripted server on 127.0.0.1.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+
+#include "engine/HttpClient.h"
+#include "frontend/ConsoleDisplay.h"
+#include "frontend/EngineCallbacks.h"
+#include "frontend/ImpBroxCmd.h"
+#include "output/StdioCapture.h"
+#include "support/ScriptedServer.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::string GzipOf(const std::string& data) {
+  z_stream stream = {};
+  deflateInit2(&stream, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&stream, data.size()) + 64, '\0');
+  stream.next_in = (Bytef*)data.data();
+  stream.avail_in = (uInt)data.size();
+  stream.next_out = (Bytef*)&out[0];
+  stream.avail_out = (uInt)out.size();
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+std::string Chunked(const std::string& body, size_t piece) {
+  std::string out;
+  char size[32];
+  for (size_t at = 0; at < body.size(); at += piece) {
+    std::string part = body.substr(at, piece);
+    snprintf(size, sizeof(size), "%zx\r\n", part.size());
+    out += size + part + "\r\n";
+  }
+  return out + "0\r\n\r\n";
+}
+
+// True when text is a run of "NN.NN%" texts that ends with "100.00%".
+bool IsPercentRun(const std::string& text) {
+  size_t at = 0;
+  std::string last;
+  while (at < text.size()) {
+    size_t end = text.find('%', at);
+    if (end == std::string::npos) return false;
+    std::string one = text.substr(at, end - at);
+    size_t dot = one.find('.');
+    if (dot == 0 || dot == std::string::npos || one.size() - dot != 3) return false;
+    for (size_t i = 0; i < one.size(); ++i) {
+      if (i != dot && !isdigit((unsigned char)one[i])) return false;
+    }
+    last = one;
+    at = end + 1;
+  }
+  return last == "100.00";
+}
+
+void InstallCallbacks(CHttpClient& client, CImpBroxCmd& cmd) {
+  client.m_HeadCallback = OnResponseHead;
+  client.m_DataCallback = OnResponseData;
+  client.m_ProgressCallback = OnProgress;
+  client.m_CallbackParam = &cmd;
+}
+
+TEST(WithEngine, ChunkedGzipResponseIsRecordedAndShownDecoded) {
+  std::string plain;
+  for (int i = 0; i < 300; ++i) plain += "row " + std::to_string(i) + "\n";
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\n"
+      "Content-Disposition: attachment; filename=\"../../evil.txt\"\r\n"
+      "Content-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n";
+  CScriptedServer server(CServerScript::OneReply(head + Chunked(GzipOf(plain), 100)));
+  ASSERT_EQ(1, server.IsListening());
+
+  CHttpClient client;
+  CImpBroxCmd cmd;
+  InstallCallbacks(client, cmd);
+  int result = 0;
+  CapturedStdio got = RunWithStdio([&] {
+    std::string response;
+    result = client.Request(HTTP_METHOD_GET, server.Url("/x").c_str(), response, NULL, 0);
+    if (result) OutputResponseBody(client, cmd);
+  });
+  ASSERT_EQ(1, result);
+  EXPECT_EQ("text/plain", cmd.m_MediaType);
+  EXPECT_EQ("../../evil.txt", cmd.m_DispositionFileName);
+  EXPECT_EQ("gzip", cmd.m_ContentEncoding);
+  EXPECT_EQ(head + plain, got.m_Output);
+
+  TempDir module;
+  cmd.m_ArgParse->m_ModuleDir = module.Path();
+  std::string path;
+  EXPECT_EQ(1, cmd.GetOutputPathFile(path));
+  EXPECT_EQ(module.Path() + "/evil.txt", path);
+}
+
+TEST(WithEngine, OriginStreamsTheFramedBodyAsItArrives) {
+  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string framed = Chunked("hello world", 5);
+  CScriptedServer server(CServerScript::OneReply(head + framed));
+  ASSERT_EQ(1, server.IsListening());
+
+  CHttpClient client;
+  CImpBroxCmd cmd;
+  cmd.m_Origin = 1;
+  InstallCallbacks(client, cmd);
+  CapturedStdio got = RunWithStdio([&] {
+    std::string response;
+    client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, NULL, 0);
+  });
+  EXPECT_EQ(head + framed, got.m_Output);
+}
+
+TEST(WithEngine, DownloadProgressInAPipe) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
+  const std::string body(1000, 'z');
+  CScriptedServer server({{Exchange().Send(head).Pause(30).SendInPieces(body, 400, 30)}});
+  ASSERT_EQ(1, server.IsListening());
+
+  TempDir dir;
+  CHttpClient client;
+  CImpBroxCmd cmd;
+  cmd.m_OutputToFile = 1;
+  cmd.m_Progress = 1;
+  InstallCallbacks(client, cmd);
+  int result = 0;
+  CapturedStdio got = RunWithStdio([&] {
+    std::string response;
+    result = client.Download(server.Url("/f").c_str(), dir.File("f").c_str(), response, NULL, 0, 0);
+  });
+  ASSERT_EQ(1, result);
+  EXPECT_EQ(body, TempDir::ReadFile(dir.File("f")));
+  // How the pieces arrive is up to the network; every text is a percentage,
+  // without escapes, and the last one is complete.
+  ASSERT_EQ(0u, got.m_Output.find(head));
+  std::string texts = got.m_Output.substr(head.size());
+  EXPECT_TRUE(IsPercentRun(texts)) << texts;
+}
+
+}  // namespace
