@@ -1,0 +1,95 @@
+// TLS transport failures that need no TLS server: a peer that does not speak
+// TLS, no client context, no session.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/HttpClient.h"
+#include "engine/Network.h"
+#include "support/ScriptedServer.h"
+#include "transfer/TransferTestUtil.h"
+
+namespace {
+
+class TlsTransportTest : public ::testing::Test {
+ protected:
+  void SetUp() override { StartNetworkOnce(); }
+};
+
+// "https://127.0.0.1:<port>/" for a plain server.
+std::string TlsUrl(const CScriptedServer& server) {
+  return "https://127.0.0.1:" + std::to_string(server.Port()) + "/";
+}
+
+int CountOf(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (std::string::size_type at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++count;
+  return count;
+}
+
+TEST_F(TlsTransportTest, HandshakeFailurePrintsOneLineAndRecordsNoCode) {
+  CScriptedServer server({{Exchange().ReadNothing().Send("HTTP/1.1 400 Bad Request\r\n\r\n").Close()}});
+  CHttpClient client;
+  std::string response = "untouched";
+  std::string printed;
+  {
+    StdoutCapture capture;
+    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, TlsUrl(server).c_str(), response, nullptr, 0));
+    printed = capture.Text();
+  }
+  EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
+  EXPECT_EQ(1, CountOf(printed, "SSL: "));
+  ASSERT_EQ(0u, printed.find("SSL: "));
+  EXPECT_EQ("\r\n", printed.substr(printed.size() - 2));
+  // The text names the library's reason, not just a classification number
+  // (which would read "error:0000000N:lib(0)::reason(N)").
+  EXPECT_NE(std::string::npos, printed.find("error:")) << printed;
+  EXPECT_EQ(std::string::npos, printed.find("lib(0)")) << printed;
+  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+  EXPECT_EQ(nullptr, client.m_Ssl);
+  EXPECT_EQ("untouched", response);
+}
+
+TEST_F(TlsTransportTest, NoContextIsASessionFailure) {
+  CScriptedServer server({{Exchange().ReadNothing().Pause(200).Close()}});
+  SSL_CTX* saved = g_SslCtx;
+  g_SslCtx = nullptr;
+  CHttpClient client;
+  std::string response;
+  std::string printed;
+  {
+    StdoutCapture capture;
+    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, TlsUrl(server).c_str(), response, nullptr, 0));
+    printed = capture.Text();
+  }
+  g_SslCtx = saved;
+  EXPECT_EQ(HTTP_ERR_SSL_SESSION, client.m_ErrorCode);
+  EXPECT_EQ("", printed);
+  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+}
+
+TEST_F(TlsTransportTest, MissingSessionIsNeverUsed) {
+  CHttpClient client;
+  client.m_UseTls = 1;
+  EXPECT_EQ(0, client.Send("x", 1));
+  EXPECT_EQ(HTTP_ERR_SSL_SESSION, client.m_ErrorCode);
+  client.m_ErrorCode = HTTP_ERR_NONE;
+  char buffer[8192];
+  int received = 99;
+  EXPECT_EQ(0, client.Receive(buffer, &received));
+  EXPECT_EQ(HTTP_ERR_SSL_SESSION, client.m_ErrorCode);
+  EXPECT_EQ(0, received);
+}
+
+TEST_F(TlsTransportTest, PlainTransportWithoutSocket) {
+  CHttpClient client;
+  char buffer[8192];
+  int received = 99;
+  EXPECT_EQ(0, client.Send("x", 1));
+  EXPECT_EQ(0, client.Receive(buffer, &received));
+  EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
+  EXPECT_EQ(99, received);
+}
+
+}  // namespace
