@@ -44,7 +44,9 @@ CScriptedServer::CScriptedServer(CServerScript script) : m_Script(std::move(scri
 
 CScriptedServer::CScriptedServer(CServerScript script, SSL_CTX* tlsContext, ETlsHandshake handshake)
     : m_Script(std::move(script)), m_TlsContext(tlsContext), m_Handshake(handshake), m_Scheme("https") {
-  if (m_TlsContext) SSL_CTX_up_ref(m_TlsContext);
+  // Without a context there is no TLS server to be: stay closed.
+  if (!m_TlsContext) return;
+  SSL_CTX_up_ref(m_TlsContext);
   Start();
 }
 
