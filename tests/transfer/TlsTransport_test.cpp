@@ -69,6 +69,27 @@ TEST_F(TlsTransportTest, NoContextIsASessionFailure) {
   EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
 }
 
+TEST_F(TlsTransportTest, AnotherSchemeGetsItsOwnConnection) {
+  // The first connection answers over plain HTTP and would stay; the second
+  // one meets the TLS hello with bytes that are not TLS.
+  CScriptedServer server(
+      {{Exchange().Reply("HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 0\r\n\r\n")},
+       {Exchange().ReadNothing().Send("not tls at all\r\n\r\n").Close()}});
+  CHttpClient client;
+  std::string response;
+  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
+  ASSERT_NE(INVALID_SOCKET_HANDLE, client.m_Socket);
+  std::string printed;
+  {
+    StdoutCapture capture;
+    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, TlsUrl(server).c_str(), response, nullptr, 0));
+    printed = capture.Text();
+  }
+  EXPECT_EQ(2, server.ConnectionCount());
+  EXPECT_EQ(1, CountOf(printed, "SSL: "));
+  EXPECT_EQ(1u, server.RequestCount());
+}
+
 TEST_F(TlsTransportTest, MissingSessionIsNeverUsed) {
   CHttpClient client;
   client.m_UseTls = 1;
