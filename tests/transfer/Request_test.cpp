@@ -1,6 +1,9 @@
 // Requests into memory against a scripted server on 127.0.0.1: the bytes on
 // the wire, response reading, result codes, callbacks and connection reuse.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <memory>
 #include <string>
@@ -312,6 +315,44 @@ TEST_F(RequestTest, ClientWithoutStreamsSendsNothing) {
   EXPECT_EQ(HTTP_ERR_NETWORK, client.m_ErrorCode);
   server.Stop();
   EXPECT_EQ(0, server.ConnectionCount());
+}
+
+void* NoGrowth(void*, unsigned int) { return nullptr; }
+
+TEST_F(RequestTest, BodyThatCannotBeHeldFails) {
+  // 70000 bytes outgrow the 64 KiB block; the growth is refused.
+  const std::string body(70000, 'b');
+  struct Case {
+    const char* name;
+    std::string reply;
+  } cases[] = {
+      {"by length", "HTTP/1.1 200 OK\r\nContent-Length: 70000\r\n\r\n" + body},
+      {"by chunks", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n11170\r\n" + body + "\r\n0\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CScriptedServer server(CServerScript::OneReply(c.reply));
+    CHttpClient client;
+    client.m_RawStream.m_ReallocHook = NoGrowth;
+    client.m_DechunkedStream.m_ReallocHook = NoGrowth;
+    std::string response;
+    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
+    EXPECT_EQ(HTTP_ERR_BODY_TOO_LARGE, client.m_ErrorCode);
+    EXPECT_LE(client.m_RawStream.m_Length, client.m_RawStream.m_Capacity);
+  }
+}
+
+TEST_F(RequestTest, NewSocketsSendSmallSegmentsAtOnce) {
+  CScriptedServer server(
+      CServerScript::AlwaysReply("HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 0\r\n\r\n"));
+  CHttpClient client;
+  std::string response;
+  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
+  ASSERT_NE(INVALID_SOCKET_HANDLE, client.m_Socket);
+  int on = 0;
+  socklen_t size = sizeof(on);
+  ASSERT_EQ(0, getsockopt(client.m_Socket, IPPROTO_TCP, TCP_NODELAY, &on, &size));
+  EXPECT_NE(0, on);
 }
 
 // ---------------------------------------------------------------------------
