@@ -1,0 +1,188 @@
+// Response reading end to end, the server's bytes played through the fake
+// socket layer. Input: a mode byte, a count of piece sizes and the sizes,
+// then the bytes the server sends.
+//   mode & 3: 0 ReadResponse into memory, 1 ReadResponse into a file,
+//             2 Request, 3 Download
+//   mode & 4: a HEAD request (for the direct reads)
+//   mode & 8: the connection times out instead of closing at the end
+//   mode & 16: Download resumes a file that already holds bytes
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
+
+#include "FakeSocket.h"
+#include "FuzzInput.h"
+#include "engine/HttpClient.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+std::string g_OutputPath;
+const char kOldBytes[] = "old bytes of an earlier download";
+
+struct CallbackTotals {
+  size_t m_Heads;
+  size_t m_Data;
+  uint64_t m_LastDone;
+};
+
+void OnHead(CHttpClient* client, const char* headText, void* param) {
+  (void)client;
+  FUZZ_CHECK(headText != nullptr);
+  TouchBytes(headText, strlen(headText));
+  static_cast<CallbackTotals*>(param)->m_Heads++;
+}
+
+void OnData(CHttpClient* client, const char* data, int length, void* param) {
+  (void)client;
+  FUZZ_CHECK(length >= 0);
+  TouchBytes(data, static_cast<size_t>(length));
+  static_cast<CallbackTotals*>(param)->m_Data += static_cast<size_t>(length);
+}
+
+void OnProgress(CHttpClient* client, uint64_t total, uint64_t done, void* param) {
+  (void)client;
+  (void)total;
+  static_cast<CallbackTotals*>(param)->m_LastDone = done;
+}
+
+std::string ReadFile(const std::string& path, int* exists) {
+  std::string content;
+  *exists = 0;
+  FileHandle file = FileOpen(path.c_str(), FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS);
+  if (!file) return content;
+  *exists = 1;
+  char block[4096];
+  for (;;) {
+    uint32_t got = 0;
+    if (!FileRead(file, block, sizeof(block), &got) || got == 0) break;
+    content.append(block, got);
+  }
+  FileClose(file);
+  return content;
+}
+
+void WriteFile(const std::string& path, const char* data, size_t length) {
+  FileHandle file = FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
+  FUZZ_CHECK(file != NULL);
+  FUZZ_CHECK(FileWrite(file, data, static_cast<uint32_t>(length), NULL));
+  FileClose(file);
+}
+
+// Nothing of one run may be left for the next.
+void RemoveOutputs() {
+  FileDelete(g_OutputPath.c_str());
+  FileDelete((g_OutputPath + "_zelvor.part").c_str());
+}
+
+void CheckReadResponse(CHttpClient& client, int toFile, size_t served, CallbackTotals& totals) {
+  if (toFile) {
+    client.m_OutputFile = FileOpen(g_OutputPath.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
+    FUZZ_CHECK(client.m_OutputFile != NULL);
+  }
+  const int ok = client.ReadResponse();
+  FUZZ_CHECK(totals.m_Heads <= 1);
+  FUZZ_CHECK(totals.m_Data <= served);
+  FUZZ_CHECK(totals.m_LastDone <= served);
+  if (!ok) return;
+  FUZZ_CHECK(totals.m_Heads == 1);
+
+  unsigned int length = 0;
+  const char* body = client.GetBody(&length);
+  TouchBytes(body, length);
+  FUZZ_CHECK(length <= served);
+  if (client.m_Method == HTTP_METHOD_HEAD) return;
+  // A body framed by its length ends exactly there, in memory or in the file.
+  const int fileKept = client.m_OutputFile != NULL;
+  if (!client.m_Chunked && !fileKept) FUZZ_CHECK(length == client.m_ContentLength);
+  if (fileKept) {
+    FileClose(client.m_OutputFile);
+    client.m_OutputFile = NULL;
+    int exists = 0;
+    const std::string content = ReadFile(g_OutputPath, &exists);
+    FUZZ_CHECK(exists);
+    FUZZ_CHECK(content.size() <= served);
+    if (!client.m_Chunked) FUZZ_CHECK(static_cast<int64_t>(content.size()) == client.m_ContentLength);
+  }
+}
+
+void CheckDownload(CHttpClient& client, int resume, size_t served) {
+  (void)served;
+  if (resume) WriteFile(g_OutputPath, kOldBytes, sizeof(kOldBytes) - 1);
+  std::string response;
+  const int ok = client.Download("http://fuzz.test/file", g_OutputPath.c_str(), response, NULL, 0, 0);
+  int exists = 0;
+  const std::string content = ReadFile(g_OutputPath, &exists);
+  if (!ok || !client.IsSuccess()) {
+    // A failed or refused download leaves the path as it found it.
+    if (resume) {
+      FUZZ_CHECK(exists && content == kOldBytes);
+    } else {
+      FUZZ_CHECK(!exists);
+    }
+  } else if (resume && client.m_StatusCode == 206) {
+    FUZZ_CHECK(content.compare(0, sizeof(kOldBytes) - 1, kOldBytes) == 0);
+  }
+  // The side file of a whole-body answer never stays behind.
+  int sideExists = 0;
+  ReadFile(g_OutputPath + "_zelvor.part", &sideExists);
+  FUZZ_CHECK(!sideExists);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  (void)argc;
+  (void)argv;
+  const char* dir = getenv("TMPDIR");
+  std::string base = (dir && *dir) ? dir : "/tmp";
+  char suffix[64];
+  snprintf(suffix, sizeof(suffix), "/zelvora-fuzz-%d.out", static_cast<int>(getpid()));
+  g_OutputPath = base + suffix;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  CFuzzInput input(data, size);
+  const uint8_t mode = input.TakeByte();
+  size_t pieceCount = 0;
+  const uint8_t* pieces = input.TakeBytes(input.TakeByte() % 8, &pieceCount);
+  size_t servedSize = 0;
+  const uint8_t* served = input.Rest(&servedSize);
+
+  FakeSocketServe(served, servedSize, pieces, pieceCount, (mode & 8) ? 1 : 0);
+  RemoveOutputs();
+
+  CallbackTotals totals = {0, 0, 0};
+  {
+    CHttpClient client;
+    if (!client.m_StreamsReady) return 0;
+    client.m_HeadCallback = OnHead;
+    client.m_DataCallback = OnData;
+    client.m_ProgressCallback = OnProgress;
+    client.m_CallbackParam = &totals;
+
+    switch (mode & 3) {
+      case 0:
+      case 1:
+        client.m_Socket = SocketCreateTcp();
+        client.m_Method = (mode & 4) ? HTTP_METHOD_HEAD : HTTP_METHOD_GET;
+        CheckReadResponse(client, mode & 1, servedSize, totals);
+        break;
+      case 2: {
+        std::string response;
+        const int ok = client.Request(HTTP_METHOD_GET, "http://fuzz.test/", response, NULL, 0);
+        FUZZ_CHECK(totals.m_Data <= servedSize);
+        if (ok) FUZZ_CHECK(response.size() <= servedSize);
+        break;
+      }
+      default:
+        CheckDownload(client, (mode & 16) ? 1 : 0, servedSize);
+        break;
+    }
+  }
+  RemoveOutputs();
+  return 0;
+}
