@@ -1,0 +1,125 @@
+// Shared pieces of the end-to-end tests: the built program run from a copy in
+// a fresh directory, against servers that the test starts on 127.0.0.1.
+#ifndef ZELVORA_TESTS_E2E_E2E_H
+#define ZELVORA_TESTS_E2E_E2E_H
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "support/ProgramRunner.h"
+#include "support/ScriptedServer.h"
+#include "support/ServerScript.h"
+#include "support/TempDir.h"
+
+// A whole response with a Content-Length for `body`; `headers` are extra
+// lines, each ended by "\r\n".
+inline std::string Response(const std::string& status, const std::string& headers,
+                            const std::string& body) {
+  return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+inline std::string Ok(const std::string& body, const std::string& headers = "") {
+  return Response("200 OK", headers, body);
+}
+
+// The head part of a response made by Response(): what the program echoes.
+inline std::string HeadOf(const std::string& response) {
+  return response.substr(0, response.find("\r\n\r\n") + 4);
+}
+
+// The request head the program sends for a body-less GET or HEAD without
+// headers of the user's own.
+inline std::string PlainRequest(const std::string& method, const std::string& path) {
+  return method + " " + path +
+         " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: */*\r\nAccept-Encoding: identity, gzip, "
+         "deflate\r\nUser-Agent: \r\nContent-Length: 0\r\n\r\n";
+}
+
+inline std::string BodyOf(const std::string& request) {
+  size_t end = request.find("\r\n\r\n");
+  return end == std::string::npos ? "" : request.substr(end + 4);
+}
+
+inline std::string Gzip(const std::string& data) {
+  z_stream zs = {};
+  deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&zs, data.size()) + 32, '\0');
+  zs.next_in = (Bytef*)data.data();
+  zs.avail_in = (uInt)data.size();
+  zs.next_out = (Bytef*)&out[0];
+  zs.avail_out = (uInt)out.size();
+  deflate(&zs, Z_FINISH);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+inline std::string RawDeflate(const std::string& data) {
+  z_stream zs = {};
+  deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&zs, data.size()) + 32, '\0');
+  zs.next_in = (Bytef*)data.data();
+  zs.avail_in = (uInt)data.size();
+  zs.next_out = (Bytef*)&out[0];
+  zs.avail_out = (uInt)out.size();
+  deflate(&zs, Z_FINISH);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+// A chunked body in pieces of `piece` bytes, with its last chunk.
+inline std::string Chunked(const std::string& data, size_t piece) {
+  std::string out;
+  char size[32];
+  for (size_t at = 0; at < data.size(); at += piece) {
+    std::string part = data.substr(at, piece);
+    snprintf(size, sizeof(size), "%zx\r\n", part.size());
+    out += size + part + "\r\n";
+  }
+  return out + "0\r\n\r\n";
+}
+
+inline bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Letters in a fixed pseudo-random order: a shifted or cut copy shows, and
+// they compress only about by half.
+inline std::string Pattern(size_t size, unsigned seed = 1) {
+  std::string out(size, '\0');
+  unsigned state = seed;
+  for (size_t i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    out[i] = (char)('a' + (state >> 16) % 26);
+  }
+  return out;
+}
+
+// Runs the program in `sandbox`, failing the test on a crash or a hang.
+inline CProgramResult RunIn(const CProgramSandbox& sandbox, const std::vector<std::string>& args,
+                            const std::string& input = std::string()) {
+  CProgramResult run = sandbox.Run(args, input, 20000);
+  EXPECT_TRUE(run.m_Started);
+  EXPECT_FALSE(run.m_TimedOut);
+  EXPECT_EQ(0, run.m_Signal) << run.m_Err;
+  return run;
+}
+
+// A port on 127.0.0.1 where nobody listens (a server started and stopped).
+inline unsigned short ClosedPort() {
+  unsigned short port;
+  {
+    CScriptedServer server{CServerScript()};
+    port = server.Port();
+  }
+  return port;
+}
+
+#endif
