@@ -33,6 +33,17 @@ TEST(ProgramRunnerTest, RunsTheCopyInsideItsOwnDirectory) {
   EXPECT_EQ(sandbox.Files(), (std::vector<std::string>{"given.txt", "made.txt", "sh"}));
 }
 
+TEST(ProgramRunnerTest, TerminalOutputIsATerminalThatKeepsTheBytes) {
+  CProgramSandbox sandbox(kShell);
+  const std::vector<std::string> probe = {"-c", "test -t 1 && printf 'tty\\n\\033[K'; test -t 2 || printf pipe >&2"};
+  EXPECT_EQ(sandbox.Run(probe).m_Out, "");
+  sandbox.SetTerminalOutput(true);
+  CProgramResult run = sandbox.Run(probe);
+  EXPECT_EQ(run.m_Out, "tty\n\033[K");
+  EXPECT_EQ(run.m_Err, "pipe");
+  EXPECT_EQ(run.m_ExitCode, 0);
+}
+
 TEST(ProgramRunnerTest, KillsARunThatOutlivesItsLimit) {
   // The shell's child sleeps too and holds the output pipe: the run must
   // still end at its limit, with what was printed before.

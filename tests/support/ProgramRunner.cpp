@@ -5,8 +5,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -61,7 +63,8 @@ int CopyExecutable(const std::string& from, const std::string& to) {
   return ok;
 }
 
-// Reads what is there; closes the descriptor at its end. Returns 0 once closed.
+// Reads what is there; closes the descriptor at its end (for a terminal,
+// EIO once the child side is closed). Returns 0 once closed.
 int Drain(int* fd, std::string* into) {
   char buffer[65536];
   for (;;) {
@@ -76,6 +79,29 @@ int Drain(int* fd, std::string* into) {
     *fd = -1;
     return 0;
   }
+}
+
+// A pseudo-terminal pair standing in for pipe2: [0] the side we read, [1]
+// the terminal the child writes to. Raw mode keeps "\n" from becoming "\r\n".
+int OpenTerminalPair(int ends[2]) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0) return -1;
+  char name[128];
+  int slave = -1;
+  if (grantpt(master) == 0 && unlockpt(master) == 0 && ptsname_r(master, name, sizeof(name)) == 0) {
+    slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  }
+  struct termios mode;
+  if (slave < 0 || tcgetattr(slave, &mode) != 0) {
+    if (slave >= 0) close(slave);
+    close(master);
+    return -1;
+  }
+  cfmakeraw(&mode);
+  tcsetattr(slave, TCSANOW, &mode);
+  ends[0] = master;
+  ends[1] = slave;
+  return 0;
 }
 
 void CloseIfOpen(int* fd) {
@@ -122,7 +148,7 @@ CProgramResult CProgramSandbox::Run(const std::vector<std::string>& args, const 
 
   int inPipe[2], outPipe[2], errPipe[2];
   if (pipe2(inPipe, O_CLOEXEC) != 0) return result;
-  if (pipe2(outPipe, O_CLOEXEC) != 0) {
+  if ((m_TerminalOutput ? OpenTerminalPair(outPipe) : pipe2(outPipe, O_CLOEXEC)) != 0) {
     close(inPipe[0]);
     close(inPipe[1]);
     return result;

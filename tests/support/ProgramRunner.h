@@ -55,6 +55,10 @@ class CProgramSandbox {
 
   // Working directory of later runs; the sandbox directory when empty.
   void SetWorkDir(const std::string& path) { m_WorkDir = path; }
+  // When on, standard output of later runs is a terminal (a pseudo-terminal
+  // in raw mode, so m_Out still holds the bytes exactly as written);
+  // standard error stays a pipe.
+  void SetTerminalOutput(bool on) { m_TerminalOutput = on; }
 
   // Runs the copy with `args` (not counting the program name). Standard
   // input gets `input` and is then closed.
@@ -65,6 +69,7 @@ class CProgramSandbox {
   TempDir m_Dir;
   std::string m_ExePath;
   std::string m_WorkDir;
+  bool m_TerminalOutput = false;
   int m_Ready = 0;
 };
 
