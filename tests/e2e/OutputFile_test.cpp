@@ -1,0 +1,317 @@
+// Bodies written to a file: the name chosen, the backup of an earlier file
+// and its return, resumed files, decoded rewrites, and the files left behind.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "e2e/E2e.h"
+
+namespace {
+
+class OutputFile : public ::testing::Test {
+ protected:
+  OutputFile() : m_Sandbox(ZELVORA_EXE) {}
+  std::string Download(const std::string& name) {
+    return "Download: " + m_Sandbox.File(name) + "\r\n";
+  }
+  std::vector<std::string> Files(std::initializer_list<std::string> names) {
+    std::vector<std::string> all(names);
+    all.push_back("zelvora");
+    std::sort(all.begin(), all.end());
+    return all;
+  }
+  CProgramSandbox m_Sandbox;
+};
+
+TEST_F(OutputFile, NewFileHoldsTheBody) {
+  std::string reply = Ok("new body");
+  CScriptedServer server(CServerScript::OneReply(reply));
+  // -head changes nothing for a download.
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/page"), "-o", "out.html", "-head"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(HeadOf(reply) + Download("out.html"), run.m_Out);
+  EXPECT_EQ("new body", m_Sandbox.ReadFile("out.html"));
+  server.Stop();
+  EXPECT_EQ(PlainRequest("GET", "/page"), server.Request(0));
+}
+
+TEST_F(OutputFile, EarlierFileIsReplacedOnSuccessAndBackOnAnyOtherOutcome) {
+  const std::string head100 = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n";
+  struct Case {
+    const char* name;
+    CServerScript script;
+    int exitCode;
+    std::string file;
+  } cases[] = {
+      {"200", CServerScript::OneReply(Ok("new body")), 1, "new body"},
+      {"404", CServerScript::OneReply(Response("404 Not Found", "", "gone")), 1, "earlier"},
+      {"failure", CServerScript{{Exchange().Send(head100 + "part").Close()}}, 0, "earlier"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_Sandbox.WriteFile("out.html", "earlier");
+    m_Sandbox.WriteFile("out.html_zelvor.bk", "stale backup of another run");
+    CScriptedServer server(c.script);
+    CProgramResult run = RunIn(m_Sandbox, {server.Url("/page"), "-o", "out.html"});
+    EXPECT_EQ(c.exitCode, run.m_ExitCode);
+    EXPECT_EQ(c.file, m_Sandbox.ReadFile("out.html"));
+    EXPECT_EQ(Files({"out.html"}), m_Sandbox.Files());
+    server.Stop();
+    // The earlier file was moved aside before the request: no resume.
+    EXPECT_EQ(PlainRequest("GET", "/page"), server.Request(0));
+  }
+}
+
+TEST_F(OutputFile, StopsWhenTheEarlierFileCannotBeMovedAside) {
+  m_Sandbox.WriteFile("out.html", "earlier");
+  ASSERT_EQ(0, mkdir(m_Sandbox.File("out.html_zelvor.bk").c_str(), 0755));
+  CScriptedServer server(CServerScript::AlwaysReply(Ok("new body")));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/page"), "-o", "out.html"});
+  EXPECT_EQ(0, run.m_ExitCode);
+  EXPECT_EQ("Error: Output PathFile is not valid.\r\n", run.m_Out);
+  EXPECT_EQ("earlier", m_Sandbox.ReadFile("out.html"));
+  EXPECT_TRUE(IsDirectory(m_Sandbox.File("out.html_zelvor.bk")));
+  server.Stop();
+  EXPECT_EQ(0u, server.RequestCount());
+}
+
+TEST_F(OutputFile, DeviceAsOutputStaysInPlace) {
+  const std::string gz = Gzip(Pattern(1000));
+  const std::string replies[] = {Ok("body"), Response("404 Not Found", "", "gone"),
+                                 Ok(gz, "Content-Encoding: gzip\r\n")};
+  for (const std::string& reply : replies) {
+    CScriptedServer server(CServerScript::OneReply(reply));
+    CProgramResult run = RunIn(m_Sandbox, {server.Url("/x"), "-o", "/dev/null"});
+    EXPECT_EQ(1, run.m_ExitCode);
+    bool ok = reply.find("200 OK") != std::string::npos;
+    EXPECT_EQ(HeadOf(reply) + (ok ? "Download: /dev/null\r\n" : ""), run.m_Out);
+    struct stat st;
+    ASSERT_EQ(0, stat("/dev/null", &st));
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_FALSE(TempDir::Exists("/dev/null_zelvor.bk"));
+    EXPECT_FALSE(TempDir::Exists("/dev/null_zelvor.tmp"));
+  }
+  EXPECT_EQ(Files({}), m_Sandbox.Files());
+}
+
+TEST_F(OutputFile, AppendResumesAndNeverDropsTheEarlierBytes) {
+  struct Case {
+    const char* name;
+    CServerScript script;
+    int exitCode;
+    std::string out;  // after the head
+    std::string file;
+  } cases[] = {
+      {"206", CServerScript::OneReply(Response("206 Partial Content", "", "def")), 1,
+       "Download: @\r\n", "abcdef"},
+      {"416", CServerScript::OneReply(Response("416 Range Not Satisfiable", "", "")), 1, "",
+       "abc"},
+      {"404", CServerScript::OneReply(Response("404 Not Found", "", "gone")), 1, "", "abc"},
+      {"failure",
+       CServerScript{{Exchange().Send("HTTP/1.1 206 Partial Content\r\nContent-Length: 9\r\n\r\nde")
+                          .Close()}},
+       0, "Error: HTTP Session failed, Remote host disconnected.", "abc"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_Sandbox.WriteFile("part.bin", "abc");
+    CScriptedServer server(c.script);
+    CProgramResult run = RunIn(m_Sandbox, {server.Url("/part"), "-o", "part.bin", "-append"});
+    EXPECT_EQ(c.exitCode, run.m_ExitCode);
+    std::string out = c.out;
+    if (out.find('@') != std::string::npos) out.replace(out.find('@'), 1, m_Sandbox.File("part.bin"));
+    std::string shown = run.m_Out.substr(std::min(run.m_Out.size(), run.m_Out.find("\r\n\r\n") + 4));
+    EXPECT_EQ(out, shown);
+    // Whatever the engine appended stays; the earlier bytes are never lost.
+    EXPECT_EQ(0u, m_Sandbox.ReadFile("part.bin").find("abc"));
+    if (c.exitCode == 1) {
+      EXPECT_EQ(c.file, m_Sandbox.ReadFile("part.bin"));
+    }
+    EXPECT_EQ(Files({"part.bin"}), m_Sandbox.Files());
+    server.Stop();
+    EXPECT_NE(std::string::npos, server.Request(0).find("\r\nRange: bytes=3-\r\n"));
+  }
+}
+
+TEST_F(OutputFile, UploadLeavesTheOutputFileAlone) {
+  m_Sandbox.WriteFile("up.bin", "data");
+  std::string reply = Ok("stored");
+  const std::vector<std::string> outputs[] = {{"-o", "out.html"}, {"-O"}};
+  for (const std::vector<std::string>& output : outputs) {
+    m_Sandbox.WriteFile("out.html", "earlier");
+    CScriptedServer server(CServerScript::OneReply(reply));
+    std::vector<std::string> args = {server.Url("/out.html"), "-u", "up.bin"};
+    args.insert(args.end(), output.begin(), output.end());
+    CProgramResult run = RunIn(m_Sandbox, args);
+    EXPECT_EQ(1, run.m_ExitCode);
+    EXPECT_EQ("Upload " + m_Sandbox.File("up.bin") + "......" + reply, run.m_Out);
+    EXPECT_EQ("earlier", m_Sandbox.ReadFile("out.html"));
+    EXPECT_EQ(Files({"out.html", "up.bin"}), m_Sandbox.Files());
+  }
+}
+
+TEST_F(OutputFile, DefaultNameComesFromTheResponseOrTheUrl) {
+  struct Case {
+    const char* path;
+    std::string headers;
+    const char* name;
+  } cases[] = {
+      {"/files/data", "Content-Disposition: attachment; filename=\"report.pdf\"\r\n", "report.pdf"},
+      {"/files/data", "Content-Type: image/png\r\nContent-Disposition: form-data; name=file\r\n",
+       "file.png"},
+      {"/files/report", "Content-Type: application/pdf\r\n", "report"},
+      {"/files/.profile", "Content-Type: text/html\r\n", ".profile.html"},
+      {"/dl?id=5", "", "dl_id=5"},
+      {"/", "", "127.0.0.1.html"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    std::string reply = Ok("payload", c.headers);
+    CScriptedServer server(CServerScript::OneReply(reply));
+    CProgramResult run = RunIn(sandbox, {server.Url(c.path), "-O"});
+    EXPECT_EQ(1, run.m_ExitCode);
+    EXPECT_EQ(HeadOf(reply) + "Download: " + sandbox.File(c.name) + "\r\n", run.m_Out);
+    EXPECT_EQ("payload", sandbox.ReadFile(c.name));
+    std::vector<std::string> expected = {c.name, "zelvora"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, sandbox.Files());
+  }
+}
+
+TEST_F(OutputFile, EarlierFileKeepsItsNameWhenTheDownloadGetsAnother) {
+  m_Sandbox.WriteFile("data", "earlier");
+  std::string reply = Ok("payload", "Content-Disposition: attachment; filename=report.pdf\r\n");
+  CScriptedServer server(CServerScript::OneReply(reply));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/files/data"), "-O"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(HeadOf(reply) + Download("report.pdf"), run.m_Out);
+  EXPECT_EQ("payload", m_Sandbox.ReadFile("report.pdf"));
+  EXPECT_EQ("earlier", m_Sandbox.ReadFile("data"));
+  EXPECT_EQ(Files({"data", "report.pdf"}), m_Sandbox.Files());
+}
+
+TEST_F(OutputFile, TakenResponseNameLeavesTheDownloadUnderItsFirstName) {
+  m_Sandbox.WriteFile("report.pdf", "mine");
+  std::string reply = Ok("payload", "Content-Disposition: attachment; filename=report.pdf\r\n");
+  CScriptedServer server(CServerScript::OneReply(reply));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/files/data"), "-O"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(HeadOf(reply) + Download("data"), run.m_Out);
+  EXPECT_EQ("payload", m_Sandbox.ReadFile("data"));
+  EXPECT_EQ("mine", m_Sandbox.ReadFile("report.pdf"));
+  EXPECT_EQ(Files({"data", "report.pdf"}), m_Sandbox.Files());
+}
+
+TEST_F(OutputFile, ResponseNamesNeverReachOutsideTheTargetDirectory) {
+  const std::string tag = "zelvora-escape-" + std::to_string(getpid());
+  const std::string names[] = {"../" + tag + "-1.txt", "..\\" + tag + "-2.txt",
+                               "/tmp/" + tag + "-3.txt", "sub/../../" + tag + "-4.txt",
+                               "..", "."};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    std::string reply = Ok("payload", "Content-Disposition: attachment; filename=\"" + name + "\"\r\n");
+    CScriptedServer server(CServerScript::OneReply(reply));
+    CProgramResult run = RunIn(sandbox, {server.Url("/files/data"), "-O"});
+    EXPECT_EQ(1, run.m_ExitCode);
+    for (int i = 1; i <= 4; ++i) {
+      EXPECT_FALSE(TempDir::Exists("/tmp/" + tag + "-" + std::to_string(i) + ".txt"));
+    }
+    // The body is in a file of the program's directory, and the message names it.
+    const std::string prefix = HeadOf(reply) + "Download: " + sandbox.Dir() + "/";
+    ASSERT_EQ(0u, run.m_Out.find(prefix)) << run.m_Out;
+    std::string file = run.m_Out.substr(prefix.size());
+    ASSERT_GE(file.size(), 2u);
+    file.resize(file.size() - 2);
+    EXPECT_EQ(std::string::npos, file.find('/')) << file;
+    EXPECT_NE("..", file);
+    EXPECT_EQ("payload", sandbox.ReadFile(file)) << file;
+  }
+}
+
+TEST_F(OutputFile, CompressedBodiesAreStoredDecodedUnlessAskedForAsReceived) {
+  const std::string text = Pattern(5000);
+  const std::string gz = Gzip(text);
+  const std::string chunked = Chunked(gz, 700);
+  const std::string gzReply = Ok(gz, "Content-Encoding: gzip\r\n");
+  const std::string chunkedReply =
+      "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n" + chunked;
+  struct Case {
+    const char* name;
+    std::string reply;
+    std::vector<std::string> options;
+    const char* file;
+    std::string content;
+  } cases[] = {
+      {"gzip", gzReply, {}, "out.txt", text},
+      {"deflate", Ok(RawDeflate(text), "Content-Encoding: Deflate\r\n"), {}, "out.txt", text},
+      {"chunked gzip", chunkedReply, {}, "out.txt", text},
+      {"compress", gzReply, {"-compress"}, "out.txt.gzip", gz},
+      {"compress chunked", chunkedReply, {"-compress"}, "out.txt.gzip", gz},
+      {"origin", chunkedReply, {"-origin"}, "out.txt.origin", chunked},
+      {"not gzip", Ok("plain", "Content-Encoding: gzip\r\n"), {}, "out.txt", "plain"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    CScriptedServer server(CServerScript::OneReply(c.reply));
+    std::vector<std::string> args = {server.Url("/t"), "-o", "out.txt"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CProgramResult run = RunIn(sandbox, args);
+    EXPECT_EQ(1, run.m_ExitCode);
+    EXPECT_EQ(HeadOf(c.reply) + "Download: " + sandbox.File(c.file) + "\r\n", run.m_Out);
+    EXPECT_EQ(c.content, sandbox.ReadFile(c.file));
+    std::vector<std::string> expected = {c.file, "zelvora"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, sandbox.Files());
+  }
+}
+
+TEST_F(OutputFile, EarlierFileComesBackWhenTheCompressedBodyGetsASuffix) {
+  m_Sandbox.WriteFile("out.txt", "earlier");
+  const std::string gz = Gzip(Pattern(500));
+  std::string reply = Ok(gz, "Content-Encoding: gzip\r\n");
+  CScriptedServer server(CServerScript::OneReply(reply));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/t"), "-o", "out.txt", "-compress"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(HeadOf(reply) + Download("out.txt.gzip"), run.m_Out);
+  EXPECT_EQ(gz, m_Sandbox.ReadFile("out.txt.gzip"));
+  EXPECT_EQ("earlier", m_Sandbox.ReadFile("out.txt"));
+  EXPECT_EQ(Files({"out.txt", "out.txt.gzip"}), m_Sandbox.Files());
+}
+
+TEST_F(OutputFile, DecodedBodyThatCannotBeStoredKeepsTheCompressedOne) {
+  const std::string gz = Gzip(Pattern(2000));
+  std::string reply = Ok(gz, "Content-Encoding: gzip\r\n");
+  // The decoded bytes go to a file beside the download first; a directory
+  // in its place makes that write fail.
+  ASSERT_EQ(0, mkdir(m_Sandbox.File("out.txt_zelvor.tmp").c_str(), 0755));
+  m_Sandbox.WriteFile("out.txt", "earlier");
+  CScriptedServer server(CServerScript::OneReply(reply));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/t"), "-o", "out.txt"});
+  EXPECT_EQ(0, run.m_ExitCode);
+  EXPECT_EQ(HeadOf(reply) + "Error: HTTP Session failed, File operation failed.", run.m_Out);
+  EXPECT_EQ(gz, m_Sandbox.ReadFile("out.txt"));
+  // The run failed: the earlier file is kept under its backup name.
+  EXPECT_EQ("earlier", m_Sandbox.ReadFile("out.txt_zelvor.bk"));
+  EXPECT_EQ(Files({"out.txt", "out.txt_zelvor.bk", "out.txt_zelvor.tmp"}), m_Sandbox.Files());
+}
+
+TEST_F(OutputFile, ProgressInAPipeFollowsTheHeadAndEndsItsLine) {
+  const std::string body = Pattern(1000);
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
+  CScriptedServer server(CServerScript{{Exchange()
+                                            .Send(head + body.substr(0, 400))
+                                            .Pause(200)
+                                            .Send(body.substr(400, 400))
+                                            .Pause(200)
+                                            .Send(body.substr(800))}});
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/b"), "-o", "b.bin", "-progress"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(head + "40.00%80.00%100.00%\r\n" + Download("b.bin"), run.m_Out);
+  EXPECT_EQ(body, m_Sandbox.ReadFile("b.bin"));
+}
+
+}  // namespace
