@@ -1,0 +1,134 @@
+// Batch downloads of a numbered range: one line per URL, the files left in
+// the batch directory, and one kept-alive connection for the whole batch.
+#include <string>
+
+#include "e2e/E2e.h"
+
+namespace {
+
+std::string PathOf(const std::string& request) {
+  size_t start = request.find(' ') + 1;
+  return request.substr(start, request.find(' ', start) - start);
+}
+
+std::string Line(const std::string& name, const std::string& outcome) {
+  return "Download \"" + name + "\"......" + outcome;
+}
+
+class Batch : public ::testing::Test {
+ protected:
+  Batch() : m_Sandbox(ZELVORA_EXE) {}
+  CProgramSandbox m_Sandbox;
+};
+
+TEST_F(Batch, ExistingFilesAndA404OverOneConnection) {
+  const std::string text = Pattern(3000);
+  CScriptedServer server(CServerScript::ComputedReply([&](const std::string& request) {
+    std::string path = PathOf(request);
+    if (path == "/img/tu3.jpg") return Response("404 Not Found", "Connection: Keep-Alive\r\n", "no");
+    if (path == "/img/tu4.jpg")
+      return Ok(Gzip(text), "Connection: Keep-Alive\r\nContent-Encoding: gzip\r\n");
+    return Ok("body of " + path, "Connection: Keep-Alive\r\n");
+  }));
+  const std::string dir = m_Sandbox.File("out");
+  ASSERT_EQ(0, mkdir(dir.c_str(), 0755));
+  TempDir::WriteFile(dir + "/tu1.jpg", "");
+  ASSERT_EQ(0, mkdir((dir + "/tu5.jpg").c_str(), 0755));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/img/tu[0-5].jpg"), "-O", "-p", dir});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(Line("tu0.jpg", "ok\r\n") + Line("tu1.jpg", "ok(exist).\r\n") + Line("tu2.jpg", "ok\r\n") +
+                Line("tu3.jpg", "failed(404)\r\n") + Line("tu4.jpg", "ok\r\n") +
+                Line("tu5.jpg", "failed.\r\n"),
+            run.m_Out);
+  EXPECT_EQ("body of /img/tu0.jpg", TempDir::ReadFile(dir + "/tu0.jpg"));
+  EXPECT_EQ("", TempDir::ReadFile(dir + "/tu1.jpg"));
+  EXPECT_EQ("body of /img/tu2.jpg", TempDir::ReadFile(dir + "/tu2.jpg"));
+  EXPECT_FALSE(TempDir::Exists(dir + "/tu3.jpg"));
+  EXPECT_EQ(text, TempDir::ReadFile(dir + "/tu4.jpg"));
+  EXPECT_TRUE(IsDirectory(dir + "/tu5.jpg"));
+  server.Stop();
+  EXPECT_EQ(1, server.ConnectionCount());
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_EQ(4u, requests.size());
+  const char* paths[] = {"/img/tu0.jpg", "/img/tu2.jpg", "/img/tu3.jpg", "/img/tu4.jpg"};
+  for (size_t i = 0; i < requests.size(); ++i) {
+    EXPECT_EQ("GET " + std::string(paths[i]) +
+                  " HTTP/1.1\r\nConnection: Keep-Alive\r\nHost: 127.0.0.1\r\nAccept: */*\r\n"
+                  "Accept-Encoding: identity, gzip, deflate\r\nUser-Agent: \r\nContent-Length: 0\r\n\r\n",
+              requests[i]);
+  }
+}
+
+TEST_F(Batch, AFailureNeverStopsTheOthers) {
+  const std::string head = "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 50\r\n\r\n";
+  CScriptedServer server(CServerScript{
+      {Exchange().Reply(Ok("one", "Connection: Keep-Alive\r\n")), Exchange().Send(head + "cut").Reset()},
+      {Exchange().Reply(Ok("three", "Connection: Keep-Alive\r\n"))}});
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/f[1-3].txt"), "-O"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(Line("f1.txt", "ok\r\n") + Line("f2.txt", "failed.\r\n") + Line("f3.txt", "ok\r\n"),
+            run.m_Out);
+  EXPECT_EQ("one", m_Sandbox.ReadFile("f1.txt"));
+  EXPECT_FALSE(m_Sandbox.Exists("f2.txt"));
+  EXPECT_EQ("three", m_Sandbox.ReadFile("f3.txt"));
+
+  // Nobody listening: every line fails, the run still completes.
+  const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort());
+  run = RunIn(m_Sandbox, {closed + "/g[8-10]", "-O"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(Line("g8", "failed.\r\n") + Line("g9", "failed.\r\n") + Line("g10", "failed.\r\n"),
+            run.m_Out);
+}
+
+TEST_F(Batch, NamesWithAQueryArePrintedAsGivenAndCleanedForTheFile) {
+  CScriptedServer server(CServerScript::AlwaysReply(Ok("q", "Connection: Keep-Alive\r\n")));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/a[1-2].jpg?x=1"), "-O"});
+  EXPECT_EQ(Line("a1.jpg?x=1", "ok\r\n") + Line("a2.jpg?x=1", "ok\r\n"), run.m_Out);
+  EXPECT_EQ("q", m_Sandbox.ReadFile("a1.jpg_x=1"));
+  EXPECT_EQ("q", m_Sandbox.ReadFile("a2.jpg_x=1"));
+}
+
+TEST_F(Batch, UnexpandedNameIsNeitherBackedUpNorTouched) {
+  m_Sandbox.WriteFile("tu[0-1].jpg", "mine");
+  CScriptedServer server(CServerScript::AlwaysReply(Ok("x", "Connection: Keep-Alive\r\n")));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/tu[0-1].jpg"), "-O"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ("mine", m_Sandbox.ReadFile("tu[0-1].jpg"));
+  EXPECT_EQ((std::vector<std::string>{"tu0.jpg", "tu1.jpg", "tu[0-1].jpg", "zelvora"}),
+            m_Sandbox.Files());
+}
+
+TEST_F(Batch, ProgressStandsOnEachLine) {
+  CScriptedServer server(CServerScript::AlwaysReply(Ok(Pattern(300), "Connection: Keep-Alive\r\n")));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/p[1-2]"), "-O", "-progress"});
+  EXPECT_EQ(Line("p1", "100.00%\r\n") + Line("p2", "100.00%\r\n"), run.m_Out);
+}
+
+TEST_F(Batch, PostDataAndUserHeadersReachEveryRequest) {
+  CScriptedServer server(CServerScript::AlwaysReply(Ok("x", "Connection: close\r\n")));
+  CProgramResult run =
+      RunIn(m_Sandbox, {server.Url("/p[1-2]"), "-O", "-d", "k=v", "-h", "Connection: close", "-head"});
+  EXPECT_EQ(Line("p1", "ok\r\n") + Line("p2", "ok\r\n"), run.m_Out);
+  server.Stop();
+  ASSERT_EQ(2u, server.RequestCount());
+  for (const std::string& request : server.Requests()) {
+    EXPECT_EQ(0u, request.find("POST /p"));
+    EXPECT_NE(std::string::npos, request.find("\r\nConnection: close\r\n"));
+    EXPECT_EQ(std::string::npos, request.find("Keep-Alive"));
+    EXPECT_EQ("k=v", BodyOf(request));
+  }
+}
+
+TEST_F(Batch, DecodedBodyThatCannotBeStoredFailsItsLine) {
+  const std::string gz = Gzip(Pattern(800));
+  CScriptedServer server(
+      CServerScript::AlwaysReply(Ok(gz, "Connection: Keep-Alive\r\nContent-Encoding: gzip\r\n")));
+  ASSERT_EQ(0, mkdir(m_Sandbox.File("z1_zelvor.tmp").c_str(), 0755));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/z[1-2]"), "-O"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(Line("z1", "failed.\r\n") + Line("z2", "ok\r\n"), run.m_Out);
+  EXPECT_EQ(gz, m_Sandbox.ReadFile("z1"));
+  EXPECT_EQ(Pattern(800), m_Sandbox.ReadFile("z2"));
+}
+
+}  // namespace
