@@ -55,7 +55,8 @@ int CMemStream::Alloc(unsigned int size) {
 
 int CMemStream::Reserve(unsigned int needed) {
   if (m_Capacity >= needed) return 1;
-  double capacity = m_Capacity < kMinCapacity ? kMinCapacity : m_Capacity;
+  // Only 0 and 1 get the minimum; every other capacity grows by the 1.5 rule.
+  double capacity = m_Capacity < 2 ? kMinCapacity : m_Capacity;
   while (capacity < needed) capacity = static_cast<double>(static_cast<unsigned long long>(capacity * 1.5));
   // A size that does not fit 32 bits cannot be held.
   if (capacity > 4294967295.0) return 0;

@@ -130,6 +130,9 @@ TEST_F(MemStreamTest, ReserveGrowthSteps) {
       {0, 10, 4096},             // no block: a sane minimum, not an endless loop
       {1, 2, 4096},              // 1 * 1.5 truncates to 1 forever
       {1, 5000, 6144},
+      {2, 3, 3},                 // small blocks keep the 1.5 rule: 2, then 3
+      {100, 101, 150},
+      {100, 300, 337},           // 150, 225, 337
   };
   for (const Case& c : cases) {
     CMemStream stream;
