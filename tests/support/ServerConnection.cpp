@@ -19,8 +19,11 @@ namespace {
 typedef std::chrono::steady_clock CClock;
 
 // How long a closing connection keeps reading what the peer still sends, so
-// that unread input does not turn the close into a reset.
+// that unread input does not turn the close into a reset: at most the limit,
+// and it stops after a quiet spell (a keep-alive client that says nothing
+// more must not hold the close up).
 const int DRAIN_LIMIT_MS = 2000;
+const int DRAIN_QUIET_MS = 100;
 // Longest single sleep in a wait, so a stop is noticed quickly.
 const int SLICE_MS = 20;
 
@@ -247,7 +250,7 @@ void CServerConnection::DrainAndClose() {
     if (got > 0) continue;
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!WaitFor(POLLIN, MillisecondsLeft(deadline))) break;
+      if (!WaitFor(POLLIN, std::min(DRAIN_QUIET_MS, MillisecondsLeft(deadline)))) break;
       continue;
     }
     break;  // end of data or a failure: nothing left to protect
