@@ -102,6 +102,27 @@ TEST(SessionFailures, UnreachableHostIsNamed) {
   EXPECT_FALSE(sandbox.Exists("out.html"));
 }
 
+TEST(SessionFailures, TlsStreamEndingInTheBody) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n";
+  struct Case {
+    const char* name;
+    CExchange exchange;
+    const char* text;
+  } cases[] = {
+      {"close_notify", Exchange().Send(head + "part").Close(), "Remote host disconnected."},
+      {"truncated", Exchange().Send(head + "part").CloseWithoutNotify(), "SSL session failed."},
+  };
+  CProgramSandbox sandbox(ZELVORA_EXE);
+  for (const Case& c : cases) {
+    CTlsServer server(CServerScript{{c.exchange}});
+    ASSERT_EQ(1, server.IsReady());
+    CProgramResult run = RunIn(sandbox, {server.Url("/f"), "-o", "f.bin"});
+    EXPECT_EQ(0, run.m_ExitCode) << c.name;
+    EXPECT_EQ(head + kSessionFailed + c.text, run.m_Out) << c.name;
+    EXPECT_FALSE(sandbox.Exists("f.bin")) << c.name;
+  }
+}
+
 TEST(SessionFailures, FailedHandshakeShowsTheTlsTextThenTheUnknownFailure) {
   CTlsServer server(CServerScript(), TLS_HANDSHAKE_GARBAGE);
   ASSERT_TRUE(server.IsListening());
