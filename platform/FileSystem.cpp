@@ -82,7 +82,12 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
       errno = saved;
       return nullptr;
     }
-    if (mode == FILE_CREATE_ALWAYS && ftruncate(fd, 0) != 0) {
+    // An empty file is left alone: on ext4 a truncation to zero marks the
+    // file for a write-back at close (its guard for rewrites in place), which
+    // for a file just created costs a flush of everything written to it.
+    // The size is read again under the lock.
+    if (mode == FILE_CREATE_ALWAYS && (fstat(fd, &st) != 0 || st.st_size != 0) &&
+        ftruncate(fd, 0) != 0) {
       int saved = errno;
       close(fd);
       errno = saved;
