@@ -8,6 +8,7 @@
 
 #include "frontend/ImpBroxCmd.h"
 #include "platform/CRuntime.h"
+#include "platform/LargeBlock.h"
 
 int GunzipFirstRoom(unsigned int length, unsigned int* room) {
   uint64_t wanted = (uint64_t)length * 10u;
@@ -114,6 +115,7 @@ char* GunzipBufferPasses(const char* data, unsigned int length, unsigned int* de
   for (;;) {
     char* out = (char*)malloc(room);
     if (out == NULL) return NULL;
+    AdviseLargeBlock(out, room);
     if (passes != NULL) ++*passes;
     unsigned int produced = 0;
     GunzipPass pass = GunzipInto(data, length, out, room, &produced);
@@ -140,6 +142,7 @@ int DecodeBody(const CImpBroxCmd& cmd, const char* data, unsigned int length, ch
     if (!InflateRoom(length, &room)) return 0;
     char* out = (char*)malloc(room);
     if (out == NULL) return 0;
+    AdviseLargeBlock(out, room);
     unsigned int produced = room;
     int done = InflateRawBuffer(data, length, out, &produced);
     // HTTP's "deflate" is the zlib format; many servers send it that way.
