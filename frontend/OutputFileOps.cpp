@@ -72,6 +72,9 @@ int ReplaceFileContent(const std::string& path, const char* data, unsigned int l
 int StoreDecodedBody(const CImpBroxCmd& cmd, CHttpClient& client, const std::string& path) {
   if (!IsCompressed(cmd) || cmd.m_Origin || cmd.m_Compress) return 1;
   if (!PathIsRegularFile(path.c_str())) return 1;
+  // A resumed file holds earlier bytes in front of this part: rewriting it
+  // with the decoded part alone would lose them.
+  if (cmd.m_Append && client.m_StatusCode == 206) return 1;
   unsigned int length = 0;
   const char* body = client.GetBody(&length);
   char* decoded = NULL;

@@ -31,8 +31,9 @@ int ReplaceFileContent(const std::string& path, const char* data, unsigned int l
 
 // After a 2xx download into path: when the response was gzip or deflate
 // encoded and neither -origin nor -compress asked for the bytes as received,
-// rewrites the file with the decoded body. A body that does not decode, and a
-// path that is not a regular file, are left as they are (result 1). 0 only
+// rewrites the file with the decoded body. A body that does not decode, a
+// path that is not a regular file, and a file resumed under -append (206) are
+// left as they are (result 1). 0 only
 // when decoded bytes could not be stored; the file then keeps the bytes as
 // received.
 int StoreDecodedBody(const CImpBroxCmd& cmd, CHttpClient& client, const std::string& path);

@@ -106,6 +106,12 @@ TEST_F(OutputFile, AppendResumesAndNeverDropsTheEarlierBytes) {
   } cases[] = {
       {"206", CServerScript::OneReply(Response("206 Partial Content", "", "def")), 1,
        "Download: @\r\n", "abcdef"},
+      // A compressed part is kept as it came: decoding it alone would replace
+      // the earlier bytes with the part.
+      {"206 gzip",
+       CServerScript::OneReply(
+           Response("206 Partial Content", "Content-Encoding: gzip\r\n", Gzip("def"))),
+       1, "Download: @\r\n", "abc" + Gzip("def")},
       {"416", CServerScript::OneReply(Response("416 Range Not Satisfiable", "", "")), 1, "",
        "abc"},
       {"404", CServerScript::OneReply(Response("404 Not Found", "", "gone")), 1, "", "abc"},
