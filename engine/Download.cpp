@@ -84,6 +84,8 @@ int PrepareDownloadBody(CHttpClient& client) {
     }
     return 1;
   }
+  // No content is no resource: the resumed file keeps what it holds.
+  if (client.m_StatusCode == 204 || client.m_StatusCode == 205) return 1;
 
   // Any other 2xx answers with the whole resource. It replaces the file only
   // once it is complete; until then the old bytes stay as they are.

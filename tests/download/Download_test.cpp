@@ -107,6 +107,8 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
        HTTP_ERR_DISCONNECTED, false, "", "", ""},
       {"new file, 204 stays empty", false, "", Exchange().Reply("HTTP/1.1 204 No Content\r\n\r\n"), 0, 1,
        HTTP_ERR_NONE, true, "", "", ""},
+      {"resumed, 204 keeps the file", true, kOld, Exchange().Reply("HTTP/1.1 204 No Content\r\n\r\n"), 0, 1,
+       HTTP_ERR_NONE, true, kOld, "bytes=1000-", ""},
       {"new file, 201 body kept", false, "", Exchange().Reply(Reply("201 Created", "", "made")), 0, 1,
        HTTP_ERR_NONE, true, "made", "", ""},
       {"bytes beyond the length are not written", false, "",
