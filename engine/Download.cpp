@@ -215,8 +215,13 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
     if (m_OutputFile && !FileClose(m_OutputFile)) ok = 0;
     m_OutputFile = NULL;
     CloseFile(m_HeldFile);
-    if (!ok || !FileDelete(filePath) || !FileMove(m_SidePath.c_str(), filePath)) {
-      if (PathGetKind(filePath) != PATH_MISSING) FileDelete(m_SidePath.c_str());
+    if (!ok || !FileDelete(filePath)) {
+      // The original still stands: the side file is not needed.
+      FileDelete(m_SidePath.c_str());
+      ok = 0;
+    } else if (!FileMove(m_SidePath.c_str(), filePath)) {
+      // The original is gone; the whole resource stays under the side name
+      // rather than being lost too.
       ok = 0;
     }
   }
