@@ -247,7 +247,6 @@ TEST_F(DownloadTest, CompressedBodyIsKeptAsSent) {
 }
 
 TEST_F(DownloadTest, FileIsExclusiveWhileTheTransferRuns) {
-  const std::string path = m_Dir.File("locked");
   struct Probe {
     std::string path;
     int opened = -1;
@@ -257,19 +256,35 @@ TEST_F(DownloadTest, FileIsExclusiveWhileTheTransferRuns) {
       probe->opened = other ? 1 : 0;
       if (other) FileClose(other);
     }
-  } probe;
-  probe.path = path;
-  CScriptedServer server(CServerScript::OneReply(Reply("200 OK", "", "data")));
-  CHttpClient client;
-  client.m_DataCallback = Probe::OnData;
-  client.m_CallbackParam = &probe;
-  std::string response;
-  ASSERT_EQ(1, client.Download(server.Url("/").c_str(), path.c_str(), response, nullptr, 0, 0));
-  EXPECT_EQ(0, probe.opened);
-  // Afterwards nobody holds it.
-  FileHandle after = FileOpen(path.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
-  EXPECT_NE(nullptr, after);
-  if (after) FileClose(after);
+  };
+  struct Case {
+    const char* name;
+    std::string before;  // empty: no file there
+    std::string reply;
+  } cases[] = {
+      {"new file", "", Reply("200 OK", "", "data")},
+      {"resumed, 206", kOld, Reply("206 Partial Content", "", "data")},
+      // The whole resource goes elsewhere first; the original stays held.
+      {"resumed, 200", kOld, Reply("200 OK", "", "data")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    Probe probe;
+    probe.path = dir.File("locked");
+    if (!c.before.empty()) TempDir::WriteFile(probe.path, c.before);
+    CScriptedServer server(CServerScript::OneReply(c.reply));
+    CHttpClient client;
+    client.m_DataCallback = Probe::OnData;
+    client.m_CallbackParam = &probe;
+    std::string response;
+    ASSERT_EQ(1, client.Download(server.Url("/").c_str(), probe.path.c_str(), response, nullptr, 0, 0));
+    EXPECT_EQ(0, probe.opened);
+    // Afterwards nobody holds it.
+    FileHandle after = FileOpen(probe.path.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
+    EXPECT_NE(nullptr, after);
+    if (after) FileClose(after);
+  }
 }
 
 // ---------------------------------------------------------------------------
