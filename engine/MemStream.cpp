@@ -19,7 +19,8 @@ CMemStream::CMemStream()
       m_OnWriteParam(NULL),
       m_AllocHook(NULL),
       m_FreeHook(NULL),
-      m_ReallocHook(NULL) {}
+      m_ReallocHook(NULL),
+      m_DirtyLength(0) {}
 
 CMemStream::~CMemStream() {
   if (m_FreeHook)
@@ -30,6 +31,7 @@ CMemStream::~CMemStream() {
   m_Position = 0;
   m_Capacity = 0;
   m_MaxLength = 0;
+  m_DirtyLength = 0;
 }
 
 int CMemStream::Alloc(unsigned int size) {
@@ -45,6 +47,7 @@ int CMemStream::Alloc(unsigned int size) {
   // The old bytes are gone with their block; a length kept from it would let
   // a later Read copy from past the new one.
   m_Length = 0;
+  m_DirtyLength = 0;
   char* block = static_cast<char*>(m_AllocHook ? m_AllocHook(size) : malloc(size));
   if (!block) return 0;
   m_Data = block;
@@ -65,6 +68,8 @@ int CMemStream::Reserve(unsigned int needed) {
   if (!block) return 0;
   m_Data = static_cast<char*>(block);
   m_Capacity = newCapacity;
+  // The grown part holds whatever the heap left there.
+  m_DirtyLength = newCapacity;
   return 1;
 }
 
@@ -79,6 +84,7 @@ int CMemStream::Write(const char* data, unsigned int length, unsigned int* writt
   if (written) *written = length;
   memcpy(m_Data + m_Length, data, length);
   m_Length = needed;
+  if (m_Length > m_DirtyLength) m_DirtyLength = m_Length;
   if (m_Length < m_Capacity) m_Data[m_Length] = 0;
   if (m_OnWrite) m_OnWrite(data, length, m_OnWriteParam);
   return 1;
@@ -99,7 +105,12 @@ int CMemStream::Read(char* out, unsigned int length, unsigned int* taken) {
 
 void CMemStream::Clear() {
   if (!m_Data) return;
-  memset(m_Data, 0, m_Capacity);
+  // After a big body the block stays big; zero-filling all of it before every
+  // later request of a run would cost far more than that request.
+  unsigned int dirty = m_DirtyLength > m_Length ? m_DirtyLength : m_Length;
+  if (dirty > m_Capacity) dirty = m_Capacity;
+  memset(m_Data, 0, dirty);
+  m_DirtyLength = 0;
   m_Length = 0;
   m_Position = 0;
 }

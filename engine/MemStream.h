@@ -32,6 +32,9 @@ class CMemStream {
   MemStreamAllocHook m_AllocHook;
   MemStreamFreeHook m_FreeHook;
   MemStreamReallocHook m_ReallocHook;
+  // Bytes from the start of the block that may be non-zero; beyond them the
+  // block is known to be zero, so Clear has less to fill.
+  unsigned int m_DirtyLength;
 };
 
 #endif
