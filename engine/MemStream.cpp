@@ -22,7 +22,9 @@ CMemStream::CMemStream()
       m_ReallocHook(NULL),
       m_DirtyLength(0) {}
 
-CMemStream::~CMemStream() {
+CMemStream::~CMemStream() { ReleaseBlock(); }
+
+void CMemStream::ReleaseBlock() {
   if (m_FreeHook)
     m_FreeHook(m_Data);
   else
@@ -36,18 +38,10 @@ CMemStream::~CMemStream() {
 
 int CMemStream::Alloc(unsigned int size) {
   if (size > kMaxAlloc) size = kMaxAlloc;
-  if (m_FreeHook)
-    m_FreeHook(m_Data);
-  else
-    free(m_Data);
-  m_Data = NULL;
-  m_Position = 0;
-  m_Capacity = 0;
-  m_MaxLength = 0;
+  ReleaseBlock();
   // The old bytes are gone with their block; a length kept from it would let
   // a later Read copy from past the new one.
   m_Length = 0;
-  m_DirtyLength = 0;
   char* block = static_cast<char*>(m_AllocHook ? m_AllocHook(size) : malloc(size));
   if (!block) return 0;
   m_Data = block;

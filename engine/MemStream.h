@@ -35,6 +35,9 @@ class CMemStream {
   // Bytes from the start of the block that may be non-zero; beyond them the
   // block is known to be zero, so Clear has less to fill.
   unsigned int m_DirtyLength;
+ private:
+  // Frees the block and resets everything that described it.
+  void ReleaseBlock();
 };
 
 #endif
