@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <zlib.h>
 
 #include <string>
 #include <vector>
 
+#include "support/BodyCoding.h"
 #include "support/ProgramRunner.h"
 #include "support/ScriptedServer.h"
 #include "support/ServerScript.h"
@@ -43,46 +43,6 @@ inline std::string PlainRequest(const std::string& method, const std::string& pa
 inline std::string BodyOf(const std::string& request) {
   size_t end = request.find("\r\n\r\n");
   return end == std::string::npos ? "" : request.substr(end + 4);
-}
-
-inline std::string Gzip(const std::string& data) {
-  z_stream zs = {};
-  deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&zs, data.size()) + 32, '\0');
-  zs.next_in = (Bytef*)data.data();
-  zs.avail_in = (uInt)data.size();
-  zs.next_out = (Bytef*)&out[0];
-  zs.avail_out = (uInt)out.size();
-  deflate(&zs, Z_FINISH);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
-}
-
-inline std::string RawDeflate(const std::string& data) {
-  z_stream zs = {};
-  deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&zs, data.size()) + 32, '\0');
-  zs.next_in = (Bytef*)data.data();
-  zs.avail_in = (uInt)data.size();
-  zs.next_out = (Bytef*)&out[0];
-  zs.avail_out = (uInt)out.size();
-  deflate(&zs, Z_FINISH);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
-}
-
-// A chunked body in pieces of `piece` bytes, with its last chunk.
-inline std::string Chunked(const std::string& data, size_t piece) {
-  std::string out;
-  char size[32];
-  for (size_t at = 0; at < data.size(); at += piece) {
-    std::string part = data.substr(at, piece);
-    snprintf(size, sizeof(size), "%zx\r\n", part.size());
-    out += size + part + "\r\n";
-  }
-  return out + "0\r\n\r\n";
 }
 
 inline bool IsDirectory(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "frontend/ImpBroxCmd.h"
+#include "support/BodyCoding.h"
 
 namespace {
 
@@ -29,23 +30,6 @@ std::string Noise(size_t size) {
   }
   return bytes;
 }
-
-std::string Deflate(const std::string& data, int windowBits) {
-  z_stream stream = {};
-  if (deflateInit2(&stream, 9, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK) abort();
-  std::string out(deflateBound(&stream, data.size()) + 64, '\0');
-  stream.next_in = (Bytef*)data.data();
-  stream.avail_in = (uInt)data.size();
-  stream.next_out = (Bytef*)&out[0];
-  stream.avail_out = (uInt)out.size();
-  if (deflate(&stream, Z_FINISH) != Z_STREAM_END) abort();
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
-
-std::string RawDeflate(const std::string& data) { return Deflate(data, -15); }
-std::string ZlibDeflate(const std::string& data) { return Deflate(data, 15); }
 
 void PutLe32(std::string& out, uint32_t value) {
   for (int i = 0; i < 4; ++i) out += (char)((value >> (8 * i)) & 0xff);

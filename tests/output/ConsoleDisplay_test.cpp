@@ -1,13 +1,13 @@
 #include "frontend/ConsoleDisplay.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 
 #include "engine/HttpClient.h"
 #include "frontend/ImpBroxCmd.h"
 #include "output/StdioCapture.h"
+#include "support/BodyCoding.h"
 
 namespace {
 
@@ -20,20 +20,6 @@ std::string Pattern(size_t size) {
   std::string text;
   for (size_t i = 0; i < size; ++i) text += (char)('a' + i % 26);
   return text;
-}
-
-std::string GzipOf(const std::string& data) {
-  z_stream stream = {};
-  deflateInit2(&stream, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, data.size()) + 64, '\0');
-  stream.next_in = (Bytef*)data.data();
-  stream.avail_in = (uInt)data.size();
-  stream.next_out = (Bytef*)&out[0];
-  stream.avail_out = (uInt)out.size();
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
 }
 
 TEST(Paging, PiecesBannersAndWaits) {
@@ -99,7 +85,7 @@ struct BodyCase {
 
 TEST(ResponseBody, ShowsTheDecodedOrRawBody) {
   const std::string plain = Pattern(1500);
-  const std::string packed = GzipOf(plain);
+  const std::string packed = Gzip(plain);
   const BodyCase cases[] = {
       {"plain body", "", 0, 0, "hello", "", "hello"},
       {"gzip decoded", "gzip", 0, 0, packed, "", plain},
@@ -129,7 +115,7 @@ TEST(ResponseBody, ShowsTheDecodedOrRawBody) {
 TEST(ResponseBody, BannerCountsDecodedBytes) {
   const std::string plain = Pattern(1500);
   CHttpClient client;
-  const std::string packed = GzipOf(plain);
+  const std::string packed = Gzip(plain);
   client.m_RawStream.Write(packed.data(), (unsigned int)packed.size(), NULL);
   CImpBroxCmd cmd;
   cmd.m_ContentEncoding = "gzip";

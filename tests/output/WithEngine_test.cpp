@@ -1,11 +1,11 @@
 // The callbacks and the body display driven by the real client against a
 // scripted server on 127.0.0.1.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 
 #include "engine/HttpClient.h"
+#include "support/BodyCoding.h"
 #include "frontend/ConsoleDisplay.h"
 #include "frontend/EngineCallbacks.h"
 #include "frontend/ImpBroxCmd.h"
@@ -14,31 +14,6 @@
 #include "support/TempDir.h"
 
 namespace {
-
-std::string GzipOf(const std::string& data) {
-  z_stream stream = {};
-  deflateInit2(&stream, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, data.size()) + 64, '\0');
-  stream.next_in = (Bytef*)data.data();
-  stream.avail_in = (uInt)data.size();
-  stream.next_out = (Bytef*)&out[0];
-  stream.avail_out = (uInt)out.size();
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
-
-std::string Chunked(const std::string& body, size_t piece) {
-  std::string out;
-  char size[32];
-  for (size_t at = 0; at < body.size(); at += piece) {
-    std::string part = body.substr(at, piece);
-    snprintf(size, sizeof(size), "%zx\r\n", part.size());
-    out += size + part + "\r\n";
-  }
-  return out + "0\r\n\r\n";
-}
 
 // True when text is a run of "NN.NN%" texts that ends with "100.00%".
 bool IsPercentRun(const std::string& text) {
@@ -73,7 +48,7 @@ TEST(WithEngine, ChunkedGzipResponseIsRecordedAndShownDecoded) {
       "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\n"
       "Content-Disposition: attachment; filename=\"../../evil.txt\"\r\n"
       "Content-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n";
-  CScriptedServer server(CServerScript::OneReply(head + Chunked(GzipOf(plain), 100)));
+  CScriptedServer server(CServerScript::OneReply(head + Chunked(Gzip(plain), 100)));
   ASSERT_EQ(1, server.IsListening());
 
   CHttpClient client;
