@@ -9,11 +9,11 @@
 
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/Process.h"
+#include "support/StdioCapture.h"
 
 // An argv with "zelvora" in front of the given arguments; the strings live
 // as long as the object.
@@ -34,22 +34,7 @@ class ArgVector {
 
 // Everything body() writes to standard output, byte for byte.
 inline std::string CaptureStdout(const std::function<void()>& body) {
-  char name[] = "/tmp/zelvora-stdout-XXXXXX";
-  int fd = mkstemp(name);
-  if (fd < 0) return "<mkstemp failed>";
-  fflush(stdout);
-  int saved = dup(1);
-  dup2(fd, 1);
-  body();
-  fflush(stdout);
-  dup2(saved, 1);
-  close(saved);
-  close(fd);
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  unlink(name);
-  return all.str();
+  return RunWithStdio(body).m_Output;
 }
 
 // Full path of the running test program, and its directory: the place where

@@ -6,7 +6,7 @@
 
 #include "engine/HttpClient.h"
 #include "frontend/ImpBroxCmd.h"
-#include "output/StdioCapture.h"
+#include "support/StdioCapture.h"
 #include "support/BodyCoding.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "engine/HttpClient.h"
 #include "frontend/ImpBroxCmd.h"
-#include "output/StdioCapture.h"
+#include "support/StdioCapture.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "frontend/ConsoleDisplay.h"
 #include "frontend/EngineCallbacks.h"
 #include "frontend/ImpBroxCmd.h"
-#include "output/StdioCapture.h"
+#include "support/StdioCapture.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 

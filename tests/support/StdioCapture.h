@@ -1,7 +1,7 @@
 // Runs a piece of code with standard output going to a temporary file and
 // standard input coming from a pipe, and hands back what was written.
-#ifndef ZELVORA_TESTS_OUTPUT_STDIOCAPTURE_H
-#define ZELVORA_TESTS_OUTPUT_STDIOCAPTURE_H
+#ifndef ZELVORA_TESTS_SUPPORT_STDIOCAPTURE_H
+#define ZELVORA_TESTS_SUPPORT_STDIOCAPTURE_H
 
 #include <fcntl.h>
 #include <unistd.h>
