@@ -212,6 +212,12 @@ int PathIsRegularFile(const char* path) {
   return stat(SystemPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 1 : 0;
 }
 
+int PathIsLink(const char* path) {
+  if (!path || !*path) return 0;
+  struct stat st;
+  return lstat(SystemPath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode) ? 1 : 0;
+}
+
 // A link to a regular file counts as one; unlink then removes the link only.
 int FileDelete(const char* path) {
   if (!PathIsRegularFile(path)) return 0;

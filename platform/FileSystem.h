@@ -75,6 +75,10 @@ PathKind PathGetKind(const char* path);
 // 1 when the path names a regular file (links followed), else 0.
 int PathIsRegularFile(const char* path);
 
+// 1 when the path itself is a symbolic link (whatever it points to, or
+// whether it points anywhere), else 0.
+int PathIsLink(const char* path);
+
 // Deletes a regular file. Anything else (missing, directory, device) is left
 // alone and gives 0. Returns 1 when the file was removed.
 int FileDelete(const char* path);

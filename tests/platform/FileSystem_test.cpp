@@ -234,20 +234,22 @@ TEST_F(FileSystemTest, PathKinds) {
     std::string path;
     PathKind kind;
     int regular;
+    int link;
   };
   const KindCase cases[] = {
-      {m_Dir.File("missing"), PATH_MISSING, 0},
-      {"", PATH_MISSING, 0},
-      {m_Dir.File("file/below"), PATH_MISSING, 0},
-      {dangling, PATH_MISSING, 0},
-      {m_Dir.Path(), PATH_DIRECTORY, 0},
-      {dirLink, PATH_DIRECTORY, 0},
-      {file, PATH_OTHER, 1},
-      {"/dev/null", PATH_OTHER, 0},
+      {m_Dir.File("missing"), PATH_MISSING, 0, 0},
+      {"", PATH_MISSING, 0, 0},
+      {m_Dir.File("file/below"), PATH_MISSING, 0, 0},
+      {dangling, PATH_MISSING, 0, 1},
+      {m_Dir.Path(), PATH_DIRECTORY, 0, 0},
+      {dirLink, PATH_DIRECTORY, 0, 1},
+      {file, PATH_OTHER, 1, 0},
+      {"/dev/null", PATH_OTHER, 0, 0},
   };
   for (const KindCase& c : cases) {
     EXPECT_EQ(PathGetKind(c.path.c_str()), c.kind) << c.path;
     EXPECT_EQ(PathIsRegularFile(c.path.c_str()), c.regular) << c.path;
+    EXPECT_EQ(PathIsLink(c.path.c_str()), c.link) << c.path;
   }
 }
 
