@@ -1,17 +1,16 @@
 #include "engine/ChunkDecoder.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "engine/HttpClient.h"
-#include "engine/KmpSearch.h"
 
 namespace {
 
-// A size line's text is at most this long; the search for its CRLF looks at
-// no more than kSizeLineSearch bytes.
-const int kMaxSizeText = 6;
+// The size itself is at most this many characters; it and its end (a CRLF,
+// or the ";" of an extension) are looked for in the first kSizeLineSearch
+// bytes of a line.
+const unsigned int kMaxSizeText = 6;
 const unsigned int kSizeLineSearch = 10;
 
 int HexValue(char c) {
@@ -50,6 +49,62 @@ int ChunkedBodyEndedExactly(const CMemStream& raw) {
   return raw.m_Length == 2 && raw.m_Data && raw.m_Data[0] == '\r' && raw.m_Data[1] == '\n';
 }
 
+namespace {
+
+// Where a size line ends, from the front of data[0, length).
+struct SizeLine {
+  unsigned int m_TextLength;  // characters of the size, extension excluded
+  unsigned int m_LineLength;  // the whole line with its CRLF
+};
+
+// Position of the first CRLF in data[from, length), or -1.
+long FindLineEnd(const char* data, unsigned int from, unsigned int length) {
+  for (unsigned int i = from; i + 1 < length; ++i) {
+    const void* cr = memchr(data + i, '\r', length - 1 - i);
+    if (!cr) return -1;
+    i = static_cast<unsigned int>(static_cast<const char*>(cr) - data);
+    if (data[i + 1] == '\n') return static_cast<long>(i);
+  }
+  return -1;
+}
+
+// Finds the size line at the front of data. 1 with *line set, 0 when more
+// bytes are needed (or never come: an empty line, or no end within the
+// search window), -1 when the size text is too long. An extension after
+// ";" may be of any length; only the bytes before the ";" are the size.
+int FindSizeLine(const char* data, unsigned int length, SizeLine* line) {
+  const unsigned int window = length < kSizeLineSearch ? length : kSizeLineSearch;
+  for (unsigned int i = 0; i < window; ++i) {
+    if (data[i] == ';') {
+      if (i > kMaxSizeText) return -1;
+      const long end = FindLineEnd(data, i + 1, length);
+      if (end < 0) return 0;
+      line->m_TextLength = i;
+      line->m_LineLength = static_cast<unsigned int>(end) + 2;
+      return 1;
+    }
+    if (data[i] == '\r' && i + 1 < window && data[i + 1] == '\n') {
+      if (i == 0) return 0;
+      if (i > kMaxSizeText) return -1;
+      line->m_TextLength = i;
+      line->m_LineLength = i + 2;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// Takes count bytes from the front of the stream with one move of the rest.
+void DropFront(CMemStream& stream, unsigned int count) {
+  if (count == 0) return;
+  const unsigned int rest = stream.m_Length - count;
+  memmove(stream.m_Data, stream.m_Data + count, rest);
+  stream.m_Length = rest;
+  stream.m_Data[rest] = 0;
+}
+
+}  // namespace
+
 int CHttpClient::DecodeChunks(int* pendingSize) {
   if (!m_Chunked) return 1;
   if (!pendingSize) return -1;
@@ -57,54 +112,56 @@ int CHttpClient::DecodeChunks(int* pendingSize) {
   if (m_RawStream.m_Length >= kChunkBufferLimit) return -1;
   if (m_RawStream.m_Length == 0) return 0;
 
+  // Chunks are decoded where they lie; what they took leaves the front of
+  // the stream in one move when the call ends, however many there were.
+  unsigned int taken = 0;
+  const int result = DecodeBufferedChunks(pendingSize, &taken);
+  DropFront(m_RawStream, taken);
+  return result;
+}
+
+int CHttpClient::DecodeBufferedChunks(int* pendingSize, unsigned int* taken) {
   for (;;) {
+    const char* data = m_RawStream.m_Data + *taken;
+    const unsigned int buffered = m_RawStream.m_Length - *taken;
     if (*pendingSize < 0) {
-      unsigned int limit = m_RawStream.m_Length < kSizeLineSearch ? m_RawStream.m_Length : kSizeLineSearch;
-      int lineEnd = KmpSearch(m_RawStream.m_Data, static_cast<int>(limit), "\r\n", 2);
-      // No CRLF within reach: wait for more (a 9-character text never
-      // shows one, so such a line keeps the decoder waiting).
-      if (lineEnd < 0) return 0;
-      int textLength = lineEnd - 2;
-      if (textLength == 0) return 0;
-      if (textLength > kMaxSizeText) return -1;
-      char line[kSizeLineSearch];
-      memset(line, 0, sizeof(line));
-      unsigned int taken = 0;
-      m_RawStream.Read(line, static_cast<unsigned int>(lineEnd), &taken);
-      line[textLength] = 0;
+      SizeLine line = {0, 0};
+      const int found = FindSizeLine(data, buffered, &line);
+      if (found <= 0) return found;
+      char text[kMaxSizeText + 1];
+      memcpy(text, data, line.m_TextLength);
+      text[line.m_TextLength] = 0;
       int size = -1;
-      if (!ParseChunkSize(line, &size)) return -1;
+      if (!ParseChunkSize(text, &size)) return -1;
+      *taken += line.m_LineLength;
       *pendingSize = size;
+      continue;
     }
 
-    uint64_t needed = static_cast<uint64_t>(*pendingSize) + 2;
-    if (m_RawStream.m_Length < needed) return 0;
+    const unsigned int remaining = m_RawStream.m_Length - *taken;
+    if (static_cast<uint64_t>(remaining) < static_cast<uint64_t>(*pendingSize) + 2) return 0;
     // The two bytes after the last size line must be there, but they stay.
     if (*pendingSize == 0) return 1;
-
-    unsigned int size = static_cast<unsigned int>(*pendingSize);
-    // Bodies in memory are bounded as they grow; a file download keeps its
-    // de-chunked copy only until it is rewritten.
-    if (m_OutputFile == NULL &&
-        static_cast<uint64_t>(m_DechunkedStream.m_Length) + size > kMemoryBodyLimit) {
-      m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-      return -1;
-    }
-    char* block = static_cast<char*>(malloc(size + 2));
-    if (!block) {
-      m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-      return -1;
-    }
-    unsigned int taken = 0;
-    m_RawStream.Read(block, size + 2, &taken);
-    unsigned int written = 0;
-    int appended = m_DechunkedStream.Write(block, size, &written);
-    free(block);
-    if (!appended || written != size) {
-      m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-      return -1;
-    }
+    const unsigned int size = static_cast<unsigned int>(*pendingSize);
+    if (!KeepDechunked(m_RawStream.m_Data + *taken, size)) return -1;
+    *taken += size + 2;
     *pendingSize = -1;
-    if (m_RawStream.m_Length == 0) return 0;
+    if (*taken == m_RawStream.m_Length) return 0;
   }
+}
+
+int CHttpClient::KeepDechunked(const char* data, unsigned int size) {
+  // Bodies in memory are bounded as they grow; a file download keeps its
+  // de-chunked copy only until it is rewritten.
+  if (m_OutputFile == NULL &&
+      static_cast<uint64_t>(m_DechunkedStream.m_Length) + size > kMemoryBodyLimit) {
+    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
+    return 0;
+  }
+  unsigned int written = 0;
+  if (!m_DechunkedStream.Write(data, size, &written) || written != size) {
+    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
+    return 0;
+  }
+  return 1;
 }

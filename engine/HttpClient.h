@@ -103,6 +103,14 @@ class CHttpClient {
   // to a side file and the original stays open, untouched, in m_HeldFile.
   FileHandle m_HeldFile = NULL;
   std::string m_SidePath;
+
+ private:
+  // DecodeChunks on the bytes after the first *taken of m_RawStream;
+  // *taken grows by what each decoded line and chunk used.
+  int DecodeBufferedChunks(int* pendingSize, unsigned int* taken);
+  // Appends one chunk's data to m_DechunkedStream within the memory limit.
+  // 1, or 0 with m_ErrorCode set.
+  int KeepDechunked(const char* data, unsigned int size);
 };
 
 #endif

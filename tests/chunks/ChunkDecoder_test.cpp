@@ -74,6 +74,20 @@ TEST(ChunkDecoder, EverySplitPoint) {
   }
 }
 
+// A size line with a long extension split anywhere, even between its CR
+// and LF, decodes alike.
+TEST(ChunkDecoder, LongExtensionSplitAnywhere) {
+  const std::string framed = "5;" + std::string(20000, 'e') + "\r\nhello\r\n0;end\r\n\r\n";
+  for (size_t cut : {size_t(1), size_t(2), size_t(9), size_t(10), size_t(11), size_t(8192), size_t(20001),
+                     size_t(20002), size_t(20003), framed.size() - 1}) {
+    Decoder d;
+    EXPECT_EQ(d.FeedAndDecode(framed.substr(0, cut)), 0) << cut;
+    EXPECT_EQ(d.FeedAndDecode(framed.substr(cut)), 1) << cut;
+    EXPECT_EQ(d.Body(), "hello") << cut;
+    EXPECT_EQ(d.Raw(), "\r\n") << cut;
+  }
+}
+
 TEST(ChunkDecoder, OneByteAtATime) {
   Decoder d;
   int result = 0;
@@ -108,10 +122,14 @@ TEST(ChunkDecoder, SizeTexts) {
   const Case cases[] = {
       {"a", 1},      {"A", 1},      {"0xa", 1},      {"0XA", 1},    {"00000a", 1},
       {"a;x=1", 1},  {"a ;y", 1},   {" a", 1},       {"+a", 1},
+      // an extension of any length after the size is ignored
+      {"a;name=value", 1}, {"00000a;", 1}, {"a;\r", 1},
+      {"a;a-very-long-extension-name=\"and a quoted value; with more\"", 1},
       // not a non-negative hexadecimal number: refused, never used as a length
       {"-1", -1},    {"-a", -1},    {"zz", -1},      {";ext", -1},  {"-0", -1},
       {"ffffff", 0},  // a valid size whose data has not come: waits
       {"1234567", -1}, {"abcdefab", -1},  // 7 and 8 characters
+      {"1234567;x=1", -1}, {";long-extension=1", -1},  // too long or no digit before ";"
       {"123456789", 0}, {"1234567890", 0},  // CRLF beyond the search: waits for good
   };
   for (const Case& c : cases) {

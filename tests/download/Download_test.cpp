@@ -115,6 +115,10 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
        Exchange().Reply(Reply("200 OK", "", "abc") + "SURPLUS"), 0, 1, HTTP_ERR_NONE, true, "abc", "", ""},
       {"chunked, de-chunked", false, "", Exchange().Reply(Chunked("200 OK", "", framed)), 0, 1,
        HTTP_ERR_NONE, true, "hello world", "", ""},
+      {"chunked with extensions, de-chunked", false, "",
+       Exchange().Reply(Chunked("200 OK", "", "5;name=value\r\nhello\r\n6;" + std::string(300, 'x') +
+                                                 "\r\n world\r\n0\r\n\r\n")),
+       0, 1, HTTP_ERR_NONE, true, "hello world", "", ""},
       {"chunked, kept as on the wire", false, "", Exchange().Reply(Chunked("200 OK", "", framed)), 1, 1,
        HTTP_ERR_NONE, true, framed, "", ""},
       {"resumed, chunked 206 behind the old bytes", true, kOld,
