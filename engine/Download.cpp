@@ -75,10 +75,12 @@ int PrepareDownloadBody(CHttpClient& client) {
   if (client.m_ResumeFrom == 0 || !client.IsSuccess()) return 1;
 
   if (client.m_StatusCode == 206) {
+    // A part continues the file only where the file ends; a part without a
+    // readable start could be from anywhere and would corrupt it.
     std::string range;
     uint64_t first = 0;
-    if (GetHeaderValue("Content-Range", range, client.m_ResponseHeaders) &&
-        ParseContentRangeStart(range, &first) && first != client.m_ResumeFrom) {
+    if (!GetHeaderValue("Content-Range", range, client.m_ResponseHeaders) ||
+        !ParseContentRangeStart(range, &first) || first != client.m_ResumeFrom) {
       client.m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
       return 0;
     }

@@ -11,8 +11,8 @@
 class CHttpClient;
 
 // Decides where a 2xx body of a download goes before any of it is written:
-// a 206 continues a resumed file only when its Content-Range (when present
-// and readable) starts at the file's old size; a whole-body answer to a
+// a 206 continues a resumed file only when its Content-Range is there and
+// starts at the file's old size; a whole-body answer to a
 // resume request goes to a side file so the old bytes survive a failure.
 // Returns 1, or 0 with m_ErrorCode set.
 int PrepareDownloadBody(CHttpClient& client);

@@ -78,9 +78,15 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
       {"resumed, 206 appended", true, kOld,
        Exchange().Reply(Reply("206 Partial Content", "Content-Range: bytes 1000-1003/1004\r\n", "tail")), 0, 1,
        HTTP_ERR_NONE, true, kOld + "tail", "bytes=1000-", ""},
-      {"resumed, 206 without Content-Range appended", true, kOld,
-       Exchange().Reply(Reply("206 Partial Content", "", "tail")), 0, 1, HTTP_ERR_NONE, true, kOld + "tail",
+      {"resumed, 206 without Content-Range refused", true, kOld,
+       Exchange().Reply(Reply("206 Partial Content", "", "tail")), 0, 0, HTTP_ERR_RESPONSE_FORMAT, true, kOld,
        "bytes=1000-", ""},
+      {"resumed, 206 with an unreadable Content-Range refused", true, kOld,
+       Exchange().Reply(Reply("206 Partial Content", "Content-Range: bytes */1004\r\n", "tail")), 0, 0,
+       HTTP_ERR_RESPONSE_FORMAT, true, kOld, "bytes=1000-", ""},
+      {"resumed, chunked 206 without Content-Range refused", true, kOld,
+       Exchange().Reply(Chunked("206 Partial Content", "", "4\r\ntail\r\n0\r\n\r\n")), 0, 0,
+       HTTP_ERR_RESPONSE_FORMAT, true, kOld, "bytes=1000-", ""},
       {"resumed, 206 from elsewhere refused", true, kOld,
        Exchange().Reply(Reply("206 Partial Content", "Content-Range: bytes 0-3/1004\r\n", "head")), 0, 0,
        HTTP_ERR_RESPONSE_FORMAT, true, kOld, "bytes=1000-", ""},
@@ -122,7 +128,8 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
       {"chunked, kept as on the wire", false, "", Exchange().Reply(Chunked("200 OK", "", framed)), 1, 1,
        HTTP_ERR_NONE, true, framed, "", ""},
       {"resumed, chunked 206 behind the old bytes", true, kOld,
-       Exchange().Reply(Chunked("206 Partial Content", "", framed)), 0, 1, HTTP_ERR_NONE, true,
+       Exchange().Reply(Chunked("206 Partial Content", "Content-Range: bytes 1000-1010/1011\r\n", framed)), 0,
+       1, HTTP_ERR_NONE, true,
        kOld + "hello world", "bytes=1000-", ""},
       {"resumed, chunked 200 replaces the file", true, kOld, Exchange().Reply(Chunked("200 OK", "", framed)),
        0, 1, HTTP_ERR_NONE, true, "hello world", "bytes=1000-", ""},
@@ -164,16 +171,19 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
 TEST_F(DownloadTest, RangeHeaderStaysAmongTheRequestHeaders) {
   const std::string path = m_Dir.File("a.bin");
   TempDir::WriteFile(path, kOld);
-  CScriptedServer server(CServerScript::AlwaysReply(Reply("206 Partial Content", "", "x")));
+  CScriptedServer server(
+      CServerScript::AlwaysReply(Reply("206 Partial Content", "Content-Range: bytes 1000-1000/1001\r\n", "x")));
   CHttpClient client;
   std::string response;
   ASSERT_EQ(1, client.Download(server.Url("/").c_str(), path.c_str(), response, nullptr, 0, 0));
   ASSERT_EQ(1u, client.m_RequestHeaders.count("Range"));
   EXPECT_EQ("bytes=1000-", client.m_RequestHeaders["Range"]);
   // A second, longer file keeps the first value: the header is not replaced.
+  // The part then starts before that file's end and is refused.
   const std::string other = m_Dir.File("b.bin");
   TempDir::WriteFile(other, std::string(2000, 'p'));
-  ASSERT_EQ(1, client.Download(server.Url("/").c_str(), other.c_str(), response, nullptr, 0, 0));
+  EXPECT_EQ(0, client.Download(server.Url("/").c_str(), other.c_str(), response, nullptr, 0, 0));
+  EXPECT_EQ(std::string(2000, 'p'), TempDir::ReadFile(other));
   ASSERT_TRUE(server.WaitForRequests(2));
   std::string range;
   ASSERT_TRUE(HasRangeHeader(server.Request(1), &range));
@@ -267,7 +277,7 @@ TEST_F(DownloadTest, FileIsExclusiveWhileTheTransferRuns) {
     std::string reply;
   } cases[] = {
       {"new file", "", Reply("200 OK", "", "data")},
-      {"resumed, 206", kOld, Reply("206 Partial Content", "", "data")},
+      {"resumed, 206", kOld, Reply("206 Partial Content", "Content-Range: bytes 1000-1003/1004\r\n", "data")},
       // The whole resource goes elsewhere first; the original stays held.
       {"resumed, 200", kOld, Reply("200 OK", "", "data")},
   };
