@@ -3,8 +3,6 @@
 #ifndef ZELVORA_ENGINE_HTTPCLIENT_H
 #define ZELVORA_ENGINE_HTTPCLIENT_H
 
-#include <openssl/ssl.h>
-
 #include <cstdint>
 #include <string>
 
@@ -13,6 +11,18 @@
 #include "engine/MemStream.h"
 #include "platform/FileSystem.h"
 #include "platform/Socket.h"
+
+// The TLS session type, declared as the TLS library declares it, so that
+// users of the client need not see the library's headers.
+struct ssl_st;
+typedef struct ssl_st SSL;
+
+// Most bytes one Receive hands out; its callers' buffers hold this many.
+const int kReceiveBlock = 8192;
+
+// 1 when *socket is connected to the first IPv4 address of host at port
+// (ports 1 to 65534 only), 0 otherwise; the socket stays the caller's.
+int ConnectToHost(const char* host, unsigned short port, SocketHandle* socket);
 
 class CHttpClient {
  public:
@@ -39,16 +49,31 @@ class CHttpClient {
   // Steps of one exchange.
   int SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen);
   void FinishResponse();
+  // 1 when a connection to m_Host:m_Port with the scheme of m_UseTls is ready:
+  // the open one when it goes there, else a new one (handshake done for TLS).
+  // 0 with m_ErrorCode set, except after a failed handshake, which prints
+  // "SSL: ..." and records nothing; a half-made connection stays for Close.
   int Connect();
+  // 1 when all length bytes were handed to the connection (TLS or plain),
+  // 0 with m_ErrorCode set.
   int Send(const char* data, int length);
+  // The plain-socket path of Send. 0 without a code when there is no socket,
+  // no data or no length.
   int SendAll(const char* data, int length);
+  // 1 with 1 to kReceiveBlock bytes copied into buffer and their count in
+  // *received; 0 with m_ErrorCode set (closed by the peer, socket or TLS
+  // failure, time-out), or without a code when there is no plain socket.
+  // On a plain connection bytes are read ahead in larger blocks and kept
+  // with the connection: a call returns at once while any are buffered, the
+  // next request on the same connection gets the rest, Close drops them.
   int Receive(char* buffer, int* received);
   void BuildRequestHead(std::string& head, int method, int contentLength);
   int ParseHeaders();
   int ReadResponse();
   int DecodeChunks(int* pendingSize);
 
-  // Members, in declaration order of the design.
+  // Client state; the front end reads the response fields and sets the
+  // callbacks, the rest belongs to the engine.
   SocketHandle m_Socket;
   int m_UseTls;
   HttpError m_ErrorCode;
@@ -79,8 +104,7 @@ class CHttpClient {
   void* m_CallbackParam;
   SSL* m_Ssl;
 
-  // State of our own beyond the design's members (kept by the
-  // implementation; the front end never touches these).
+  // Connection state the front end never touches.
 
   // Where the open connection goes; a request elsewhere connects anew.
   std::string m_ConnHost;
@@ -92,6 +116,12 @@ class CHttpClient {
   // 1 when both stream buffers were allocated; a client without them never
   // sends a request.
   int m_StreamsReady;
+  // Plain-socket read-ahead: a block made on the first plain receive (never
+  // filled with zeros), and the bytes in it from m_ReadAheadStart to
+  // m_ReadAheadEnd that no Receive has handed out yet.
+  char* m_ReadAhead;
+  unsigned int m_ReadAheadStart;
+  unsigned int m_ReadAheadEnd;
 
   // Download state, valid while Download runs (set there before the request,
   // cleared on every way out).

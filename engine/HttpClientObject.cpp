@@ -31,7 +31,10 @@ CHttpClient::CHttpClient()
       m_ConnPort(0),
       m_ConnTls(0),
       m_ResponseClean(0),
-      m_StreamsReady(0) {
+      m_StreamsReady(0),
+      m_ReadAhead(nullptr),
+      m_ReadAheadStart(0),
+      m_ReadAheadEnd(0) {
   const int rawReady = m_RawStream.Alloc(kStreamBlock);
   const int dechunkedReady = m_DechunkedStream.Alloc(kStreamBlock);
   // Without both blocks no request may run (the operations check this).
@@ -42,8 +45,12 @@ CHttpClient::~CHttpClient() {
   // May run after the TLS context was released and the socket library shut
   // down: the late shutdown and close then fail without effect.
   Close();
-  Reset();
-  // The streams release their blocks in their own destructors.
+  // Only what Reset would release; the streams free their blocks in their own
+  // destructors, and zero-filling them first (hundreds of MiB after a big
+  // chunked body) would be work nobody sees.
+  free(m_ResponseHead);
+  if (m_OutputFile) FileClose(m_OutputFile);
+  free(m_ReadAhead);
 }
 
 void CHttpClient::Reset() {
@@ -91,6 +98,9 @@ void CHttpClient::Close() {
   m_ConnHost.clear();
   m_ConnPort = 0;
   m_ConnTls = 0;
+  // Bytes read ahead belong to the connection just closed.
+  m_ReadAheadStart = 0;
+  m_ReadAheadEnd = 0;
 }
 
 void CHttpClient::AddHeader(const std::string& name, const std::string& value) {

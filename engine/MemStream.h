@@ -16,10 +16,22 @@ class CMemStream {
   CMemStream(const CMemStream&) = delete;
   CMemStream& operator=(const CMemStream&) = delete;
 
+  // Frees any block and makes a zero-filled one of size bytes (at most
+  // 128 MiB); the length becomes 0. 1, or 0 with no block at all.
   int Alloc(unsigned int size);
+  // 1 when the block holds at least needed bytes, growing it by half again
+  // until it does; 0 when it cannot grow (the old block and data stay).
+  // Growth may move the block: pointers into m_Data do not survive it.
   int Reserve(unsigned int needed);
+  // Appends length bytes, growing the block as needed, and calls m_OnWrite.
+  // 1 with *written = length; 0 with nothing appended when the data would not
+  // fit 32 bits, the length is past m_MaxLength (0: no limit) or growth fails.
   int Write(const char* data, unsigned int length, unsigned int* written);
+  // Takes up to length bytes from the front into out and moves the rest
+  // forward. 1 with *taken bytes; 0 with *taken 0 when the stream is empty.
   int Read(char* out, unsigned int length, unsigned int* taken);
+  // Empties the stream and zero-fills the bytes it may have used; the block
+  // and its capacity stay. The destructor frees the block without a fill.
   void Clear();
 
   unsigned int m_Position;

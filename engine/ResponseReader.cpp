@@ -11,7 +11,6 @@
 
 namespace {
 
-const int kReceiveBlock = 8192;
 // Without the blank line within this many buffered bytes the head is refused.
 const unsigned int kHeadLimit = 8192;
 

@@ -1,4 +1,4 @@
-// Where this C library differs from the one the program was made for.
+// Behaviour of the C runtime that the program relies on and this one does not give as-is.
 #ifndef ZELVORA_PLATFORM_CRUNTIME_H
 #define ZELVORA_PLATFORM_CRUNTIME_H
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <openssl/ssl.h>
 
 #include <cstdlib>
 #include <cstring>

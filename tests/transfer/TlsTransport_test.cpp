@@ -53,8 +53,11 @@ TEST_F(TlsTransportTest, HandshakeFailurePrintsOneLineAndRecordsNoCode) {
 
 TEST_F(TlsTransportTest, NoContextIsASessionFailure) {
   CScriptedServer server({{Exchange().ReadNothing().Pause(200).Close()}});
+  // As after a failed start-up: no context, and none can be made.
   SSL_CTX* saved = g_SslCtx;
+  const int savedInited = g_SslInited;
   g_SslCtx = nullptr;
+  g_SslInited = 0;
   CHttpClient client;
   std::string response;
   std::string printed;
@@ -64,6 +67,7 @@ TEST_F(TlsTransportTest, NoContextIsASessionFailure) {
     printed = capture.Text();
   }
   g_SslCtx = saved;
+  g_SslInited = savedInited;
   EXPECT_EQ(HTTP_ERR_SSL_SESSION, client.m_ErrorCode);
   EXPECT_EQ("", printed);
   EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
