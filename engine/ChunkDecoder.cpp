@@ -163,5 +163,7 @@ int CHttpClient::KeepDechunked(const char* data, unsigned int size) {
     m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
     return 0;
   }
+  // A sink gets the body as it is decoded; a regular file is rewritten later.
+  if (m_OutputFile && m_Download.m_Target == BODY_DECHUNKED) return WriteOutput(data, size);
   return 1;
 }

@@ -23,7 +23,7 @@ size_t TextLength(const char* data, unsigned int length) {
 
 void CloseFile(FileHandle& file) {
   if (file) FileClose(file);
-  file = NULL;
+  file = nullptr;
 }
 
 // A name next to path that nothing uses yet, or empty when none is free.
@@ -71,67 +71,116 @@ int RewriteFileFrom(FileHandle file, uint64_t base, const char* data, uint32_t l
   return ok;
 }
 
-int PrepareDownloadBody(CHttpClient& client) {
-  if (client.m_ResumeFrom == 0 || !client.IsSuccess()) return 1;
+int CHttpClient::PrepareDownloadBody() {
+  DownloadState& state = m_Download;
+  if (state.m_Sink && !state.m_KeepOrigin && IsSuccess()) {
+    // A sink cannot be rewritten: it gets the bytes a file would end up with.
+    if (m_Compressed)
+      state.m_Target = BODY_HELD;
+    else if (m_Chunked)
+      state.m_Target = BODY_DECHUNKED;
+  }
+  if (state.m_ResumeFrom == 0 || !IsSuccess()) return 1;
 
-  if (client.m_StatusCode == 206) {
+  if (m_StatusCode == 206) {
     // A part continues the file only where the file ends; a part without a
     // readable start could be from anywhere and would corrupt it.
     std::string range;
     uint64_t first = 0;
-    if (!GetHeaderValue("Content-Range", range, client.m_ResponseHeaders) ||
-        !ParseContentRangeStart(range, &first) || first != client.m_ResumeFrom) {
-      client.m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
+    if (!GetHeaderValue("Content-Range", range, m_ResponseHeaders) ||
+        !ParseContentRangeStart(range, &first) || first != state.m_ResumeFrom) {
+      m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
       return 0;
     }
     return 1;
   }
   // No content is no resource: the resumed file keeps what it holds.
-  if (client.m_StatusCode == 204 || client.m_StatusCode == 205) return 1;
+  if (m_StatusCode == 204 || m_StatusCode == 205) return 1;
 
   // Any other 2xx answers with the whole resource. It replaces the file only
   // once it is complete; until then the old bytes stay as they are.
-  const std::string side = FreeSidePath(client.m_OutputPath);
+  const std::string side = FreeSidePath(state.m_OutputPath);
   FileHandle sideFile =
-      side.empty() ? NULL : FileOpen(side.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
+      side.empty() ? nullptr : FileOpen(side.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
   if (!sideFile) {
-    client.m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
-  client.m_SidePath = side;
-  client.m_HeldFile = client.m_OutputFile;
-  client.m_OutputFile = sideFile;
+  state.m_SidePath = side;
+  state.m_HeldFile = m_OutputFile;
+  m_OutputFile = sideFile;
   return 1;
 }
 
 // Puts the output path back the way it was before the call: a file that
 // held data keeps exactly its old bytes; a file without data is removed
-// (never anything but a regular file).
-static void RestoreOutput(CHttpClient& client) {
-  if (client.m_HeldFile) {
+// (never anything but a regular file, never a sink).
+void CHttpClient::RestoreOutput() {
+  DownloadState& state = m_Download;
+  if (state.m_HeldFile) {
     // The original was never written; only the side file goes.
-    CloseFile(client.m_OutputFile);
-    FileDelete(client.m_SidePath.c_str());
-    CloseFile(client.m_HeldFile);
+    CloseFile(m_OutputFile);
+    FileDelete(state.m_SidePath.c_str());
+    CloseFile(state.m_HeldFile);
     return;
   }
-  if (client.m_OutputFile && client.m_ResumeFrom > 0)
-    FileTruncate(client.m_OutputFile, client.m_ResumeFrom);
-  CloseFile(client.m_OutputFile);
-  if (client.m_ResumeFrom == 0) FileDelete(client.m_OutputPath.c_str());
+  if (state.m_Sink) {
+    CloseFile(m_OutputFile);
+    return;
+  }
+  if (m_OutputFile && state.m_ResumeFrom > 0) FileTruncate(m_OutputFile, state.m_ResumeFrom);
+  CloseFile(m_OutputFile);
+  if (state.m_ResumeFrom == 0) FileDelete(state.m_OutputPath.c_str());
 }
 
-static void ClearDownloadState(CHttpClient& client) {
-  client.m_ResumeFrom = 0;
-  client.m_OutputPath.clear();
-  client.m_HeldFile = NULL;
-  client.m_SidePath.clear();
+// Opens the output and decides how it is written. 1, or 0 with
+// HTTP_ERR_FILE_OPERATION (nothing touched, m_OutputFile NULL).
+int CHttpClient::OpenOutput(const char* filePath) {
+  DownloadState& state = m_Download;
+  state.m_Sink = PathIsLink(filePath);
+  const int existed = PathGetKind(filePath) != PATH_MISSING;
+  m_OutputFile = FileOpen(filePath, existed ? FILE_OPEN_WRITE_EXISTING : FILE_CREATE_ALWAYS,
+                          FILE_SHARE_EXCLUSIVE);
+  if (!m_OutputFile) {
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
+  const int regular = FileIsRegular(m_OutputFile);
+  if (!regular) state.m_Sink = 1;
+  // A pipe or a terminal sees each piece as it comes; files take large blocks.
+  if (regular) StartGathering();
+  state.m_OutputPath = filePath;
+
+  if (state.m_Sink) {
+    // Behind a link the sink may already hold what was printed before it:
+    // the body goes after that. A device that cannot seek is written as is.
+    FileSeek(m_OutputFile, 0, FILE_SEEK_END, nullptr);
+    return 1;
+  }
+  // Only a regular file that holds data is resumed.
+  uint64_t oldSize = 0;
+  uint64_t position = 0;
+  if (existed && (!FileGetSize(m_OutputFile, &oldSize) ||
+                  (oldSize > 0 && (!FileSeek(m_OutputFile, 0, FILE_SEEK_END, &position) ||
+                                   position != oldSize)))) {
+    CloseFile(m_OutputFile);
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
+  if (oldSize > 0) {
+    char value[48];
+    snprintf(value, sizeof(value), "bytes=%" PRIu64 "-", oldSize);
+    // A Range already among the request headers stays and is sent instead.
+    AddHeader("Range", value);
+  }
+  state.m_ResumeFrom = oldSize;
+  return 1;
 }
 
 int CHttpClient::Download(const char* url, const char* filePath, std::string& response,
                           const char* body, int bodyLen, int keepOrigin) {
   Reset();
-  ClearDownloadState(*this);
+  m_Download = DownloadState();
   if (!m_StreamsReady) {
     m_ErrorCode = HTTP_ERR_NETWORK;
     return 0;
@@ -140,41 +189,17 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
-
-  const int existed = PathGetKind(filePath) != PATH_MISSING;
-  m_OutputFile =
-      FileOpen(filePath, existed ? FILE_OPEN_WRITE_EXISTING : FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
-  if (!m_OutputFile) {
-    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+  if (!OpenOutput(filePath)) {
+    m_Download = DownloadState();
     return 0;
   }
-
-  // Only a regular file that holds data is resumed; a device is a sink.
-  uint64_t oldSize = 0;
-  if (existed && FileIsRegular(m_OutputFile)) {
-    uint64_t position = 0;
-    if (!FileGetSize(m_OutputFile, &oldSize) ||
-        (oldSize > 0 && (!FileSeek(m_OutputFile, 0, FILE_SEEK_END, &position) ||
-                         position != oldSize))) {
-      CloseFile(m_OutputFile);
-      m_ErrorCode = HTTP_ERR_FILE_OPERATION;
-      return 0;
-    }
-  }
-  if (oldSize > 0) {
-    char value[48];
-    snprintf(value, sizeof(value), "bytes=%" PRIu64 "-", oldSize);
-    // A Range already among the request headers stays and is sent instead.
-    AddHeader("Range", value);
-  }
-  m_ResumeFrom = oldSize;
-  m_OutputPath = filePath;
+  m_Download.m_KeepOrigin = keepOrigin;
 
   const HttpMethod method = (body && bodyLen > 0) ? HTTP_METHOD_POST : HTTP_METHOD_GET;
   m_Method = method;
   if (!SendRequest(url, method, body, bodyLen)) {
-    RestoreOutput(*this);
-    ClearDownloadState(*this);
+    RestoreOutput();
+    m_Download = DownloadState();
     Close();
     return 0;
   }
@@ -182,58 +207,71 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
 
   if (!IsSuccess()) {
     // The head parser closed the file before any body byte reached it.
-    RestoreOutput(*this);
-    ClearDownloadState(*this);
+    RestoreOutput();
+    m_Download = DownloadState();
     unsigned int length = 0;
     const char* data = GetBody(&length);
     response.assign(data, TextLength(data, length));
     return 1;
   }
 
-  int ok = 1;
-  if (m_Chunked && !keepOrigin && m_OutputFile && FileIsRegular(m_OutputFile)) {
-    // The file holds the framed bytes behind what it kept; put the decoded
-    // body there instead. A side file starts at its first byte.
-    const uint64_t base = m_HeldFile ? 0 : m_ResumeFrom;
-    ok = RewriteFileFrom(m_OutputFile, base, m_DechunkedStream.m_Data, m_DechunkedStream.m_Length);
-    m_OutputFile = NULL;
-    if (!ok) {
-      // The file holds neither the old bytes alone nor the whole body.
-      if (m_HeldFile) {
-        FileDelete(m_SidePath.c_str());
-        CloseFile(m_HeldFile);
-      } else if (m_ResumeFrom > 0) {
-        FileHandle file = FileOpen(filePath, FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
-        if (file) FileTruncate(file, m_ResumeFrom);
-        CloseFile(file);
-      } else {
-        FileDelete(filePath);
-      }
-    }
-  }
-
-  if (ok && m_HeldFile) {
-    // The whole resource is in the side file: it takes the original's place.
-    if (m_OutputFile && !FileClose(m_OutputFile)) ok = 0;
-    m_OutputFile = NULL;
-    CloseFile(m_HeldFile);
-    if (!ok || !FileDelete(filePath)) {
-      // The original still stands: the side file is not needed.
-      FileDelete(m_SidePath.c_str());
-      ok = 0;
-    } else if (!FileMove(m_SidePath.c_str(), filePath)) {
-      // The original is gone; the whole resource stays under the side name
-      // rather than being lost too.
-      ok = 0;
-    }
-  }
-  CloseFile(m_OutputFile);
-  ClearDownloadState(*this);
-
+  const int ok = FinishDownloadFile();
+  m_Download = DownloadState();
   if (!ok) {
     Close();
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
   return 1;
+}
+
+// After a 2xx body: the chunked rewrite and the side file's swap into place.
+// 1 when the output holds the body, else 0 with the output put back.
+int CHttpClient::FinishDownloadFile() {
+  DownloadState& state = m_Download;
+  if (state.m_Sink) {
+    // A held body stays open for the caller to write once it is decoded.
+    if (state.m_Target != BODY_HELD) CloseFile(m_OutputFile);
+    return 1;
+  }
+  int ok = 1;
+  if (m_Chunked && !state.m_KeepOrigin && m_OutputFile) {
+    // The file holds the framed bytes behind what it kept; put the decoded
+    // body there instead. A side file starts at its first byte.
+    const uint64_t base = state.m_HeldFile ? 0 : state.m_ResumeFrom;
+    ok = RewriteFileFrom(m_OutputFile, base, m_DechunkedStream.m_Data, m_DechunkedStream.m_Length);
+    m_OutputFile = nullptr;
+    if (!ok) {
+      // The file holds neither the old bytes alone nor the whole body.
+      if (state.m_HeldFile) {
+        FileDelete(state.m_SidePath.c_str());
+        CloseFile(state.m_HeldFile);
+      } else if (state.m_ResumeFrom > 0) {
+        FileHandle file =
+            FileOpen(state.m_OutputPath.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
+        if (file) FileTruncate(file, state.m_ResumeFrom);
+        CloseFile(file);
+      } else {
+        FileDelete(state.m_OutputPath.c_str());
+      }
+    }
+  }
+
+  if (ok && state.m_HeldFile) {
+    // The whole resource is in the side file: it takes the original's place.
+    if (m_OutputFile && !FileClose(m_OutputFile)) ok = 0;
+    m_OutputFile = nullptr;
+    CloseFile(state.m_HeldFile);
+    if (!ok || !FileDelete(state.m_OutputPath.c_str())) {
+      // The original still stands: the side file is not needed.
+      FileDelete(state.m_SidePath.c_str());
+      ok = 0;
+    } else if (!FileMove(state.m_SidePath.c_str(), state.m_OutputPath.c_str())) {
+      // The original is gone; the whole resource stays under the side name
+      // rather than being lost too.
+      ok = 0;
+    }
+  }
+  CloseFile(m_OutputFile);
+  return ok;
 }

@@ -1,5 +1,5 @@
-// Steps of a download that run inside the response reading, between the
-// head and the first body byte written to the output file.
+// Pieces of a download that stand alone: reading where a 206 part starts,
+// and rewriting a file from a position.
 #ifndef ZELVORA_ENGINE_DOWNLOADBODY_H
 #define ZELVORA_ENGINE_DOWNLOADBODY_H
 
@@ -7,15 +7,6 @@
 #include <string>
 
 #include "platform/FileSystem.h"
-
-class CHttpClient;
-
-// Decides where a 2xx body of a download goes before any of it is written:
-// a 206 continues a resumed file only when its Content-Range is there and
-// starts at the file's old size; a whole-body answer to a
-// resume request goes to a side file so the old bytes survive a failure.
-// Returns 1, or 0 with m_ErrorCode set.
-int PrepareDownloadBody(CHttpClient& client);
 
 // The first byte position of a "bytes first-last/total" Content-Range value.
 // 1 with *first set when the value reads so, else 0.

@@ -4,6 +4,7 @@
 #define ZELVORA_ENGINE_HTTPCLIENT_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/HeaderMap.h"
@@ -34,6 +35,17 @@ class CHttpClient {
   // Operations used by the front end.
   int Request(HttpMethod method, const char* url, std::string& response, const char* body,
               int bodyLen);
+  // Fetches url into filePath (see Download.cpp for resuming and rewriting).
+  // 1 when a response was received, whatever its status; 0 with m_ErrorCode.
+  // A path that is a symbolic link, or an open file that is not regular, is
+  // a sink: never resumed, truncated, rewritten, moved or deleted here; a
+  // sink behind a link is written at its end. A sink receives the
+  // de-chunked body as it arrives (the framed bytes under keepOrigin). For a
+  // compressed body (m_Compressed) without keepOrigin nothing of the body is
+  // written to a sink: Download returns 1 with m_OutputFile still open on it
+  // and the whole de-chunked body in GetBody(); the caller writes the
+  // decoded bytes and closes the file (Reset and the destructor close it
+  // otherwise).
   int Download(const char* url, const char* filePath, std::string& response, const char* body,
                int bodyLen, int keepOrigin);
   int Upload(const char* url, const char* filePath, std::string& response);
@@ -123,24 +135,67 @@ class CHttpClient {
   unsigned int m_ReadAheadStart;
   unsigned int m_ReadAheadEnd;
 
-  // Download state, valid while Download runs (set there before the request,
-  // cleared on every way out).
-  // Bytes the output file held before the call; a 206 must continue there.
-  uint64_t m_ResumeFrom = 0;
-  // Path given to Download.
-  std::string m_OutputPath;
-  // While a whole-body answer to a resume request is received, the body goes
-  // to a side file and the original stays open, untouched, in m_HeldFile.
-  FileHandle m_HeldFile = NULL;
-  std::string m_SidePath;
-
  private:
+  // Where the body of a download goes while it is received.
+  enum BodyTarget {
+    BODY_AS_RECEIVED,  // the bytes as they came, framing included
+    BODY_DECHUNKED,    // only the data of each chunk, as it is decoded
+    BODY_HELD          // nothing; the caller writes the body afterwards
+  };
+
+  // A download's own state, set by Download before the request and cleared
+  // on every way out of it.
+  struct DownloadState {
+    // Bytes the output file held before the call; a 206 must continue there.
+    uint64_t m_ResumeFrom = 0;
+    std::string m_OutputPath;
+    // While a whole-body answer to a resume request is received, the body
+    // goes to a side file and the original stays open, untouched, here.
+    FileHandle m_HeldFile = nullptr;
+    std::string m_SidePath;
+    // The output is a link or not a regular file (see Download).
+    int m_Sink = 0;
+    int m_KeepOrigin = 0;
+    BodyTarget m_Target = BODY_AS_RECEIVED;
+    // Writes to the output are collected in m_GatherBlock and go out in
+    // large blocks; m_Gathered bytes wait there.
+    int m_Gather = 0;
+    unsigned int m_Gathered = 0;
+  };
+
+  // Steps of ReadResponse. Each returns 1, or 0 with m_ErrorCode set where
+  // a reason is known.
+  int ReadHead();
+  int ReadBodyByLength();
+  int ReadChunkedBody();
+  // The body bytes that came with the head, to the file and the callbacks.
+  int DeliverFirstBytes(unsigned int length);
+  // Writes body bytes to m_OutputFile (gathered when the download asks for
+  // it). 0 with HTTP_ERR_FILE_OPERATION when a write failed.
+  int WriteOutput(const char* data, unsigned int length);
+  // Puts every gathered byte into the file; 1, or 0 when a write failed.
+  int FlushOutput();
+  // Lets WriteOutput gather for the download under way (when the block can
+  // be had; otherwise every write goes out at once).
+  void StartGathering();
+  void ReportProgress(uint64_t done);
+
+  // Steps of Download.
+  int OpenOutput(const char* filePath);
+  int PrepareDownloadBody();
+  void RestoreOutput();
+  int FinishDownloadFile();
+
   // DecodeChunks on the bytes after the first *taken of m_RawStream;
   // *taken grows by what each decoded line and chunk used.
   int DecodeBufferedChunks(int* pendingSize, unsigned int* taken);
   // Appends one chunk's data to m_DechunkedStream within the memory limit.
   // 1, or 0 with m_ErrorCode set.
   int KeepDechunked(const char* data, unsigned int size);
+
+  DownloadState m_Download;
+  // Kept across downloads so a batch does not touch fresh memory each time.
+  std::unique_ptr<char[]> m_GatherBlock;
 };
 
 #endif

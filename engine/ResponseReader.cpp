@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "engine/ChunkDecoder.h"
-#include "engine/DownloadBody.h"
 #include "engine/HttpClient.h"
 #include "engine/KmpSearch.h"
 
@@ -13,6 +13,8 @@ namespace {
 
 // Without the blank line within this many buffered bytes the head is refused.
 const unsigned int kHeadLimit = 8192;
+// Gathered writes to the output file go out in blocks of this size.
+const unsigned int kGatherBlock = 262144;
 
 // Appends and checks that every byte went in. A failed append means the
 // body cannot be held.
@@ -35,10 +37,25 @@ void CutStream(CMemStream& stream, unsigned int length) {
 
 int CHttpClient::ReadResponse() {
   m_ResponseClean = 0;
+  if (!ReadHead()) return 0;
+
+  if (m_Method == HTTP_METHOD_HEAD) {
+    // No body; anything after the head belongs to no response of ours.
+    m_ResponseClean = m_RawStream.m_Length == 0 ? 1 : 0;
+    return 1;
+  }
+
+  if (m_OutputFile && !PrepareDownloadBody()) return 0;
+  const int read = m_Chunked ? ReadChunkedBody() : ReadBodyByLength();
+  // Gathered bytes reach the file on every way out, failures included, so
+  // the download finds the file as if every piece had been written at once.
+  if (!FlushOutput() && read) return 0;
+  return read;
+}
+
+int CHttpClient::ReadHead() {
   char buffer[kReceiveBlock];
   int received = 0;
-
-  // Head phase: collect until the blank line that ends the head.
   int headLength = -1;
   for (;;) {
     if (!Receive(buffer, &received)) return 0;
@@ -66,117 +83,123 @@ int CHttpClient::ReadResponse() {
   m_RawStream.Read(m_ResponseHead, static_cast<unsigned int>(headLength), &taken);
   m_ResponseHead[headLength] = 0;
 
-  // Head handling: the head callback sees the head even when it is refused.
+  // The head callback sees the head even when it is refused.
   const int parsed = ParseHeaders();
   if (m_HeadCallback) m_HeadCallback(this, m_ResponseHead, m_CallbackParam);
-  if (!parsed) return 0;
+  return parsed;
+}
 
-  if (m_Method == HTTP_METHOD_HEAD) {
-    // No body; anything after the head belongs to no response of ours.
-    m_ResponseClean = m_RawStream.m_Length == 0 ? 1 : 0;
-    return 1;
+int CHttpClient::DeliverFirstBytes(unsigned int length) {
+  if (length == 0) return 1;
+  if (m_OutputFile) {
+    if (m_Download.m_Target == BODY_AS_RECEIVED && !WriteOutput(m_RawStream.m_Data, length)) return 0;
+    ReportProgress(length);
   }
+  if (m_DataCallback) m_DataCallback(this, m_RawStream.m_Data, static_cast<int>(length), m_CallbackParam);
+  return 1;
+}
 
-  if (m_OutputFile && !PrepareDownloadBody(*this)) return 0;
+void CHttpClient::ReportProgress(uint64_t done) {
+  if (m_ProgressCallback)
+    m_ProgressCallback(this, static_cast<uint64_t>(m_ContentLength), done, m_CallbackParam);
+}
 
+int CHttpClient::ReadBodyByLength() {
+  const uint64_t length = static_cast<uint64_t>(m_ContentLength);
   // Bytes beyond the announced length are no body: they are neither kept nor
   // written, and they make the connection unfit for another request.
   int surplus = 0;
-  if (!m_Chunked && static_cast<uint64_t>(m_RawStream.m_Length) >
-                        static_cast<uint64_t>(m_ContentLength)) {
-    CutStream(m_RawStream, static_cast<unsigned int>(m_ContentLength));
+  if (static_cast<uint64_t>(m_RawStream.m_Length) > length) {
+    CutStream(m_RawStream, static_cast<unsigned int>(length));
     surplus = 1;
   }
+  uint64_t have = m_RawStream.m_Length;
+  if (!DeliverFirstBytes(m_RawStream.m_Length)) return 0;
 
-  // Body bytes that came with the head.
-  const unsigned int first = m_RawStream.m_Length;
-  uint64_t written = 0;
-  if (first != 0) {
-    if (m_OutputFile) {
-      if (!FileWrite(m_OutputFile, m_RawStream.m_Data, first, NULL)) {
-        m_ErrorCode = HTTP_ERR_FILE_OPERATION;
-        return 0;
-      }
-      written = first;
-      if (m_ProgressCallback)
-        m_ProgressCallback(this, static_cast<uint64_t>(m_ContentLength), written, m_CallbackParam);
-    }
-    if (m_DataCallback)
-      m_DataCallback(this, m_RawStream.m_Data, static_cast<int>(first), m_CallbackParam);
-  }
-
-  int pendingSize = -1;
-  if (m_Chunked) {
-    const int decoded = DecodeChunks(&pendingSize);
-    if (decoded < 0) return 0;
-    if (decoded == 1) {
-      m_ResponseClean = ChunkedBodyEndedExactly(m_RawStream);
-      return 1;
-    }
-  } else if (m_ContentLength <= static_cast<int64_t>(first)) {
-    m_ResponseClean = surplus ? 0 : 1;
-    return 1;
-  }
-
-  // Body loop: one block per receive.
-  for (;;) {
+  char buffer[kReceiveBlock];
+  while (have < length) {
+    int received = 0;
     if (!Receive(buffer, &received)) return 0;
-    unsigned int length = static_cast<unsigned int>(received);
-    if (!m_Chunked) {
-      const uint64_t have = m_OutputFile ? written : m_RawStream.m_Length;
-      const uint64_t remaining = static_cast<uint64_t>(m_ContentLength) - have;
-      if (length > remaining) {
-        length = static_cast<unsigned int>(remaining);
-        surplus = 1;
-      }
+    unsigned int piece = static_cast<unsigned int>(received);
+    if (piece > length - have) {
+      piece = static_cast<unsigned int>(length - have);
+      surplus = 1;
     }
-
-    if (m_DataCallback) m_DataCallback(this, buffer, static_cast<int>(length), m_CallbackParam);
-
-    if (m_OutputFile) {
-      if (!FileWrite(m_OutputFile, buffer, length, NULL)) {
-        m_ErrorCode = HTTP_ERR_FILE_OPERATION;
-        return 0;
-      }
-      written += length;
-      if (m_ProgressCallback)
-        m_ProgressCallback(this, static_cast<uint64_t>(m_ContentLength), written, m_CallbackParam);
-      if (!m_Chunked) {
-        // A compressed body is also kept whole for the decoding afterwards.
-        if (m_Compressed && !AppendChecked(m_RawStream, buffer, length)) {
-          m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-          return 0;
-        }
-        if (written >= static_cast<uint64_t>(m_ContentLength)) {
-          m_ResponseClean = surplus ? 0 : 1;
-          return 1;
-        }
-        continue;
-      }
-    } else {
-      if (!AppendChecked(m_RawStream, buffer, length)) {
-        m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-        return 0;
-      }
-      if (!m_Chunked) {
-        if (static_cast<int64_t>(m_RawStream.m_Length) >= m_ContentLength) {
-          m_ResponseClean = surplus ? 0 : 1;
-          return 1;
-        }
-        continue;
-      }
-    }
-
-    // Chunked, in either mode: the framed bytes wait in m_RawStream.
-    if (m_OutputFile && !AppendChecked(m_RawStream, buffer, length)) {
+    if (m_DataCallback) m_DataCallback(this, buffer, static_cast<int>(piece), m_CallbackParam);
+    // In a download only a compressed body is also kept whole, for the
+    // decoding afterwards.
+    const int keep = !m_OutputFile || m_Compressed;
+    if (m_OutputFile && m_Download.m_Target != BODY_HELD && !WriteOutput(buffer, piece)) return 0;
+    if (keep && !AppendChecked(m_RawStream, buffer, piece)) {
       m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
       return 0;
     }
-    const int decoded = DecodeChunks(&pendingSize);
-    if (decoded < 0) return 0;
-    if (decoded == 1) {
-      m_ResponseClean = ChunkedBodyEndedExactly(m_RawStream);
+    have += piece;
+    if (m_OutputFile) ReportProgress(have);
+  }
+  m_ResponseClean = surplus ? 0 : 1;
+  return 1;
+}
+
+int CHttpClient::ReadChunkedBody() {
+  uint64_t have = m_RawStream.m_Length;
+  if (!DeliverFirstBytes(m_RawStream.m_Length)) return 0;
+
+  // The framed bytes wait in m_RawStream until DecodeChunks takes them.
+  int pendingSize = -1;
+  int decoded = DecodeChunks(&pendingSize);
+  char buffer[kReceiveBlock];
+  while (decoded == 0) {
+    int received = 0;
+    if (!Receive(buffer, &received)) return 0;
+    const unsigned int piece = static_cast<unsigned int>(received);
+    if (m_DataCallback) m_DataCallback(this, buffer, received, m_CallbackParam);
+    if (m_OutputFile) {
+      if (m_Download.m_Target == BODY_AS_RECEIVED && !WriteOutput(buffer, piece)) return 0;
+      have += piece;
+      ReportProgress(have);
+    }
+    if (!AppendChecked(m_RawStream, buffer, piece)) {
+      m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
+      return 0;
+    }
+    decoded = DecodeChunks(&pendingSize);
+  }
+  if (decoded < 0) return 0;
+  m_ResponseClean = ChunkedBodyEndedExactly(m_RawStream);
+  return 1;
+}
+
+int CHttpClient::WriteOutput(const char* data, unsigned int length) {
+  if (length == 0) return 1;
+  if (m_Download.m_Gather && m_GatherBlock) {
+    if (m_Download.m_Gathered + length > kGatherBlock && !FlushOutput()) return 0;
+    if (length < kGatherBlock) {
+      memcpy(m_GatherBlock.get() + m_Download.m_Gathered, data, length);
+      m_Download.m_Gathered += length;
       return 1;
     }
   }
+  if (!FileWrite(m_OutputFile, data, length, nullptr)) {
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
+  return 1;
+}
+
+int CHttpClient::FlushOutput() {
+  const unsigned int waiting = m_Download.m_Gathered;
+  if (waiting == 0) return 1;
+  m_Download.m_Gathered = 0;
+  if (!m_OutputFile || !FileWrite(m_OutputFile, m_GatherBlock.get(), waiting, nullptr)) {
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
+  return 1;
+}
+
+void CHttpClient::StartGathering() {
+  if (!m_GatherBlock) m_GatherBlock.reset(new (std::nothrow) char[kGatherBlock]);
+  m_Download.m_Gather = m_GatherBlock ? 1 : 0;
+  m_Download.m_Gathered = 0;
 }

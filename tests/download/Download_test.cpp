@@ -1,16 +1,20 @@
 // Downloads into a file against a scripted server on 127.0.0.1: new and
 // resumed files, what a file holds after every kind of answer or failure,
 // chunked rewrites, devices as sinks.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/DownloadBody.h"
 #include "engine/HttpClient.h"
 #include "platform/FileSystem.h"
+#include "support/BodyCoding.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 #include "transfer/TransferTestUtil.h"
@@ -70,7 +74,7 @@ struct FileCase {
 
 TEST_F(DownloadTest, WhatTheFileHolds) {
   const std::string framed = "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n";
-  const std::vector<FileCase> cases = {
+  std::vector<FileCase> cases = {
       {"new file, 200", false, "", Exchange().Reply(Reply("200 OK", "", "fresh body")), 0, 1,
        HTTP_ERR_NONE, true, "fresh body", "", ""},
       {"empty file, no Range", true, "", Exchange().Reply(Reply("200 OK", "", "fresh body")), 0, 1,
@@ -136,6 +140,21 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
       {"resumed, chunked 200 kept as on the wire", true, kOld, Exchange().Reply(Chunked("200 OK", "", framed)),
        1, 1, HTTP_ERR_NONE, true, framed, "bytes=1000-", ""},
   };
+  // Bodies larger than one gathered block, whole and cut off.
+  std::string big;
+  for (int i = 0; big.size() < 700000; ++i) big += std::to_string(i) + ",";
+  cases.push_back({"large body, every byte in order", false, "", Exchange().Reply(Reply("200 OK", "", big)), 0, 1,
+                   HTTP_ERR_NONE, true, big, "", ""});
+  cases.push_back({"resumed, large 206 failing mid-body", true, kOld,
+                   Exchange()
+                       .Send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-1999999/2000000\r\n"
+                             "Content-Length: 1999000\r\n\r\n" + big)
+                       .Pause(50)
+                       .Close(),
+                   0, 0, HTTP_ERR_DISCONNECTED, true, kOld, "bytes=1000-", ""});
+  cases.push_back({"large chunked body kept as on the wire", false, "",
+                   Exchange().Reply(Chunked("200 OK", "", ::Chunked(big, 5000))), 1, 1, HTTP_ERR_NONE, true,
+                   ::Chunked(big, 5000), "", ""});
   for (const FileCase& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
@@ -327,6 +346,122 @@ TEST_F(DownloadTest, DeviceIsASink) {
     EXPECT_TRUE(S_ISCHR(info.st_mode));
     ASSERT_TRUE(server.WaitForRequests(1));
     // A device is never resumed.
+    std::string range;
+    EXPECT_FALSE(HasRangeHeader(server.Request(0), &range));
+  }
+}
+
+// Reads a FIFO to its end on a thread of its own.
+class CFifoReader {
+ public:
+  explicit CFifoReader(const std::string& path) : m_Path(path) {
+    m_Thread = std::thread([this] {
+      const int fd = open(m_Path.c_str(), O_RDONLY);
+      if (fd < 0) return;
+      char block[4096];
+      ssize_t got = 0;
+      while ((got = read(fd, block, sizeof(block))) > 0) m_Bytes.append(block, static_cast<size_t>(got));
+      close(fd);
+    });
+  }
+  // Everything read once every writer is gone.
+  std::string Finish() {
+    // A writer opened and closed here frees a reader still waiting to open.
+    const int fd = open(m_Path.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) close(fd);
+    m_Thread.join();
+    return m_Bytes;
+  }
+
+ private:
+  std::string m_Path;
+  std::string m_Bytes;
+  std::thread m_Thread;
+};
+
+TEST_F(DownloadTest, FifoGetsTheBodyAFileWouldHold) {
+  const std::string text = "hello world, hello pipe";
+  const std::string framed = "5\r\nhello\r\n12;ext=" + std::string(40, 'e') + "\r\n" + text.substr(5) +
+                             "\r\n0\r\n\r\n";
+  struct Case {
+    const char* name;
+    std::string reply;
+    int keepOrigin;
+    std::string piped;  // what the reader gets
+    std::string body;   // GetBody afterwards
+    bool held;          // the sink stays open for the caller
+  } cases[] = {
+      {"plain", Reply("200 OK", "", text), 0, text, "", false},
+      {"chunked, de-chunked", Chunked("200 OK", "", framed), 0, text, text, false},
+      {"chunked, kept as on the wire", Chunked("200 OK", "", framed), 1, framed, text, false},
+      {"gzip, held for the caller", Reply("200 OK", "Content-Encoding: gzip\r\n", Gzip(text)), 0, "",
+       Gzip(text), true},
+      {"chunked gzip, held for the caller",
+       Chunked("200 OK", "Content-Encoding: gzip\r\n", ::Chunked(Gzip(text), 7)), 0, "", Gzip(text), true},
+      {"chunked gzip, kept as on the wire",
+       Chunked("200 OK", "Content-Encoding: gzip\r\n", ::Chunked(Gzip(text), 7)), 1, ::Chunked(Gzip(text), 7),
+       Gzip(text), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string fifo = dir.File("pipe");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    CFifoReader reader(fifo);
+    CScriptedServer server(CServerScript::OneReply(c.reply));
+    CHttpClient client;
+    std::string response;
+    EXPECT_EQ(1, client.Download(server.Url("/").c_str(), fifo.c_str(), response, nullptr, 0, c.keepOrigin));
+    EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
+    EXPECT_EQ(c.held, client.m_OutputFile != nullptr);
+    if (!c.body.empty()) {
+      unsigned int length = 0;
+      const char* body = client.GetBody(&length);
+      EXPECT_EQ(c.body, std::string(body, length));
+    }
+    // The caller of a held body would write and close here; Reset does it.
+    client.Reset();
+    EXPECT_EQ(nullptr, client.m_OutputFile);
+    EXPECT_EQ(c.piped, reader.Finish());
+    struct stat info;
+    ASSERT_EQ(0, lstat(fifo.c_str(), &info));
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  }
+}
+
+// A link is never replaced, and what it points to is only ever added to.
+TEST_F(DownloadTest, LinkIsASinkWrittenAtItsEnd) {
+  const std::string printed = "printed before\n";
+  struct Case {
+    const char* name;
+    CExchange exchange;
+    int result;
+    std::string after;  // the target's bytes afterwards
+  } cases[] = {
+      {"200", Exchange().Reply(Reply("200 OK", "", "body")), 1, printed + "body"},
+      {"chunked", Exchange().Reply(Chunked("200 OK", "", "2\r\nhi\r\n0\r\n\r\n")), 1, printed + "hi"},
+      {"404", Exchange().Reply(Reply("404 Not Found", "", "gone")), 1, printed},
+      {"failing mid-body", Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Pause(50).Close(),
+       0, printed + "part"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string target = dir.File("target");
+    const std::string link = dir.File("link");
+    TempDir::WriteFile(target, printed);
+    ASSERT_EQ(0, symlink(target.c_str(), link.c_str()));
+    CScriptedServer server({{c.exchange}});
+    CHttpClient client;
+    std::string response;
+    EXPECT_EQ(c.result, client.Download(server.Url("/").c_str(), link.c_str(), response, nullptr, 0, 0));
+    EXPECT_EQ(c.after, TempDir::ReadFile(target));
+    char pointsTo[4096] = {0};
+    ASSERT_GT(readlink(link.c_str(), pointsTo, sizeof(pointsTo) - 1), 0);
+    EXPECT_EQ(target, std::string(pointsTo));
+    EXPECT_EQ(2u, Entries(dir.Path()).size());
+    ASSERT_TRUE(server.WaitForRequests(1));
+    // The target held data, yet a sink is never resumed.
     std::string range;
     EXPECT_FALSE(HasRangeHeader(server.Request(0), &range));
   }
