@@ -7,7 +7,7 @@
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/OutputFileOps.h"
 #include "frontend/PathCheck.h"
-#include "frontend/SingleRequest.h"
+#include "frontend/RequestData.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -21,9 +21,7 @@ std::string GetLastSegment(const std::string& url) {
 
 std::string GetBatchFileName(const std::string& url) {
   std::string name = GetLastSegment(url);
-  for (const char* reserved = g_ReservedFileChars; *reserved != '\0'; ++reserved) {
-    ReplaceAll(name, std::string(1, *reserved), "_");
-  }
+  ReplaceReservedChars(name);
   return name;
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "engine/Url.h"
-#include "frontend/BatchExpand.h"
+#include "frontend/BatchLimits.h"
 #include "frontend/ImpBroxCmd.h"
 #include "platform/CRuntime.h"
 

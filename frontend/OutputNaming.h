@@ -1,6 +1,7 @@
 // What a response head says about the body's type and name, and the mapping
 // of a media subtype to a file extension. The path building itself is
-// CImpBroxCmd::MakeOutputPathFile and CImpBroxCmd::GetOutputPathFile.
+// CImpBroxCmd::MakeOutputPathFile and CImpBroxCmd::GetOutputPathFile, in
+// OutputPath.cpp.
 #ifndef ZELVORA_FRONTEND_OUTPUTNAMING_H
 #define ZELVORA_FRONTEND_OUTPUTNAMING_H
 

@@ -1,5 +1,5 @@
-// Small checks and text helpers for paths, file names and header text.
-// They hold no state, print nothing and report only through their results.
+// Checks of paths and file names: against the file system and against the
+// characters a name must not hold. They hold no state, print nothing and report only through their results.
 #ifndef ZELVORA_FRONTEND_PATHCHECK_H
 #define ZELVORA_FRONTEND_PATHCHECK_H
 
@@ -9,13 +9,8 @@
 // are tested and replaced: / : * ? " < > | and backslash.
 extern const char g_ReservedFileChars[];
 
-// Removes every leading and trailing occurrence of ch from text, in place.
-// A NULL text is left alone; ch must not be the zero character.
-void TrimChar(char* text, char ch);
-
-// Replaces every occurrence of pattern by replacement, left to right; the
-// search resumes behind the inserted text. An empty pattern changes nothing.
-void ReplaceAll(std::string& text, const std::string& pattern, const std::string& replacement);
+// Replaces each reserved character in name by "_", in place.
+void ReplaceReservedChars(std::string& name);
 
 // 1 when name holds none of the reserved characters (the empty name is valid).
 int IsValidFileName(const char* name);

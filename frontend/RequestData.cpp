@@ -1,3 +1,5 @@
+#include "frontend/RequestData.h"
+
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -5,6 +7,7 @@
 
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/PathCheck.h"
+#include "frontend/TextHelpers.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -111,4 +114,19 @@ void CImpBroxCmd::ParseHeadData() {
     }
     line = end + 1;
   }
+}
+
+void GetPostData(const CImpBroxCmd& cmd, const char** data, int* length) {
+  *data = NULL;
+  *length = 0;
+  if (!cmd.m_PostData) return;
+  size_t size;
+  if (cmd.m_PostDataIsFile) {
+    *data = cmd.m_PostDataBuffer;
+    size = cmd.m_PostDataLength;
+  } else {
+    *data = cmd.m_PostDataString.c_str();
+    size = cmd.m_PostDataString.size();
+  }
+  *length = size > (size_t)INT_MAX ? INT_MAX : (int)size;
 }

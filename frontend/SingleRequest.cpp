@@ -1,6 +1,5 @@
 #include "frontend/SingleRequest.h"
 
-#include <climits>
 #include <cstdio>
 
 #include "engine/HttpClient.h"
@@ -9,22 +8,8 @@
 #include "frontend/ErrorText.h"
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/OutputFileOps.h"
+#include "frontend/RequestData.h"
 #include "platform/Console.h"
-
-void GetPostData(const CImpBroxCmd& cmd, const char** data, int* length) {
-  *data = NULL;
-  *length = 0;
-  if (!cmd.m_PostData) return;
-  size_t size;
-  if (cmd.m_PostDataIsFile) {
-    *data = cmd.m_PostDataBuffer;
-    size = cmd.m_PostDataLength;
-  } else {
-    *data = cmd.m_PostDataString.c_str();
-    size = cmd.m_PostDataString.size();
-  }
-  *length = size > (size_t)INT_MAX ? INT_MAX : (int)size;
-}
 
 namespace {
 

@@ -17,10 +17,6 @@ class CImpBroxCmd;
 int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd,
                     CHttpClient& client, const std::string& url);
 
-// The post data of -d: the bytes loaded from the file, the text, or none
-// (NULL and 0).
-void GetPostData(const CImpBroxCmd& cmd, const char** data, int* length);
-
 // Prints "Error: HTTP Session failed, " and the words for the client's
 // result code.
 void PrintSessionFailure(CHttpClient& client);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/BatchExpand.h"
+#include "frontend/BatchLimits.h"
 #include "frontend/ImpBroxCmd.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "FuzzInput.h"
 #include "engine/Url.h"
-#include "frontend/BatchExpand.h"
+#include "frontend/BatchLimits.h"
 #include "frontend/ImpBroxCmd.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,6 +1,6 @@
 // Limits of the batch URL expansion.
-#ifndef ZELVORA_FRONTEND_BATCHEXPAND_H
-#define ZELVORA_FRONTEND_BATCHEXPAND_H
+#ifndef ZELVORA_FRONTEND_BATCHLIMITS_H
+#define ZELVORA_FRONTEND_BATCHLIMITS_H
 
 // The most URLs one batch range may expand to; a larger range stops the run
 // instead of exhausting memory.
