@@ -81,13 +81,13 @@ int CImpBroxCmd::LoadHeadDataFile() {
   char* block = NULL;
   uint32_t size = 0;
   if (!ReadWholeFile(m_HeadDataString, m_ArgParse, &block, &size)) return 0;
+  // Header text ends at the first zero byte.
   if (block == NULL) {
     m_HeadDataString.clear();
-    return 1;
+  } else {
+    m_HeadDataString = block;
+    free(block);
   }
-  // Header text ends at the first zero byte.
-  m_HeadDataString = block;
-  free(block);
   ParseHeadData();
   return 1;
 }
