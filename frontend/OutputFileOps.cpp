@@ -4,6 +4,7 @@
 
 #include "engine/HttpClient.h"
 #include "frontend/BodyDecode.h"
+#include "frontend/DecodeToFile.h"
 #include "frontend/ImpBroxCmd.h"
 #include "platform/FileSystem.h"
 
@@ -16,12 +17,37 @@ int ClearScratchName(const std::string& name) {
   return PathGetKind(name.c_str()) == PATH_MISSING;
 }
 
-int WriteWholeFile(const std::string& path, const char* data, unsigned int length) {
-  FileHandle file = FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
-  if (file == NULL) return 0;
-  int written = length == 0 || FileWrite(file, data, length, NULL);
+// Gives the regular file at path a new content, made by write(file) in a file
+// beside it; the old file is given up only once write has succeeded and the
+// new file is closed, so on every failure (result 0) the file holds its old
+// content under its own name.
+template <typename Writer>
+int ReplaceFileWith(const std::string& path, Writer write) {
+  if (!PathIsRegularFile(path.c_str())) return 0;
+  std::string fresh = path + "_zelvor.tmp";
+  std::string aside = path + "_zelvor.old";
+  if (!ClearScratchName(fresh) || !ClearScratchName(aside)) return 0;
+  FileHandle file = FileOpen(fresh.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
+  if (file == nullptr) return 0;
+  int written = write(file);
   int closed = FileClose(file);
-  return written && closed;
+  if (!written || !closed) {
+    FileDelete(fresh.c_str());
+    return 0;
+  }
+  // Two renames rather than delete-then-rename: at every moment a complete
+  // file stands under one of the names, and on failure the old one goes back.
+  if (!FileMove(path.c_str(), aside.c_str())) {
+    FileDelete(fresh.c_str());
+    return 0;
+  }
+  if (!FileMove(fresh.c_str(), path.c_str())) {
+    FileMove(aside.c_str(), path.c_str());
+    FileDelete(fresh.c_str());
+    return 0;
+  }
+  FileDelete(aside.c_str());
+  return 1;
 }
 
 }  // namespace
@@ -46,27 +72,9 @@ void RestoreOutputBackup(const std::string& outputPath, const std::string& backu
 }
 
 int ReplaceFileContent(const std::string& path, const char* data, unsigned int length) {
-  if (!PathIsRegularFile(path.c_str())) return 0;
-  std::string fresh = path + "_zelvor.tmp";
-  std::string aside = path + "_zelvor.old";
-  if (!ClearScratchName(fresh) || !ClearScratchName(aside)) return 0;
-  if (!WriteWholeFile(fresh, data, length)) {
-    FileDelete(fresh.c_str());
-    return 0;
-  }
-  // Two renames rather than delete-then-rename: at every moment a complete
-  // file stands under one of the names, and on failure the old one goes back.
-  if (!FileMove(path.c_str(), aside.c_str())) {
-    FileDelete(fresh.c_str());
-    return 0;
-  }
-  if (!FileMove(fresh.c_str(), path.c_str())) {
-    FileMove(aside.c_str(), path.c_str());
-    FileDelete(fresh.c_str());
-    return 0;
-  }
-  FileDelete(aside.c_str());
-  return 1;
+  return ReplaceFileWith(path, [&](FileHandle file) {
+    return length == 0 || FileWrite(file, data, length, nullptr);
+  });
 }
 
 int StoreDecodedBody(const CImpBroxCmd& cmd, CHttpClient& client, const std::string& path) {
@@ -77,10 +85,14 @@ int StoreDecodedBody(const CImpBroxCmd& cmd, CHttpClient& client, const std::str
   if (cmd.m_Append && client.m_StatusCode == 206) return 1;
   unsigned int length = 0;
   const char* body = client.GetBody(&length);
-  char* decoded = NULL;
-  unsigned int decodedLength = 0;
-  if (!DecodeBody(cmd, body, length, &decoded, &decodedLength)) return 1;
-  int stored = ReplaceFileContent(path, decoded, decodedLength);
-  free(decoded);
+  // Decoded straight into the new file, a block at a time: a large text never
+  // needs a buffer of its own size.
+  // Stays a write failure when no file beside it could be made.
+  DecodeToFileResult decoded = DECODE_WRITE_FAILED;
+  int stored = ReplaceFileWith(path, [&](FileHandle file) {
+    decoded = DecodeBodyToFile(cmd, body, length, file);
+    return decoded == DECODED_TO_FILE;
+  });
+  if (decoded != DECODED_TO_FILE && decoded != DECODE_WRITE_FAILED) return 1;
   return stored;
 }
