@@ -13,14 +13,14 @@
 namespace {
 
 // The request body length is an int, so no file above that is loaded.
-const uint64_t kLargestLoad = INT_MAX;
+const uint32_t kLargestLoad = INT_MAX;
 
 // Finds the file named by value (a bare name lives in the program's own
 // directory) and reads it whole into a block from the C heap followed by one
 // zero byte. An empty file gives *block NULL and *size 0. Every failure
 // (bad path, missing file, a directory, open, size, too big, allocation,
 // read error or short read) gives 0 and leaves nothing allocated.
-int ReadWholeFile(const std::string& value, CArgParse* argParse, char** block, uint32_t* size) {
+int ReadNamedFile(const std::string& value, CArgParse* argParse, char** block, uint32_t* size) {
   *block = NULL;
   *size = 0;
   int hasDir = 0;
@@ -30,37 +30,9 @@ int ReadWholeFile(const std::string& value, CArgParse* argParse, char** block, u
 
   FileHandle file = FileOpen(path.c_str(), FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS);
   if (file == NULL) return 0;
-  uint64_t fileSize = 0;
-  if (!FileGetSize(file, &fileSize) || fileSize > kLargestLoad) {
-    FileClose(file);
-    return 0;
-  }
-  if (fileSize == 0) {
-    FileClose(file);
-    return 1;
-  }
-  const uint32_t length = static_cast<uint32_t>(fileSize);
-  char* data = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
-  if (data == NULL) {
-    FileClose(file);
-    return 0;
-  }
-  data[length] = '\0';
-  uint32_t total = 0;
-  while (total < length) {
-    uint32_t got = 0;
-    if (!FileRead(file, data + total, length - total, &got) || got == 0) {
-      // A read error, or the file ended before its reported size.
-      free(data);
-      FileClose(file);
-      return 0;
-    }
-    total += got;
-  }
+  const int read = FileReadWhole(file, kLargestLoad, block, size);
   FileClose(file);
-  *block = data;
-  *size = length;
-  return 1;
+  return read;
 }
 
 }  // namespace
@@ -71,7 +43,7 @@ int CImpBroxCmd::LoadPostDataFile() {
   m_PostDataLength = 0;
   char* block = NULL;
   uint32_t size = 0;
-  if (!ReadWholeFile(m_PostDataString, m_ArgParse, &block, &size)) return 0;
+  if (!ReadNamedFile(m_PostDataString, m_ArgParse, &block, &size)) return 0;
   m_PostDataBuffer = block;
   m_PostDataLength = size;
   return 1;
@@ -80,7 +52,7 @@ int CImpBroxCmd::LoadPostDataFile() {
 int CImpBroxCmd::LoadHeadDataFile() {
   char* block = NULL;
   uint32_t size = 0;
-  if (!ReadWholeFile(m_HeadDataString, m_ArgParse, &block, &size)) return 0;
+  if (!ReadNamedFile(m_HeadDataString, m_ArgParse, &block, &size)) return 0;
   // Header text ends at the first zero byte.
   if (block == NULL) {
     m_HeadDataString.clear();

@@ -13,6 +13,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -152,6 +153,26 @@ int FileRead(FileHandle file, void* buffer, uint32_t length, uint32_t* got) {
     total += static_cast<uint32_t>(n);
   }
   *got = total;
+  return 1;
+}
+
+int FileReadWhole(FileHandle file, uint32_t most, char** block, uint32_t* size) {
+  *block = nullptr;
+  *size = 0;
+  uint64_t fileSize = 0;
+  if (!FileGetSize(file, &fileSize) || fileSize > most) return 0;
+  if (fileSize == 0) return 1;
+  const uint32_t length = static_cast<uint32_t>(fileSize);
+  char* data = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
+  if (!data) return 0;
+  uint32_t got = 0;
+  if (!FileRead(file, data, length, &got) || got != length) {
+    free(data);
+    return 0;
+  }
+  data[length] = '\0';
+  *block = data;
+  *size = length;
   return 1;
 }
 

@@ -48,6 +48,14 @@ int FileSeek(FileHandle file, int64_t offset, FileSeekOrigin origin, uint64_t* n
 // set (0 at the end of the file), 0 on a read error (*got then holds what was read).
 int FileRead(FileHandle file, void* buffer, uint32_t length, uint32_t* got);
 
+// Reads a file just opened whole: its size in bytes (FileGetSize) into a new
+// block from the C heap followed by one zero byte that *size does not count.
+// The caller frees the block with free(). An empty file (or a device, whose
+// size is 0) gives 1 with *block NULL and *size 0. A file over most bytes, a
+// size or read error, a short read (the file shrank) or no memory give 0 with
+// *block NULL and *size 0. The handle stays open either way.
+int FileReadWhole(FileHandle file, uint32_t most, char** block, uint32_t* size);
+
 // Writes all length bytes, looping over short writes and interruptions.
 // Returns 1 when every byte was written, 0 otherwise (*written, when not
 // NULL, holds what went out).

@@ -54,12 +54,11 @@ std::string ReadFile(const std::string& path, int* exists) {
   FileHandle file = FileOpen(path.c_str(), FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS);
   if (!file) return content;
   *exists = 1;
-  char block[4096];
-  for (;;) {
-    uint32_t got = 0;
-    if (!FileRead(file, block, sizeof(block), &got) || got == 0) break;
-    content.append(block, got);
-  }
+  char* block = nullptr;
+  uint32_t size = 0;
+  FUZZ_CHECK(FileReadWhole(file, UINT32_MAX, &block, &size));
+  content.assign(block == nullptr ? "" : block, size);
+  free(block);
   FileClose(file);
   return content;
 }

@@ -222,6 +222,39 @@ TEST_F(FileSystemTest, ReadGathersShortTransfersUntilTheEnd) {
   writer.join();
 }
 
+TEST_F(FileSystemTest, ReadWholeGivesTheFileWithAZeroByteWithinItsLimit) {
+  struct Case {
+    const char* what;
+    std::string content;
+    uint32_t most;
+    int result;
+  };
+  const Case cases[] = {
+      {"bytes with a zero inside", std::string("ab\0cd", 5), 5, 1},
+      {"empty", "", 0, 1},
+      {"one byte over the limit", "abcdef", 5, 0},
+  };
+  for (const Case& c : cases) {
+    const std::string path = m_Dir.File("whole.bin");
+    TempDir::WriteFile(path, c.content);
+    FileHandle file = FileOpen(path.c_str(), FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS);
+    ASSERT_NE(file, nullptr) << c.what;
+    char* block = reinterpret_cast<char*>(1);
+    uint32_t size = 99;
+    EXPECT_EQ(FileReadWhole(file, c.most, &block, &size), c.result) << c.what;
+    if (c.result && !c.content.empty()) {
+      ASSERT_NE(block, nullptr) << c.what;
+      EXPECT_EQ(std::string(block, size), c.content) << c.what;
+      EXPECT_EQ(block[size], '\0') << c.what;
+    } else {
+      EXPECT_EQ(block, nullptr) << c.what;
+      EXPECT_EQ(size, 0u) << c.what;
+    }
+    free(block);
+    EXPECT_EQ(FileClose(file), 1) << c.what;
+  }
+}
+
 TEST_F(FileSystemTest, PathKinds) {
   const std::string file = m_Dir.File("file");
   TempDir::WriteFile(file, "x");
