@@ -17,12 +17,38 @@ class CImpBroxCmd {
   CImpBroxCmd(const CImpBroxCmd&) = delete;
   CImpBroxCmd& operator=(const CImpBroxCmd&) = delete;
 
+  // Reads the options and the URL into the members below, expands a batch
+  // range, checks the upload file and loads the post data and header files.
+  // Returns 1 when the run goes on; 0 when it ends here, after the usage text
+  // or one "Error..." line has been printed.
   int ParseCommandLine(int argc, char** argv);
+  // With "-O" (that exact case) and a last path segment holding a range
+  // "[lo-hi]" (lo <= hi, lo no wider than hi), fills m_BatchUrls
+  // with one URL per number (zero-padded to lo's width) and returns 1.
+  // Otherwise returns 0 with the list empty; m_BatchTooLarge then says
+  // whether the range was over the limits of BatchLimits.h.
   int ExpandBatchUrls(int useHttps);
+  // Loads the file named by m_PostDataString into m_PostDataBuffer and
+  // m_PostDataLength (an empty file: NULL and 0). The buffer is this
+  // object's; it stays valid until the next load or the destructor.
+  // Returns 0, with NULL and 0, when the file is missing, over INT_MAX bytes
+  // or cannot be read.
   int LoadPostDataFile();
+  // Replaces m_HeadDataString, the file's name, by the file's text up to its
+  // first zero byte and parses it into m_RequestHeaders. Returns 0 with both
+  // untouched when the file is missing, over INT_MAX bytes or cannot be read.
   int LoadHeadDataFile();
+  // Drops every "\r" from m_HeadDataString and rebuilds m_RequestHeaders from
+  // its lines up to the first empty one: "name: value" trimmed of spaces, a
+  // line without ":" as a name with an empty value; the first of a name stays.
   void ParseHeadData();
+  // MakeOutputPathFile, then ".origin" with "-origin", or ".gzip" /
+  // ".deflate" with "-compress" and that Content-Encoding.
   int GetOutputPathFile(std::string& pathFile);
+  // The output file's path: the "-o" path (a bare name in the program's
+  // directory), or inside the "-o" directory (or the program's) a name from
+  // Content-Disposition, the URL's last segment or the host. Returns 0 when
+  // the "-o" path is neither a directory nor a usable file path.
   int MakeOutputPathFile(std::string& pathFile);
 
   int m_OutputToFile;
@@ -50,11 +76,13 @@ class CImpBroxCmd {
   std::string m_DispositionName;
   std::string m_DispositionFileName;
   unsigned short m_Port;
+  // From the C heap; owned, see LoadPostDataFile.
   char* m_PostDataBuffer;
   unsigned int m_PostDataLength;
   HeaderMap m_RequestHeaders;
   std::vector<std::string> m_BatchUrls;
   std::string m_BatchDir;
+  // Owned; made by the constructor, freed by the destructor.
   CArgParse* m_ArgParse;
   // Set by ExpandBatchUrls when the URL held a range of more URLs than a run
   // may hold (the list then stays empty); ParseCommandLine stops on it.
