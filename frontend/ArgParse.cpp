@@ -13,6 +13,8 @@ namespace {
 // so a long path is never cut; "" when the system cannot give it at all.
 std::string ReadExecutablePath() {
   const uint32_t kLargest = 1u << 20;
+  // 260 bytes, the classic path limit, hold nearly every path at the first
+  // try; a longer one doubles the buffer until it fits.
   for (uint32_t size = 260; size <= kLargest; size *= 2) {
     std::string buffer(size, '\0');
     uint32_t length = ProcessGetExecutablePath(&buffer[0], size);

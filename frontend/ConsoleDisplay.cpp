@@ -17,7 +17,7 @@ void OutputStepByStep(unsigned int length, const char* data, int step, unsigned 
     unsigned int piece = length - done < size ? length - done : size;
     if (step) {
       printf("\r\n====================\r\n");
-      printf("press any key continue (%d) .....\r\n", (int)piece);
+      printf("press any key continue (%d) .....\r\n", static_cast<int>(piece));
       printf("====================\r\n");
       // The banner must be visible before the wait, even when stdout is a pipe.
       fflush(stdout);

@@ -17,7 +17,7 @@ ConsoleInfo g_ConsoleInfo = {0};
 void SaveConsolePosition() { g_ConsoleInfo.m_Saved = ConsoleSaveCursor(); }
 
 void OnResponseHead(CHttpClient* client, const char* headText, void* param) {
-  CImpBroxCmd* cmd = (CImpBroxCmd*)param;
+  CImpBroxCmd* cmd = static_cast<CImpBroxCmd*>(param);
   if (client == NULL || cmd == NULL) return;
   std::string value;
   if (GetHeaderValue("Content-Type", value, client->m_ResponseHeaders)) {
@@ -34,16 +34,16 @@ void OnResponseHead(CHttpClient* client, const char* headText, void* param) {
     // Ends the line on which the upload's progress text stood.
     ConsoleWrite("\r\n", 2);
   }
-  if (headText != NULL) ConsoleWrite(headText, (uint32_t)strlen(headText));
+  if (headText != NULL) ConsoleWrite(headText, static_cast<uint32_t>(strlen(headText)));
   if (cmd->m_Progress) SaveConsolePosition();
 }
 
 void OnResponseData(CHttpClient* client, const char* data, int length, void* param) {
   (void)client;
-  CImpBroxCmd* cmd = (CImpBroxCmd*)param;
+  CImpBroxCmd* cmd = static_cast<CImpBroxCmd*>(param);
   if (cmd == NULL || data == NULL || length <= 0) return;
   if (cmd->m_BatchUrls.empty() && cmd->m_Origin && !cmd->m_OutputToFile) {
-    OutputStepByStep((unsigned int)length, data, cmd->m_Step, cmd->m_StepSize);
+    OutputStepByStep(static_cast<unsigned int>(length), data, cmd->m_Step, cmd->m_StepSize);
   }
 }
 
@@ -56,20 +56,21 @@ void FormatProgressText(char* text, unsigned int size, int chunked, uint64_t tot
     // No length was announced: a percentage has no meaning, show the count.
     snprintf(text, size, "bytes %" PRIu64 " ", done);
   } else {
-    double percent = (double)(int64_t)done / (double)(int64_t)total * 100.0;
+    double percent = static_cast<double>(static_cast<int64_t>(done)) /
+                     static_cast<double>(static_cast<int64_t>(total)) * 100.0;
     snprintf(text, size, "%0.2f%%", percent);
   }
 }
 
 void OnProgress(CHttpClient* client, uint64_t total, uint64_t done, void* param) {
-  CImpBroxCmd* cmd = (CImpBroxCmd*)param;
+  CImpBroxCmd* cmd = static_cast<CImpBroxCmd*>(param);
   if (client == NULL || cmd == NULL) return;
   if (!((cmd->m_OutputToFile || cmd->m_Upload) && cmd->m_Progress)) return;
   // Off a terminal nothing was saved: the texts then follow one another.
   int restored = g_ConsoleInfo.m_Saved ? ConsoleRestoreCursor() : 0;
   char text[64];
   FormatProgressText(text, sizeof(text), client->m_Chunked, total, done);
-  ConsoleWrite(text, (uint32_t)strlen(text));
+  ConsoleWrite(text, static_cast<uint32_t>(strlen(text)));
   // A shorter text must not leave the tail of a longer one behind.
   if (restored) ConsoleClearToLineEnd();
 }

@@ -40,6 +40,8 @@ int ClassifyOption(const char* token, int* takesValue) {
 
 void PrintUsage() {
   printf("\r\n");
+  // The one line that ends in a bare "\n", on purpose: the usage text stays
+  // byte for byte what it has always been.
   printf("openssl version : %s\n", OpenSSL_version(OPENSSL_VERSION));
   printf("example: zelvora www.example.com\r\n\r\n");
   printf("  The following parameter need value:\r\n");

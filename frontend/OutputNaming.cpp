@@ -27,7 +27,7 @@ typedef void (*PartWorker)(CImpBroxCmd& cmd, char* part);
 void ParseHeaderParts(const char* value, CImpBroxCmd& cmd, PartWorker worker) {
   if (value == NULL) return;
   size_t length = strlen(value);
-  char* copy = (char*)malloc(length + 1);
+  char* copy = static_cast<char*>(malloc(length + 1));
   // Without memory the head simply tells us nothing.
   if (copy == NULL) return;
   memcpy(copy, value, length + 1);
@@ -92,7 +92,7 @@ std::string CleanResponseFileName(const std::string& name) {
   ReplaceReservedChars(clean);
   // Control bytes would reach the file system and the "Download:" line.
   for (char& c : clean) {
-    unsigned char byte = (unsigned char)c;
+    unsigned char byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7f) c = '_';
   }
   if (clean == "." || clean == "..") return std::string();

@@ -100,5 +100,5 @@ void GetPostData(const CImpBroxCmd& cmd, const char** data, int* length) {
     *data = cmd.m_PostDataString.c_str();
     size = cmd.m_PostDataString.size();
   }
-  *length = size > (size_t)INT_MAX ? INT_MAX : (int)size;
+  *length = size > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
 }
