@@ -11,24 +11,24 @@
 #include "platform/LargeBlock.h"
 
 int GunzipFirstRoom(unsigned int length, unsigned int* room) {
-  uint64_t wanted = (uint64_t)length * 10u;
+  uint64_t wanted = static_cast<uint64_t>(length) * 10u;
   if (wanted > UINT32_MAX) return 0;
-  *room = (unsigned int)wanted;
+  *room = static_cast<unsigned int>(wanted);
   return 1;
 }
 
 int GunzipNextRoom(unsigned int room, unsigned int* next) {
-  uint64_t wanted = (uint64_t)room + room / 2;
+  uint64_t wanted = static_cast<uint64_t>(room) + room / 2;
   // A room that no longer grows would restart the same pass for ever.
   if (wanted > UINT32_MAX || wanted <= room) return 0;
-  *next = (unsigned int)wanted;
+  *next = static_cast<unsigned int>(wanted);
   return 1;
 }
 
 int InflateRoom(unsigned int length, unsigned int* room) {
-  uint64_t wanted = (uint64_t)length * 15u;
+  uint64_t wanted = static_cast<uint64_t>(length) * 15u;
   if (wanted > UINT32_MAX) return 0;
-  *room = (unsigned int)wanted;
+  *room = static_cast<unsigned int>(wanted);
   return 1;
 }
 
@@ -39,8 +39,8 @@ int IsCompressed(const CImpBroxCmd& cmd) {
 
 int HasZlibHeader(const char* data, unsigned int length) {
   if (data == NULL || length < 2) return 0;
-  unsigned int cmf = (unsigned char)data[0];
-  unsigned int flg = (unsigned char)data[1];
+  unsigned int cmf = static_cast<unsigned char>(data[0]);
+  unsigned int flg = static_cast<unsigned char>(data[1]);
   if ((cmf & 0x0f) != 8 || (cmf >> 4) > 7) return 0;
   if ((cmf * 256 + flg) % 31 != 0) return 0;
   return (flg & 0x20) == 0;
@@ -53,9 +53,9 @@ static int InflateOnce(const char* data, unsigned int length, char* out, unsigne
   if (data == NULL || out == NULL || outLength == NULL) return 0;
   z_stream stream;
   memset(&stream, 0, sizeof(stream));
-  stream.next_in = (Bytef*)data;
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
   stream.avail_in = length;
-  stream.next_out = (Bytef*)out;
+  stream.next_out = reinterpret_cast<Bytef*>(out);
   stream.avail_out = *outLength;
   if (inflateInit2(&stream, windowBits) != Z_OK) return 0;
   int result = inflate(&stream, Z_FINISH);
@@ -63,7 +63,7 @@ static int InflateOnce(const char* data, unsigned int length, char* out, unsigne
     inflateEnd(&stream);
     return 0;
   }
-  unsigned int produced = (unsigned int)stream.total_out;
+  unsigned int produced = static_cast<unsigned int>(stream.total_out);
   if (inflateEnd(&stream) != Z_OK) return 0;
   *outLength = produced;
   return 1;
@@ -84,15 +84,15 @@ static GunzipPass GunzipInto(const char* data, unsigned int length, char* out, u
                              unsigned int* produced) {
   z_stream stream;
   memset(&stream, 0, sizeof(stream));
-  stream.next_in = (Bytef*)data;
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
   stream.avail_in = length;
-  stream.next_out = (Bytef*)out;
+  stream.next_out = reinterpret_cast<Bytef*>(out);
   stream.avail_out = room;
   if (inflateInit2(&stream, 31) != Z_OK) return GUNZIP_PASS_FAILED;
   while (stream.total_out < room && stream.total_in < length) {
     int result = inflate(&stream, Z_NO_FLUSH);
     if (result == Z_STREAM_END) {
-      *produced = (unsigned int)stream.total_out;
+      *produced = static_cast<unsigned int>(stream.total_out);
       return inflateEnd(&stream) == Z_OK ? GUNZIP_PASS_DONE : GUNZIP_PASS_FAILED;
     }
     if (result != Z_OK) {
@@ -113,7 +113,7 @@ char* GunzipBufferPasses(const char* data, unsigned int length, unsigned int* de
   unsigned int room = 0;
   if (!GunzipFirstRoom(length, &room)) return NULL;
   for (;;) {
-    char* out = (char*)malloc(room);
+    char* out = static_cast<char*>(malloc(room));
     if (out == NULL) return NULL;
     AdviseLargeBlock(out, room);
     if (passes != NULL) ++*passes;
@@ -140,7 +140,7 @@ int DecodeBody(const CImpBroxCmd& cmd, const char* data, unsigned int length, ch
   if (StrICmp(encoding, "deflate") == 0) {
     unsigned int room = 0;
     if (!InflateRoom(length, &room)) return 0;
-    char* out = (char*)malloc(room);
+    char* out = static_cast<char*>(malloc(room));
     if (out == NULL) return 0;
     AdviseLargeBlock(out, room);
     unsigned int produced = room;
