@@ -10,6 +10,32 @@ namespace {
 
 std::string JoinDir(const std::string& dir, const std::string& name) { return dir + "/" + name; }
 
+// The name the response gives: Content-Disposition's filename, else its name
+// with the media type's extension; empty when neither is usable. Names from
+// the server are cut to one component inside the target directory.
+std::string NameFromResponse(const CImpBroxCmd& cmd) {
+  std::string fileName = CleanResponseFileName(cmd.m_DispositionFileName);
+  if (!fileName.empty()) return fileName;
+  std::string name = CleanResponseFileName(cmd.m_DispositionName);
+  if (!name.empty()) return name + GetExtByContentType(cmd);
+  return std::string();
+}
+
+// The name the URL gives: its last path segment (one that starts with its
+// only dot gets the media type's extension too), else the host + ".html".
+std::string NameFromUrl(const CImpBroxCmd& cmd) {
+  std::string host = cmd.m_Host;
+  ReplaceReservedChars(host);
+  size_t slash = cmd.m_Path.rfind('/');
+  std::string segment;
+  if (slash != std::string::npos) segment = cmd.m_Path.substr(slash + 1);
+  ReplaceReservedChars(segment);
+  // "." and ".." name directories, not files.
+  if (segment.empty() || segment == "." || segment == "..") return host + ".html";
+  if (segment.rfind('.') == 0) return segment + GetExtByContentType(cmd);
+  return segment;
+}
+
 }  // namespace
 
 int CImpBroxCmd::MakeOutputPathFile(std::string& pathFile) {
@@ -26,36 +52,9 @@ int CImpBroxCmd::MakeOutputPathFile(std::string& pathFile) {
       return 1;
     }
   }
-  // Names from the server are cut to one component inside the target
-  // directory; an unusable one counts as not sent.
-  std::string fileName = CleanResponseFileName(m_DispositionFileName);
-  if (!fileName.empty()) {
-    pathFile = JoinDir(dir, fileName);
-    return 1;
-  }
-  std::string ext = GetExtByContentType(*this);
-  std::string name = CleanResponseFileName(m_DispositionName);
-  if (!name.empty()) {
-    pathFile = JoinDir(dir, name + ext);
-    return 1;
-  }
-  std::string host = m_Host;
-  ReplaceReservedChars(host);
-  size_t slash = m_Path.rfind('/');
-  std::string segment;
-  if (slash != std::string::npos) segment = m_Path.substr(slash + 1);
-  ReplaceReservedChars(segment);
-  // "." and ".." name directories, not files.
-  if (segment.empty() || segment == "." || segment == "..") {
-    pathFile = JoinDir(dir, host + ".html");
-    return 1;
-  }
-  size_t dot = segment.rfind('.');
-  if (dot == 0) {
-    pathFile = JoinDir(dir, segment + ext);
-  } else {
-    pathFile = JoinDir(dir, segment);
-  }
+  std::string name = NameFromResponse(*this);
+  if (name.empty()) name = NameFromUrl(*this);
+  pathFile = JoinDir(dir, name);
   return 1;
 }
 
