@@ -100,7 +100,8 @@ int CImpBroxCmd::ExpandBatchUrls(int useHttps) {
     snprintf(numberText, sizeof(numberText), "%d", static_cast<int>(n));
     std::string number = numberText;
     if (number.size() < range.m_Width) number.insert(0, range.m_Width - number.size(), '0');
-    m_BatchUrls.push_back(base + range.m_Directory + "/" + range.m_Prefix + number + range.m_Suffix);
+    m_BatchUrls.push_back(base + range.m_Directory + "/" + range.m_Prefix + number +
+                          range.m_Suffix);
   }
   return 1;
 }

@@ -1,5 +1,6 @@
 // Checks of paths and file names: against the file system and against the
-// characters a name must not hold. They hold no state, print nothing and report only through their results.
+// characters a name must not hold. They hold no state, print nothing and
+// report only through their results.
 #ifndef ZELVORA_FRONTEND_PATHCHECK_H
 #define ZELVORA_FRONTEND_PATHCHECK_H
 
