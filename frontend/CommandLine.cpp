@@ -8,6 +8,9 @@
 #include "platform/CRuntime.h"
 #include "platform/FileSystem.h"
 
+// The messages below keep their exact words and spacing, "Error :" in some
+// and "Error:" in others: scripts match them as they have always read.
+
 namespace {
 
 // 1 when the run only shows the usage text: no URL, or "-help" or "-?".

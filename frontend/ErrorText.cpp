@@ -2,6 +2,7 @@
 
 namespace {
 
+// The texts keep their exact wording, slips and all: scripts match them.
 const char* const kUnknownFailure = "Unknown failed: maybe system error";
 
 // Indexed by code - 1; codes 1 to 15.

@@ -38,6 +38,8 @@ int ClassifyOption(const char* token, int* takesValue) {
   return 0;
 }
 
+// Every line is kept byte for byte, its spelling slips ("setp", "specifed")
+// included: scripts and tests compare the text as it has always read.
 void PrintUsage() {
   printf("\r\n");
   // The one line that ends in a bare "\n", on purpose: the usage text stays
