@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "FakeSocket.h"
+#include "fakesocket/FakeSocket.h"
 #include "FuzzInput.h"
 #include "engine/HttpClient.h"
 #include "platform/FileSystem.h"

@@ -21,6 +21,13 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(m_Path, ignored);
 }
 
+std::vector<std::string> TempDir::Names() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(m_Path))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
 void TempDir::WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

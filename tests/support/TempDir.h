@@ -3,6 +3,7 @@
 #define ZELVORA_TESTS_SUPPORT_TEMPDIR_H
 
 #include <string>
+#include <vector>
 
 class TempDir {
  public:
@@ -14,6 +15,8 @@ class TempDir {
   const std::string& Path() const { return m_Path; }
   // Path of a name inside the directory.
   std::string File(const std::string& name) const { return m_Path + "/" + name; }
+  // The names in the directory, to see that no side file stays behind.
+  std::vector<std::string> Names() const;
 
   // Whole-file helpers for fixtures.
   static void WriteFile(const std::string& path, const std::string& bytes);

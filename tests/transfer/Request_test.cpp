@@ -1,5 +1,6 @@
 // Requests into memory against a scripted server on 127.0.0.1: the bytes on
 // the wire, response reading, result codes, callbacks and connection reuse.
+// Receives cut at chosen places are in tests/pieces/Request_test.cpp.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -77,67 +78,6 @@ TEST_F(RequestTest, RequestBytesOnTheWire) {
 // ---------------------------------------------------------------------------
 // Bodies into memory.
 
-struct BodyCase {
-  const char* name;
-  CExchange reply;
-  std::string response;  // what Request hands back
-  std::string body;      // what GetBody gives
-  int chunked;
-};
-
-TEST_F(RequestTest, BodiesIntoMemory) {
-  const std::string zeroInside("ab\0de", 5);
-  const std::vector<BodyCase> cases = {
-      {"by length in one block",
-       Exchange().Reply("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789"), "0123456789",
-       "0123456789", 0},
-      {"by length over several receives",
-       Exchange()
-           .Send("HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\nhel")
-           .Pause(30)
-           .Send("lo wo")
-           .Pause(30)
-           .Send("rld!"),
-       "hello world!", "hello world!", 0},
-      {"by chunks",
-       Exchange()
-           .Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhel")
-           .Pause(30)
-           .Send("lo\r\n6\r\n world\r\n0\r\n\r\n"),
-       "hello world", "hello world", 1},
-      {"chunks all in the head's block",
-       Exchange().Reply("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"),
-       "abc", "abc", 1},
-      {"a zero byte cuts the text, not the body",
-       Exchange().Reply(std::string("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n") + zeroInside),
-       "ab", zeroInside, 0},
-      {"bytes beyond the length are no body",
-       Exchange().Reply("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcEXTRA"), "abc", "abc", 0},
-      {"bytes beyond the length in a later block",
-       Exchange()
-           .Send("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nab")
-           .Pause(30)
-           .Send("cdEXTRA"),
-       "abcd", "abcd", 0},
-      {"no length and no chunks is an empty body",
-       Exchange().Reply("HTTP/1.1 200 OK\r\n\r\nnot a body"), "", "", 0},
-  };
-  for (const BodyCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    CScriptedServer server({{c.reply}});
-    CHttpClient client;
-    std::string response = "untouched";
-    ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
-    EXPECT_EQ(c.response, response);
-    unsigned int length = 0;
-    const char* body = client.GetBody(&length);
-    EXPECT_EQ(c.body, std::string(body, length));
-    EXPECT_EQ(c.chunked, client.m_Chunked);
-    EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
-    EXPECT_EQ(200, client.m_StatusCode);
-  }
-}
-
 TEST_F(RequestTest, BodyFillingTheWholeBufferHasNoTerminator) {
   const std::string body(65536, 'q');
   CScriptedServer server(
@@ -187,51 +127,6 @@ TEST_F(RequestTest, HeadReadsNoBody) {
 }
 
 // ---------------------------------------------------------------------------
-// Finding the end of the head.
-
-TEST_F(RequestTest, HeadFoundAcrossSplitReceives) {
-  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n";
-  CScriptedServer server({{Exchange().SendInPieces(head, 1, 2).Send("ok")}});
-  CHttpClient client;
-  std::string response;
-  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
-  EXPECT_EQ(head, client.m_ResponseHead);
-  EXPECT_EQ("ok", response);
-}
-
-// A head of `total` bytes: a status line, one long header, the blank line.
-std::string LongHead(size_t total) {
-  const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Fill: ";
-  const std::string end = "\r\n\r\n";
-  return start + std::string(total - start.size() - end.size(), 'f') + end;
-}
-
-TEST_F(RequestTest, HeadLimit) {
-  {
-    SCOPED_TRACE("9000 bytes in 8192 and 808 are accepted");
-    const std::string head = LongHead(9000);
-    CScriptedServer server({{Exchange().Send(head.substr(0, 8192)).Pause(100).Send(head.substr(8192))}});
-    CHttpClient client;
-    std::string response;
-    EXPECT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
-    EXPECT_EQ(200, client.m_StatusCode);
-    EXPECT_EQ(9000u, strlen(client.m_ResponseHead));
-  }
-  {
-    SCOPED_TRACE("13000 bytes in blocks of 4096 are refused");
-    CScriptedServer server({{Exchange().SendInPieces(LongHead(13000), 4096, 50)}});
-    CHttpClient client;
-    CallbackLog log;
-    log.Attach(client);
-    std::string response;
-    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
-    EXPECT_EQ(HTTP_ERR_RESPONSE_FORMAT, client.m_ErrorCode);
-    EXPECT_TRUE(log.m_Events.empty());
-    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
-  }
-}
-
-// ---------------------------------------------------------------------------
 // Failures and their codes.
 
 TEST_F(RequestTest, FailuresRecordTheirCode) {
@@ -254,14 +149,6 @@ TEST_F(RequestTest, FailuresRecordTheirCode) {
   cases.push_back({"port 0", nullptr, "http://127.0.0.1:0/", HTTP_ERR_CONNECT, false});
   cases.push_back({"port 65535", nullptr, "http://127.0.0.1:65535/", HTTP_ERR_CONNECT, false});
   cases.push_back({"scheme not http", nullptr, "ftp://127.0.0.1/", HTTP_ERR_URL_FORMAT, false});
-  cases.push_back({"close before any answer", scripted(Exchange().Close()), "", HTTP_ERR_DISCONNECTED,
-                   false});
-  cases.push_back({"close mid-body",
-                   scripted(Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Pause(50).Close()),
-                   "", HTTP_ERR_DISCONNECTED, true});
-  cases.push_back({"reset mid-body",
-                   scripted(Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Pause(50).Reset()),
-                   "", HTTP_ERR_NETWORK, true});
   cases.push_back({"status line without a blank",
                    scripted(Exchange().Reply("HTTP/1.1-200-OK\r\nContent-Length: 0\r\n\r\n")), "",
                    HTTP_ERR_RESPONSE_FORMAT, true});
@@ -358,21 +245,6 @@ TEST_F(RequestTest, NewSocketsSendSmallSegmentsAtOnce) {
 // ---------------------------------------------------------------------------
 // Callbacks.
 
-TEST_F(RequestTest, CallbacksInOrderWithTheirArguments) {
-  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
-  CScriptedServer server({{Exchange().Send(head + "abcd").Pause(50).Send("efghij")}});
-  CHttpClient client;
-  CallbackLog log;
-  log.Attach(client);
-  std::string response;
-  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
-  // No progress in memory mode.
-  EXPECT_EQ((std::vector<std::string>{"head", "data 4", "data 6"}), log.m_Events);
-  EXPECT_EQ(head, log.m_Head);
-  EXPECT_EQ("abcdefghij", log.m_Data);
-  EXPECT_EQ(&client, log.m_LastClient);
-}
-
 TEST_F(RequestTest, DataCallbackSeesChunkFraming) {
   const std::string framed = "4\r\nwiki\r\n0\r\n\r\n";
   CScriptedServer server(
@@ -467,20 +339,6 @@ TEST_F(RequestTest, AnotherPortGetsItsOwnConnection) {
   // The first server saw its connection end when the client moved on.
   EXPECT_TRUE(first.Connections()[0].m_PeerClosed);
   EXPECT_EQ(2u, second.RequestCount());
-}
-
-TEST_F(RequestTest, ReusedConnectionClosedByTheServerFails) {
-  CScriptedServer server({{Exchange()
-                               .Reply("HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 0\r\n\r\n")
-                               .ThenClose()}});
-  CHttpClient client;
-  std::string response;
-  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
-  ASSERT_TRUE(server.WaitForIdle());
-  EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
-  EXPECT_TRUE(client.m_ErrorCode == HTTP_ERR_DISCONNECTED || client.m_ErrorCode == HTTP_ERR_NETWORK)
-      << client.m_ErrorCode;
-  EXPECT_EQ(1, server.ConnectionCount());
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 #include <string>
 
 #include "engine/HttpClient.h"
-#include "support/ScriptedServer.h"
+#include "fakesocket/FakeSocket.h"
 #include "transfer/TransferTestUtil.h"
 
 namespace {
+
+const char kUrl[] = "http://127.0.0.1/";
 
 class ReadAheadTest : public ::testing::Test {
  protected:
@@ -26,12 +28,13 @@ std::string ResponseOfSize(size_t size, const std::string& connection) {
 
 TEST_F(ReadAheadTest, NoPieceIsLargerThanOneReceiveBlock) {
   const std::string body(300000, 'x');
-  CScriptedServer server({{Exchange().Reply("HTTP/1.1 200 OK\r\nContent-Length: 300000\r\n\r\n" + body)}});
+  // One receive from the socket carries more than a read-ahead block.
+  FakeSocketScript({CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 300000\r\n\r\n" + body)});
   CHttpClient client;
   CallbackLog log;
   log.Attach(client);
   std::string response;
-  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
+  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
   EXPECT_EQ(body, log.m_Data);
   size_t pieces = 0;
   for (const std::string& event : log.m_Events) {
@@ -43,7 +46,7 @@ TEST_F(ReadAheadTest, NoPieceIsLargerThanOneReceiveBlock) {
 }
 
 TEST_F(ReadAheadTest, HeadLimitCountsReceivesOfOneBlock) {
-  // The whole head comes in one segment; the reader still sees it 8 KiB at a
+  // The whole head comes in one receive; the reader still sees it 8 KiB at a
   // time, so 9000 bytes are found after the second piece and 20000 bytes
   // fail once more than 8192 are buffered without the blank line.
   struct Case {
@@ -55,12 +58,12 @@ TEST_F(ReadAheadTest, HeadLimitCountsReceivesOfOneBlock) {
     SCOPED_TRACE(c.size);
     const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Pad: ";
     const std::string head = start + std::string(c.size - start.size() - 4, 'p') + "\r\n\r\n";
-    CScriptedServer server({{Exchange().Reply(head).Close()}});
+    FakeSocketScript({CFakeConnection().Receive(head)});
     CHttpClient client;
     CallbackLog log;
     log.Attach(client);
     std::string response;
-    EXPECT_EQ(c.result, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
+    EXPECT_EQ(c.result, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
     EXPECT_EQ(c.error, client.m_ErrorCode);
     EXPECT_EQ(c.result ? head : "", log.m_Head);
   }
@@ -68,7 +71,7 @@ TEST_F(ReadAheadTest, HeadLimitCountsReceivesOfOneBlock) {
 
 TEST_F(ReadAheadTest, BytesPastAResponseStayWithTheConnection) {
   // The first response fills exactly one receive block; what follows it in
-  // the same segment is read ahead. A kept connection serves it to the next
+  // the same receive is read ahead. A kept connection serves it to the next
   // request; a closed one drops it and the next request gets a fresh answer.
   const std::string second = "HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nsecond";
   struct Case {
@@ -80,17 +83,15 @@ TEST_F(ReadAheadTest, BytesPastAResponseStayWithTheConnection) {
     SCOPED_TRACE(c.connection);
     const std::string first = ResponseOfSize(kReceiveBlock, c.connection);
     ASSERT_EQ(static_cast<size_t>(kReceiveBlock), first.size());
-    CScriptedServer server({{Exchange().Reply(first + second), Exchange().Close()},
-                            {Exchange().Reply("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfresh")}});
+    FakeSocketScript({CFakeConnection().Receive(first + second),
+                      CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfresh")});
     CHttpClient client;
     std::string response;
-    ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/a").c_str(), response, nullptr, 0));
+    ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
     EXPECT_EQ(first.substr(first.size() - 10), response.substr(response.size() - 10));
-    ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/b").c_str(), response, nullptr, 0));
+    ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
     EXPECT_EQ(c.body, response);
-    client.Close();
-    server.Stop();
-    EXPECT_EQ(c.connections, server.ConnectionCount());
+    EXPECT_EQ(c.connections, FakeSocketConnects());
   }
 }
 

@@ -1,0 +1,133 @@
+// Downloads into a file where the test decides what every receive hands out:
+// what the file holds when the answer breaks off after part of the body, and
+// the callbacks and bytes of a body split across receives.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/HttpClient.h"
+#include "fakesocket/FakeSocket.h"
+#include "support/RequestText.h"
+#include "support/TempDir.h"
+#include "transfer/TransferTestUtil.h"
+
+namespace {
+
+const char kUrl[] = "http://127.0.0.1/f";
+const std::string kOld(1000, 'o');
+
+class PiecedDownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override { StartNetworkOnce(); }
+  TempDir m_Dir;
+};
+
+TEST_F(PiecedDownloadTest, AnswerBrokenOffMidBody) {
+  const std::string part = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart";
+  std::string big;
+  for (int i = 0; big.size() < 700000; ++i) big += std::to_string(i) + ",";
+  struct Case {
+    const char* name;
+    bool existed;  // kOld is there before the call
+    CFakeConnection connection;
+    HttpError code;
+    bool exists;        // the file is there afterwards
+    std::string after;  // its content then
+  } cases[] = {
+      {"new file, closed: deleted", false, CFakeConnection().Receive(part).Close(), HTTP_ERR_DISCONNECTED,
+       false, ""},
+      {"new file, reset: deleted", false, CFakeConnection().Receive(part).Reset(), HTTP_ERR_NETWORK, false,
+       ""},
+      {"resumed, 206 closed: file as it was", true,
+       CFakeConnection()
+           .Receive("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-1099/1100\r\n"
+                    "Content-Length: 100\r\n\r\npart")
+           .Close(),
+       HTTP_ERR_DISCONNECTED, true, kOld},
+      {"resumed, 200 reset: file as it was", true, CFakeConnection().Receive(part).Reset(), HTTP_ERR_NETWORK,
+       true, kOld},
+      // More than one gathered block of the file reached before the close.
+      {"resumed, large 206 closed: file as it was", true,
+       CFakeConnection()
+           .Receive("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-1999999/2000000\r\n"
+                    "Content-Length: 1999000\r\n\r\n")
+           .ReceiveInPieces(big, 65536)
+           .Close(),
+       HTTP_ERR_DISCONNECTED, true, kOld},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("out.bin");
+    if (c.existed) TempDir::WriteFile(path, kOld);
+    FakeSocketScript({c.connection});
+    CHttpClient client;
+    std::string response = "untouched";
+    EXPECT_EQ(0, client.Download(kUrl, path.c_str(), response, nullptr, 0, 0));
+    EXPECT_EQ(c.code, client.m_ErrorCode);
+    EXPECT_EQ(c.exists, TempDir::Exists(path));
+    if (c.exists) {
+      EXPECT_EQ(c.after, TempDir::ReadFile(path));
+    }
+    // Nothing but the output file (when kept) is left in the directory.
+    EXPECT_EQ(c.exists ? 1u : 0u, dir.Names().size());
+    EXPECT_EQ(nullptr, client.m_OutputFile);
+    EXPECT_EQ("untouched", response);
+    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+    EXPECT_EQ(c.existed ? "bytes=1000-" : "", RequestHeader(FakeSocketSent(0), "Range"));
+  }
+}
+
+TEST_F(PiecedDownloadTest, CallbacksInFileMode) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  FakeSocketScript({CFakeConnection().Receive(head + "abcd").Receive("efghij")});
+  CHttpClient client;
+  CallbackLog log;
+  log.Attach(client);
+  std::string response;
+  const std::string path = m_Dir.File("cb");
+  ASSERT_EQ(1, client.Download(kUrl, path.c_str(), response, nullptr, 0, 0));
+  // The bytes that came with the head: progress first; later receives: data first.
+  EXPECT_EQ((std::vector<std::string>{"head", "progress 4/10", "data 4", "data 6", "progress 10/10"}),
+            log.m_Events);
+  EXPECT_EQ("abcdefghij", TempDir::ReadFile(path));
+}
+
+TEST_F(PiecedDownloadTest, CompressedBodyIsKeptAsSent) {
+  const std::string packed("\x1f\x8b\x08\x00" "packed\x00" "bytes", 17);
+  FakeSocketScript({CFakeConnection()
+                        .Receive("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 17\r\n\r\n" +
+                                 packed.substr(0, 5))
+                        .Receive(packed.substr(5))});
+  CHttpClient client;
+  std::string response;
+  const std::string path = m_Dir.File("z.gz");
+  ASSERT_EQ(1, client.Download(kUrl, path.c_str(), response, nullptr, 0, 0));
+  EXPECT_EQ(packed, TempDir::ReadFile(path));
+  unsigned int length = 0;
+  const char* body = client.GetBody(&length);
+  EXPECT_EQ(packed, std::string(body, length));
+}
+
+// A link is a sink: what came before the failure stays in what it points to.
+TEST_F(PiecedDownloadTest, LinkKeepsThePartBeforeAFailure) {
+  const std::string printed = "printed before\n";
+  const std::string target = m_Dir.File("target");
+  const std::string link = m_Dir.File("link");
+  TempDir::WriteFile(target, printed);
+  ASSERT_EQ(0, symlink(target.c_str(), link.c_str()));
+  FakeSocketScript({CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Close()});
+  CHttpClient client;
+  std::string response;
+  EXPECT_EQ(0, client.Download(kUrl, link.c_str(), response, nullptr, 0, 0));
+  EXPECT_EQ(printed + "part", TempDir::ReadFile(target));
+  char pointsTo[4096] = {0};
+  ASSERT_GT(readlink(link.c_str(), pointsTo, sizeof(pointsTo) - 1), 0);
+  EXPECT_EQ(target, std::string(pointsTo));
+  EXPECT_EQ(2u, m_Dir.Names().size());
+  EXPECT_FALSE(RequestHasHeader(FakeSocketSent(0), "Range"));
+}
+
+}  // namespace

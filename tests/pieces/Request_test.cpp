@@ -1,0 +1,191 @@
+// Requests into memory where the test decides what every receive hands out:
+// bodies and heads split across receives, failures after part of a body,
+// callbacks per receive, a kept connection the server closed.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/HttpClient.h"
+#include "fakesocket/FakeSocket.h"
+#include "transfer/TransferTestUtil.h"
+
+namespace {
+
+const char kUrl[] = "http://127.0.0.1/";
+
+class PiecedRequestTest : public ::testing::Test {
+ protected:
+  void SetUp() override { StartNetworkOnce(); }
+};
+
+struct BodyCase {
+  const char* name;
+  CFakeConnection reply;
+  std::string response;  // what Request hands back
+  std::string body;      // what GetBody gives
+  int chunked;
+};
+
+TEST_F(PiecedRequestTest, BodiesIntoMemory) {
+  const std::string zeroInside("ab\0de", 5);
+  const std::vector<BodyCase> cases = {
+      {"by length in one receive",
+       CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789"), "0123456789",
+       "0123456789", 0},
+      {"by length over several receives",
+       CFakeConnection()
+           .Receive("HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\nhel")
+           .Receive("lo wo")
+           .Receive("rld!"),
+       "hello world!", "hello world!", 0},
+      {"by chunks",
+       CFakeConnection()
+           .Receive("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhel")
+           .Receive("lo\r\n6\r\n world\r\n0\r\n\r\n"),
+       "hello world", "hello world", 1},
+      {"chunks all in the head's receive",
+       CFakeConnection().Receive("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"),
+       "abc", "abc", 1},
+      {"a zero byte cuts the text, not the body",
+       CFakeConnection().Receive(std::string("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n") + zeroInside),
+       "ab", zeroInside, 0},
+      {"bytes beyond the length are no body",
+       CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcEXTRA"), "abc", "abc", 0},
+      {"bytes beyond the length in a later receive",
+       CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nab").Receive("cdEXTRA"), "abcd",
+       "abcd", 0},
+      {"no length and no chunks is an empty body",
+       CFakeConnection().Receive("HTTP/1.1 200 OK\r\n\r\nnot a body"), "", "", 0},
+  };
+  for (const BodyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSocketScript({c.reply});
+    CHttpClient client;
+    std::string response = "untouched";
+    ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+    EXPECT_EQ(c.response, response);
+    unsigned int length = 0;
+    const char* body = client.GetBody(&length);
+    EXPECT_EQ(c.body, std::string(body, length));
+    EXPECT_EQ(c.chunked, client.m_Chunked);
+    EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
+    EXPECT_EQ(200, client.m_StatusCode);
+  }
+}
+
+TEST_F(PiecedRequestTest, HeadFoundAcrossSplitReceives) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n";
+  // One byte per receive: the blank line is found across four of them.
+  FakeSocketScript({CFakeConnection().ReceiveInPieces(head, 1).Receive("ok")});
+  CHttpClient client;
+  std::string response;
+  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+  EXPECT_EQ(head, client.m_ResponseHead);
+  EXPECT_EQ("ok", response);
+}
+
+// A head of `total` bytes: a status line, one long header, the blank line.
+std::string LongHead(size_t total) {
+  const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Fill: ";
+  const std::string end = "\r\n\r\n";
+  return start + std::string(total - start.size() - end.size(), 'f') + end;
+}
+
+TEST_F(PiecedRequestTest, HeadLimit) {
+  {
+    SCOPED_TRACE("9000 bytes in 8192 and 808 are accepted");
+    const std::string head = LongHead(9000);
+    FakeSocketScript({CFakeConnection().Receive(head.substr(0, 8192)).Receive(head.substr(8192))});
+    CHttpClient client;
+    std::string response;
+    EXPECT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+    EXPECT_EQ(200, client.m_StatusCode);
+    EXPECT_EQ(9000u, strlen(client.m_ResponseHead));
+  }
+  {
+    SCOPED_TRACE("13000 bytes in receives of 4096 are refused");
+    FakeSocketScript({CFakeConnection().ReceiveInPieces(LongHead(13000), 4096)});
+    CHttpClient client;
+    CallbackLog log;
+    log.Attach(client);
+    std::string response;
+    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+    EXPECT_EQ(HTTP_ERR_RESPONSE_FORMAT, client.m_ErrorCode);
+    EXPECT_TRUE(log.m_Events.empty());
+    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+    EXPECT_TRUE(FakeSocketClosed(0));
+  }
+}
+
+TEST_F(PiecedRequestTest, FailuresAfterPartOfTheAnswer) {
+  const std::string partial = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart";
+  struct Case {
+    const char* name;
+    CFakeConnection connection;
+    HttpError code;
+    bool headSeen;
+  } cases[] = {
+      {"close before any answer", CFakeConnection().Close(), HTTP_ERR_DISCONNECTED, false},
+      {"close mid-head", CFakeConnection().Receive("HTTP/1.1 200 OK\r\n").Close(), HTTP_ERR_DISCONNECTED, false},
+      {"close mid-body", CFakeConnection().Receive(partial).Close(), HTTP_ERR_DISCONNECTED, true},
+      {"reset mid-body", CFakeConnection().Receive(partial).Reset(), HTTP_ERR_NETWORK, true},
+      {"time-out mid-body", CFakeConnection().Receive(partial).TimeOut(), HTTP_ERR_NETWORK, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSocketScript({c.connection});
+    CHttpClient client;
+    CallbackLog log;
+    log.Attach(client);
+    std::string response = "untouched";
+    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+    EXPECT_EQ(c.code, client.m_ErrorCode);
+    EXPECT_EQ("untouched", response);
+    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+    EXPECT_TRUE(FakeSocketClosed(0));
+    EXPECT_EQ(c.headSeen, !log.m_Events.empty() && log.m_Events[0] == "head");
+  }
+}
+
+TEST_F(PiecedRequestTest, CallbacksInOrderWithTheirArguments) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  FakeSocketScript({CFakeConnection().Receive(head + "abcd").Receive("efghij")});
+  CHttpClient client;
+  CallbackLog log;
+  log.Attach(client);
+  std::string response;
+  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+  // No progress in memory mode.
+  EXPECT_EQ((std::vector<std::string>{"head", "data 4", "data 6"}), log.m_Events);
+  EXPECT_EQ(head, log.m_Head);
+  EXPECT_EQ("abcdefghij", log.m_Data);
+  EXPECT_EQ(&client, log.m_LastClient);
+}
+
+TEST_F(PiecedRequestTest, ReusedConnectionEndedByTheServerFails) {
+  const std::string kept = "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 0\r\n\r\n";
+  struct Case {
+    const char* name;
+    CFakeConnection connection;
+    HttpError code;
+  } cases[] = {
+      {"closed", CFakeConnection().Receive(kept).Close(), HTTP_ERR_DISCONNECTED},
+      {"reset", CFakeConnection().Receive(kept).Reset(), HTTP_ERR_NETWORK},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSocketScript({c.connection});
+    CHttpClient client;
+    std::string response;
+    ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+    EXPECT_EQ(c.code, client.m_ErrorCode);
+    // The second request went out on the kept connection; no new one was made.
+    EXPECT_EQ(1, FakeSocketConnects());
+    const std::string sent = FakeSocketSent(0);
+    EXPECT_EQ(sent.substr(0, sent.size() / 2), sent.substr(sent.size() / 2));
+  }
+}
+
+}  // namespace
