@@ -16,9 +16,9 @@
 #include "engine/HttpClient.h"
 #include "platform/FileSystem.h"
 #include "support/BodyCoding.h"
+#include "support/CallbackLog.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
-#include "transfer/TransferTestUtil.h"
 
 namespace {
 

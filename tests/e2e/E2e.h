@@ -14,6 +14,7 @@
 #include "support/ScriptedServer.h"
 #include "support/ServerScript.h"
 #include "support/TempDir.h"
+#include "support/TestBytes.h"
 
 // A whole response with a Content-Length for `body`; `headers` are extra
 // lines, each ended by "\r\n".
@@ -48,18 +49,6 @@ inline std::string BodyOf(const std::string& request) {
 inline bool IsDirectory(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Letters in a fixed pseudo-random order: a shifted or cut copy shows, and
-// they compress only about by half.
-inline std::string Pattern(size_t size, unsigned seed = 1) {
-  std::string out(size, '\0');
-  unsigned state = seed;
-  for (size_t i = 0; i < size; ++i) {
-    state = state * 1103515245u + 12345u;
-    out[i] = (char)('a' + (state >> 16) % 26);
-  }
-  return out;
 }
 
 // Runs the program in `sandbox`, failing the test on a crash or a hang.

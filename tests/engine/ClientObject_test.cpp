@@ -9,16 +9,11 @@
 #include "platform/FileSystem.h"
 #include "platform/Socket.h"
 #include "support/TempDir.h"
+#include "support/TestBytes.h"
 
 namespace {
 
 void HeadCallback(CHttpClient*, const char*, void*) {}
-
-bool AllZero(const char* data, unsigned int length) {
-  for (unsigned int i = 0; i < length; ++i)
-    if (data[i] != 0) return false;
-  return true;
-}
 
 // 1 when nobody holds the file open under the exclusive share mode.
 bool FileIsFree(const std::string& path) {

@@ -7,13 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "support/TestBytes.h"
 
-bool AllZero(const char* data, unsigned int length) {
-  for (unsigned int i = 0; i < length; ++i)
-    if (data[i] != 0) return false;
-  return true;
-}
+namespace {
 
 // Fills the stream up to length with 'x' bytes.
 void FillTo(CMemStream& stream, unsigned int length) {

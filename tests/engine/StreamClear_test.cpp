@@ -4,13 +4,9 @@
 
 #include <string>
 
-namespace {
+#include "support/TestBytes.h"
 
-bool AllZero(const CMemStream& stream) {
-  for (unsigned int i = 0; i < stream.m_Capacity; ++i)
-    if (stream.m_Data[i] != 0) return false;
-  return true;
-}
+namespace {
 
 void Put(CMemStream& stream, unsigned int length, char byte) {
   std::string bytes(length, byte);
@@ -33,20 +29,20 @@ TEST(StreamClear, LeavesTheWholeBlockZero) {
   ASSERT_EQ(1, stream.Read(out, sizeof(out), &taken));
   ASSERT_EQ(400u, stream.m_Length);
   stream.Clear();
-  EXPECT_TRUE(AllZero(stream)) << "stale tail after a read";
+  EXPECT_TRUE(AllZero(stream.m_Data, stream.m_Capacity)) << "stale tail after a read";
 
   Put(stream, 200000, 'b');  // grows the block past its first size
   ASSERT_GT(stream.m_Capacity, 200000u);
   stream.Clear();
-  EXPECT_TRUE(AllZero(stream)) << "after growth";
+  EXPECT_TRUE(AllZero(stream.m_Data, stream.m_Capacity)) << "after growth";
 
   Put(stream, 10, 'c');
   stream.Clear();
-  EXPECT_TRUE(AllZero(stream)) << "small body in a grown block";
+  EXPECT_TRUE(AllZero(stream.m_Data, stream.m_Capacity)) << "small body in a grown block";
   EXPECT_EQ(0u, stream.m_Length);
 
   Put(stream, 70000, 'd');
   ASSERT_EQ(1, stream.Read(out, sizeof(out), &taken));
   stream.Clear();
-  EXPECT_TRUE(AllZero(stream)) << "larger body again, partly read";
+  EXPECT_TRUE(AllZero(stream.m_Data, stream.m_Capacity)) << "larger body again, partly read";
 }

@@ -6,20 +6,15 @@
 
 #include "engine/HttpClient.h"
 #include "frontend/ImpBroxCmd.h"
-#include "support/StdioCapture.h"
 #include "support/BodyCoding.h"
+#include "support/StdioCapture.h"
+#include "support/TestBytes.h"
 
 namespace {
 
 std::string Banner(unsigned int piece) {
   return "\r\n====================\r\npress any key continue (" + std::to_string(piece) +
          ") .....\r\n====================\r\n";
-}
-
-std::string Pattern(size_t size) {
-  std::string text;
-  for (size_t i = 0; i < size; ++i) text += (char)('a' + i % 26);
-  return text;
 }
 
 TEST(Paging, PiecesBannersAndWaits) {

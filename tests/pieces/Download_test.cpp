@@ -9,9 +9,9 @@
 
 #include "engine/HttpClient.h"
 #include "fakesocket/FakeSocket.h"
+#include "support/CallbackLog.h"
 #include "support/RequestText.h"
 #include "support/TempDir.h"
-#include "transfer/TransferTestUtil.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "engine/HttpClient.h"
 #include "fakesocket/FakeSocket.h"
-#include "transfer/TransferTestUtil.h"
+#include "support/CallbackLog.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "engine/HttpClient.h"
+#include "support/CallbackLog.h"
 #include "support/ScriptedServer.h"
-#include "transfer/TransferTestUtil.h"
 
 namespace {
 

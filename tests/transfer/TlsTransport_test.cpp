@@ -6,8 +6,9 @@
 
 #include "engine/HttpClient.h"
 #include "engine/Network.h"
+#include "support/CallbackLog.h"
 #include "support/ScriptedServer.h"
-#include "transfer/TransferTestUtil.h"
+#include "support/StdioCapture.h"
 
 namespace {
 
@@ -32,12 +33,9 @@ TEST_F(TlsTransportTest, HandshakeFailurePrintsOneLineAndRecordsNoCode) {
   CScriptedServer server({{Exchange().ReadNothing().Send("HTTP/1.1 400 Bad Request\r\n\r\n").Close()}});
   CHttpClient client;
   std::string response = "untouched";
-  std::string printed;
-  {
-    StdoutCapture capture;
+  const std::string printed = RunWithStdio([&] {
     EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, TlsUrl(server).c_str(), response, nullptr, 0));
-    printed = capture.Text();
-  }
+  }).m_Output;
   EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
   EXPECT_EQ(1, CountOf(printed, "SSL: "));
   ASSERT_EQ(0u, printed.find("SSL: "));
@@ -60,12 +58,9 @@ TEST_F(TlsTransportTest, NoContextIsASessionFailure) {
   g_SslInited = 0;
   CHttpClient client;
   std::string response;
-  std::string printed;
-  {
-    StdoutCapture capture;
+  const std::string printed = RunWithStdio([&] {
     EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, TlsUrl(server).c_str(), response, nullptr, 0));
-    printed = capture.Text();
-  }
+  }).m_Output;
   g_SslCtx = saved;
   g_SslInited = savedInited;
   EXPECT_EQ(HTTP_ERR_SSL_SESSION, client.m_ErrorCode);
@@ -83,12 +78,9 @@ TEST_F(TlsTransportTest, AnotherSchemeGetsItsOwnConnection) {
   std::string response;
   ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
   ASSERT_NE(INVALID_SOCKET_HANDLE, client.m_Socket);
-  std::string printed;
-  {
-    StdoutCapture capture;
+  const std::string printed = RunWithStdio([&] {
     EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, TlsUrl(server).c_str(), response, nullptr, 0));
-    printed = capture.Text();
-  }
+  }).m_Output;
   EXPECT_EQ(2, server.ConnectionCount());
   EXPECT_EQ(1, CountOf(printed, "SSL: "));
   EXPECT_EQ(1u, server.RequestCount());

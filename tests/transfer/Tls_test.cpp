@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "engine/HttpClient.h"
+#include "support/CallbackLog.h"
+#include "support/StdioCapture.h"
 #include "support/TlsServer.h"
-#include "transfer/TransferTestUtil.h"
 
 namespace {
 
@@ -69,12 +70,9 @@ TEST_F(TlsTest, HandshakeFailurePrintsOneLine) {
     ASSERT_TRUE(server.IsReady());
     CHttpClient client;
     std::string response;
-    std::string printed;
-    {
-      StdoutCapture capture;
+    const std::string printed = RunWithStdio([&] {
       EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
-      printed = capture.Text();
-    }
+    }).m_Output;
     EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
     EXPECT_EQ(0u, printed.find("SSL: ")) << printed;
     EXPECT_EQ(printed.size() - 2, printed.find("\r\n")) << printed;

@@ -12,6 +12,7 @@
 #include "platform/Guid.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
+#include "support/TestBytes.h"
 
 namespace {
 
@@ -30,12 +31,6 @@ void RecordProgress(CHttpClient*, uint64_t total, uint64_t done, void* param) {
   Progress* progress = static_cast<Progress*>(param);
   progress->calls.push_back(std::make_pair(total, done));
   if (progress->calls.size() == 1 && progress->afterFirst) progress->afterFirst(progress->path);
-}
-
-std::string Pattern(size_t size) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + 7) & 0xFF);
-  return bytes;
 }
 
 std::string PartHead(const std::string& name) {
@@ -82,7 +77,7 @@ TEST_F(Upload, BodyBytesAndProgressBySize) {
     SCOPED_TRACE(c.size);
     CScriptedServer server({{Exchange().Reply(kOk).ThenClose()}});
     ASSERT_TRUE(server.IsListening());
-    const std::string content = Pattern(c.size);
+    const std::string content = BinaryPattern(c.size);
     const std::string path = dir.File("data.bin");
     TempDir::WriteFile(path, content);
     CHttpClient one;
@@ -232,7 +227,7 @@ void GrowFile(const std::string& path) {
 void ShrinkFile(const std::string& path) { std::filesystem::resize_file(path, 9000); }
 
 TEST_F(Upload, FileThatGrowsSendsOnlyTheAnnouncedLength) {
-  const std::string content = Pattern(20000);
+  const std::string content = BinaryPattern(20000);
   progress.path = dir.File("grow.bin");
   progress.afterFirst = GrowFile;
   TempDir::WriteFile(progress.path, content);
@@ -249,7 +244,7 @@ TEST_F(Upload, FileThatGrowsSendsOnlyTheAnnouncedLength) {
 TEST_F(Upload, FileThatShrinksFails) {
   progress.path = dir.File("shrink.bin");
   progress.afterFirst = ShrinkFile;
-  TempDir::WriteFile(progress.path, Pattern(30000));
+  TempDir::WriteFile(progress.path, BinaryPattern(30000));
   CScriptedServer server({{Exchange().Reply(kOk).ThenClose()}});
   EXPECT_EQ(client.Upload(server.Url("/up").c_str(), progress.path.c_str(), response), 0);
   EXPECT_EQ(client.m_ErrorCode, HTTP_ERR_FILE_OPERATION);
@@ -262,7 +257,7 @@ TEST_F(Upload, FileThatShrinksFails) {
 
 // The server refuses after the head and goes away while the body is sent.
 TEST_F(Upload, ServerThatRefusesEarlyGivesAnErrorNotACrash) {
-  TempDir::WriteFile(dir.File("big.bin"), Pattern(16 * 1024 * 1024));
+  TempDir::WriteFile(dir.File("big.bin"), BinaryPattern(16 * 1024 * 1024));
   const std::string refuse = "HTTP/1.1 413 Payload Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
   const CExchange endings[] = {
       Exchange().ReadHeadOnly().Reply(refuse).ThenClose(),

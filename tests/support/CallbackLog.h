@@ -1,13 +1,10 @@
-// Helpers shared by the request and download tests: a log of the engine's
-// callbacks and a capture of what the process writes to standard output.
-#ifndef ZELVORA_TESTS_TRANSFER_TRANSFERTESTUTIL_H
-#define ZELVORA_TESTS_TRANSFER_TRANSFERTESTUTIL_H
-
-#include <unistd.h>
+// For tests that drive a client: the network started once, and a log of the
+// engine's callbacks.
+#ifndef ZELVORA_TESTS_SUPPORT_CALLBACKLOG_H
+#define ZELVORA_TESTS_SUPPORT_CALLBACKLOG_H
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -53,48 +50,6 @@ struct CallbackLog {
     client.m_ProgressCallback = OnProgress;
     client.m_CallbackParam = this;
   }
-};
-
-// Redirects standard output into a temporary file for its lifetime; Text()
-// gives what was written so far.
-class StdoutCapture {
- public:
-  StdoutCapture() {
-    char name[] = "/tmp/zelvora-stdout-XXXXXX";
-    m_Fd = mkstemp(name);
-    m_Path = name;
-    fflush(stdout);
-    m_Saved = dup(STDOUT_FILENO);
-    dup2(m_Fd, STDOUT_FILENO);
-  }
-  ~StdoutCapture() {
-    Restore();
-    if (m_Fd >= 0) close(m_Fd);
-    unlink(m_Path.c_str());
-  }
-  void Restore() {
-    if (m_Saved < 0) return;
-    fflush(stdout);
-    dup2(m_Saved, STDOUT_FILENO);
-    close(m_Saved);
-    m_Saved = -1;
-  }
-  std::string Text() {
-    fflush(stdout);
-    std::string text;
-    FILE* file = fopen(m_Path.c_str(), "rb");
-    if (!file) return text;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, got);
-    fclose(file);
-    return text;
-  }
-
- private:
-  int m_Fd = -1;
-  int m_Saved = -1;
-  std::string m_Path;
 };
 
 #endif
