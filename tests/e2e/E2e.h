@@ -33,12 +33,14 @@ inline std::string HeadOf(const std::string& response) {
   return response.substr(0, response.find("\r\n\r\n") + 4);
 }
 
-// The request head the program sends for a body-less GET or HEAD without
-// headers of the user's own.
-inline std::string PlainRequest(const std::string& method, const std::string& path) {
+// The request the program sends without headers of the user's own: a GET or
+// HEAD with no body, or a POST of `body`.
+inline std::string PlainRequest(const std::string& method, const std::string& path,
+                                const std::string& body = "") {
   return method + " " + path +
          " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: */*\r\nAccept-Encoding: identity, gzip, "
-         "deflate\r\nUser-Agent: \r\nContent-Length: 0\r\n\r\n";
+         "deflate\r\nUser-Agent: \r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 inline std::string BodyOf(const std::string& request) {
