@@ -36,10 +36,6 @@ int ConsoleFlush() {
   return fflush(stdout) == 0 ? 1 : 0;
 }
 
-int ConsoleIsTerminal() {
-  return isatty(STDOUT_FILENO) ? 1 : 0;
-}
-
 static int WriteTerminalSequence(const char* sequence, size_t length) {
   if (!isatty(STDOUT_FILENO)) return 0;
   fflush(stdout);

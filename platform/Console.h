@@ -14,9 +14,6 @@ int ConsoleWrite(const void* data, uint32_t length);
 // Flushes the C library's standard output and the handle. Returns 1, or 0 on failure.
 int ConsoleFlush();
 
-// 1 when standard output is a terminal, else 0.
-int ConsoleIsTerminal();
-
 // Remembers the cursor position of standard output (terminal only). Returns
 // 1 when saved; 0 when standard output is not a terminal, and then nothing is
 // written.

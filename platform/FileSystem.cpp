@@ -209,13 +209,6 @@ int FileTruncate(FileHandle file, uint64_t size) {
   }
 }
 
-// Devices and pipes cannot be synced; for them there is nothing to push, which is success.
-int FileFlush(FileHandle file) {
-  if (!file) return 0;
-  if (fsync(file->m_Fd) == 0) return 1;
-  return (errno == EINVAL || errno == EROFS || errno == ENOTSUP) ? 1 : 0;
-}
-
 int FileIsRegular(FileHandle file) {
   return file && IsRegularFd(file->m_Fd) ? 1 : 0;
 }

@@ -65,9 +65,6 @@ int FileWrite(FileHandle file, const void* data, uint32_t length, uint32_t* writ
 // anything else it does nothing and returns 1). Returns 0 on failure.
 int FileTruncate(FileHandle file, uint64_t size);
 
-// Pushes written data to the device. Returns 1, or 0 on failure.
-int FileFlush(FileHandle file);
-
 // 1 when the open file is a regular file, else 0.
 int FileIsRegular(FileHandle file);
 

@@ -2,9 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sched.h>
 #include <string.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -69,15 +67,3 @@ const char* ProcessGetCommandLine() {
   return s_CommandLine->c_str();
 }
 
-void ProcessYield() {
-  sched_yield();
-}
-
-// Sleeps the whole time even when signals interrupt it.
-void ProcessSleep(uint32_t milliseconds) {
-  struct timespec want;
-  want.tv_sec = static_cast<time_t>(milliseconds / 1000);
-  want.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-  struct timespec left;
-  while (nanosleep(&want, &left) != 0 && errno == EINTR) want = left;
-}

@@ -1,5 +1,5 @@
 // The running process. Stands in for the system's module-path and
-// command-line queries and for giving up the thread's time slice.
+// command-line queries.
 #ifndef ZELVORA_PLATFORM_PROCESS_H
 #define ZELVORA_PLATFORM_PROCESS_H
 
@@ -14,11 +14,5 @@ uint32_t ProcessGetExecutablePath(char* buffer, uint32_t size);
 // blanks, an argument holding blanks put in double quotes. Valid for the
 // whole life of the process.
 const char* ProcessGetCommandLine();
-
-// Gives up the rest of the thread's time slice (Sleep(0)).
-void ProcessYield();
-
-// Sleeps for the given number of milliseconds.
-void ProcessSleep(uint32_t milliseconds);
 
 #endif

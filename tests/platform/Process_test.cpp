@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -84,26 +81,6 @@ TEST(ProcessGetCommandLine, JoinsArgumentsQuotingThoseWithBlanks) {
   const char* line = ProcessGetCommandLine();
   EXPECT_EQ(line, ProcessGetCommandLine());
   EXPECT_NE(std::string(line).find("platform_tests"), std::string::npos);
-}
-
-void IgnoreAlarm(int) {}
-
-TEST(ProcessSleep, SleepsTheWholeTimeThroughSignals) {
-  struct sigaction action;
-  memset(&action, 0, sizeof action);
-  action.sa_handler = IgnoreAlarm;  // no SA_RESTART: the sleep gets interrupted
-  struct sigaction old;
-  ASSERT_EQ(sigaction(SIGALRM, &action, &old), 0);
-  struct itimerval every = {{0, 10000}, {0, 10000}};
-  ASSERT_EQ(setitimer(ITIMER_REAL, &every, nullptr), 0);
-  auto start = std::chrono::steady_clock::now();
-  ProcessSleep(100);
-  auto elapsed = std::chrono::steady_clock::now() - start;
-  struct itimerval off = {{0, 0}, {0, 0}};
-  setitimer(ITIMER_REAL, &off, nullptr);
-  sigaction(SIGALRM, &old, nullptr);
-  EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 100);
-  ProcessYield();
 }
 
 }  // namespace
