@@ -1,5 +1,6 @@
 // The callbacks and the body display driven by the real client against a
-// scripted server on 127.0.0.1.
+// scripted server on 127.0.0.1. The progress shown per receive is in
+// tests/pieces/Progress_test.cpp.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,25 +15,6 @@
 #include "support/TempDir.h"
 
 namespace {
-
-// True when text is a run of "NN.NN%" texts that ends with "100.00%".
-bool IsPercentRun(const std::string& text) {
-  size_t at = 0;
-  std::string last;
-  while (at < text.size()) {
-    size_t end = text.find('%', at);
-    if (end == std::string::npos) return false;
-    std::string one = text.substr(at, end - at);
-    size_t dot = one.find('.');
-    if (dot == 0 || dot == std::string::npos || one.size() - dot != 3) return false;
-    for (size_t i = 0; i < one.size(); ++i) {
-      if (i != dot && !isdigit((unsigned char)one[i])) return false;
-    }
-    last = one;
-    at = end + 1;
-  }
-  return last == "100.00";
-}
 
 void InstallCallbacks(CHttpClient& client, CImpBroxCmd& cmd) {
   client.m_HeadCallback = OnResponseHead;
@@ -88,32 +70,6 @@ TEST(WithEngine, OriginStreamsTheFramedBodyAsItArrives) {
     client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, NULL, 0);
   });
   EXPECT_EQ(head + framed, got.m_Output);
-}
-
-TEST(WithEngine, DownloadProgressInAPipe) {
-  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
-  const std::string body(1000, 'z');
-  CScriptedServer server({{Exchange().Send(head).Pause(30).SendInPieces(body, 400, 30)}});
-  ASSERT_EQ(1, server.IsListening());
-
-  TempDir dir;
-  CHttpClient client;
-  CImpBroxCmd cmd;
-  cmd.m_OutputToFile = 1;
-  cmd.m_Progress = 1;
-  InstallCallbacks(client, cmd);
-  int result = 0;
-  CapturedStdio got = RunWithStdio([&] {
-    std::string response;
-    result = client.Download(server.Url("/f").c_str(), dir.File("f").c_str(), response, NULL, 0, 0);
-  });
-  ASSERT_EQ(1, result);
-  EXPECT_EQ(body, TempDir::ReadFile(dir.File("f")));
-  // How the pieces arrive is up to the network; every text is a percentage,
-  // without escapes, and the last one is complete.
-  ASSERT_EQ(0u, got.m_Output.find(head));
-  std::string texts = got.m_Output.substr(head.size());
-  EXPECT_TRUE(IsPercentRun(texts)) << texts;
 }
 
 }  // namespace
