@@ -137,17 +137,8 @@ bool FakeSocketClosed(size_t connection) {
   return live && live->m_Closed;
 }
 
-size_t FakeSocketUnread(size_t connection) {
-  const CLiveConnection* live = Recorded(connection);
-  if (!live) return 0;
-  size_t unread = 0;
-  const std::vector<std::string>& pieces = live->m_Script.m_Pieces;
-  for (size_t i = live->m_Piece; i < pieces.size(); ++i) unread += pieces[i].size();
-  return unread - live->m_Offset;
-}
-
-void FakeSocketServe(const uint8_t* data, size_t size, const uint8_t* pieceSizes,
-                     size_t pieceCount, int endWithError) {
+void FakeSocketServe(const uint8_t* data, size_t size, const uint8_t* pieceSizes, size_t pieceCount,
+                     int endWithError) {
   FakeSocketScript({});
   g_Serving = true;
   g_Data = data;

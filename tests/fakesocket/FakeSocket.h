@@ -14,22 +14,23 @@
 //       CFakeConnection().Receive("HTTP/1.1 200").Reset()});  // second socket
 //
 // Every socket made takes the next connection of the script; connecting one
-// made past its end fails as a refused connect would. Each Receive(bytes) is what exactly one
-// SocketReceive hands out (fewer only when the caller's buffer is smaller;
-// the rest then comes with the next receive). After the last piece the
-// connection ends as its script says: Close() (receive gives 0, the default),
-// Reset() (-1, SOCKET_ERR_RESET) or TimeOut() (-1, SOCKET_ERR_TIMED_OUT).
+// made past its end fails as a refused connect would. Each Receive(bytes) is
+// what exactly one SocketReceive hands out (fewer only when the caller's
+// buffer is smaller; the rest then comes with the next receive). After the
+// last piece the connection ends as its script says: Close() (receive gives
+// 0, the default), Reset() (-1, SOCKET_ERR_RESET) or TimeOut() (-1,
+// SOCKET_ERR_TIMED_OUT).
 //
 // What it records, until the next FakeSocketScript: FakeSocketConnects()
-// (successful connects), FakeSocketSent(i) (every byte sent on connection i, in
-// order), FakeSocketClosed(i) (the client closed connection i) and
-// FakeSocketUnread(i) (scripted bytes of connection i no receive took).
+// (successful connects), FakeSocketSent(i) (every byte sent on connection i,
+// in order) and FakeSocketClosed(i) (the client closed connection i).
 //
 // Serving one stream (the fuzz targets): FakeSocketServe plays a single run
 // of bytes cut by a cycle of piece sizes, to every socket alike.
 //
-// Name resolution always succeeds with 127.0.0.1 for a non-empty host.
-// Sends always succeed. One thread at a time.
+// Name resolution gives 127.0.0.1 for any non-empty host. Sends on a
+// connected socket always take every byte. One thread at a time.
+// A test that wants the fake goes into tests/pieces/.
 #ifndef ZELVORA_TESTS_FAKESOCKET_FAKESOCKET_H
 #define ZELVORA_TESTS_FAKESOCKET_FAKESOCKET_H
 
@@ -62,18 +63,17 @@ class CFakeConnection {
 void FakeSocketScript(const std::vector<CFakeConnection>& connections);
 
 int FakeSocketConnects();
-// Empty / false / 0 for a connection that was never made.
+// Empty / false for a connection that was never made.
 std::string FakeSocketSent(size_t connection);
 bool FakeSocketClosed(size_t connection);
-size_t FakeSocketUnread(size_t connection);
 
 // Makes the next receives on any socket serve data (not copied: it must
 // outlive them). Piece sizes are taken in turn from pieceSizes (0 means as
 // much as the caller's buffer takes); no sizes means whole buffers. When the
 // data is used up a receive reports a closed peer, or a time-out when
 // endWithError. Replaces any script.
-void FakeSocketServe(const uint8_t* data, size_t size, const uint8_t* pieceSizes,
-                     size_t pieceCount, int endWithError);
+void FakeSocketServe(const uint8_t* data, size_t size, const uint8_t* pieceSizes, size_t pieceCount,
+                     int endWithError);
 
 // Bytes handed out since the last FakeSocketServe.
 size_t FakeSocketServed();

@@ -36,18 +36,18 @@ TEST_F(PiecedDownloadTest, AnswerBrokenOffMidBody) {
     bool exists;        // the file is there afterwards
     std::string after;  // its content then
   } cases[] = {
-      {"new file, closed: deleted", false, CFakeConnection().Receive(part).Close(), HTTP_ERR_DISCONNECTED,
+      {"new file, closed: deleted", false, CFakeConnection().Receive(part).Close(),
+       HTTP_ERR_DISCONNECTED, false, ""},
+      {"new file, reset: deleted", false, CFakeConnection().Receive(part).Reset(), HTTP_ERR_NETWORK,
        false, ""},
-      {"new file, reset: deleted", false, CFakeConnection().Receive(part).Reset(), HTTP_ERR_NETWORK, false,
-       ""},
       {"resumed, 206 closed: file as it was", true,
        CFakeConnection()
            .Receive("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-1099/1100\r\n"
                     "Content-Length: 100\r\n\r\npart")
            .Close(),
        HTTP_ERR_DISCONNECTED, true, kOld},
-      {"resumed, 200 reset: file as it was", true, CFakeConnection().Receive(part).Reset(), HTTP_ERR_NETWORK,
-       true, kOld},
+      {"resumed, 200 reset: file as it was", true, CFakeConnection().Receive(part).Reset(),
+       HTTP_ERR_NETWORK, true, kOld},
       // More than one gathered block of the file reached before the close.
       {"resumed, large 206 closed: file as it was", true,
        CFakeConnection()
@@ -90,17 +90,23 @@ TEST_F(PiecedDownloadTest, CallbacksInFileMode) {
   const std::string path = m_Dir.File("cb");
   ASSERT_EQ(1, client.Download(kUrl, path.c_str(), response, nullptr, 0, 0));
   // The bytes that came with the head: progress first; later receives: data first.
-  EXPECT_EQ((std::vector<std::string>{"head", "progress 4/10", "data 4", "data 6", "progress 10/10"}),
-            log.m_Events);
+  EXPECT_EQ(
+      (std::vector<std::string>{"head", "progress 4/10", "data 4", "data 6", "progress 10/10"}),
+      log.m_Events);
   EXPECT_EQ("abcdefghij", TempDir::ReadFile(path));
 }
 
 TEST_F(PiecedDownloadTest, CompressedBodyIsKeptAsSent) {
-  const std::string packed("\x1f\x8b\x08\x00" "packed\x00" "bytes", 17);
-  FakeSocketScript({CFakeConnection()
-                        .Receive("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 17\r\n\r\n" +
-                                 packed.substr(0, 5))
-                        .Receive(packed.substr(5))});
+  const std::string packed(
+      "\x1f\x8b\x08\x00"
+      "packed\x00"
+      "bytes",
+      17);
+  FakeSocketScript(
+      {CFakeConnection()
+           .Receive("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 17\r\n\r\n" +
+                    packed.substr(0, 5))
+           .Receive(packed.substr(5))});
   CHttpClient client;
   std::string response;
   const std::string path = m_Dir.File("z.gz");
@@ -118,7 +124,8 @@ TEST_F(PiecedDownloadTest, LinkKeepsThePartBeforeAFailure) {
   const std::string link = m_Dir.File("link");
   TempDir::WriteFile(target, printed);
   ASSERT_EQ(0, symlink(target.c_str(), link.c_str()));
-  FakeSocketScript({CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Close()});
+  FakeSocketScript(
+      {CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Close()});
   CHttpClient client;
   std::string response;
   EXPECT_EQ(0, client.Download(kUrl, link.c_str(), response, nullptr, 0, 0));

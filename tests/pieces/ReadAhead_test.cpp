@@ -29,7 +29,8 @@ std::string ResponseOfSize(size_t size, const std::string& connection) {
 TEST_F(ReadAheadTest, NoPieceIsLargerThanOneReceiveBlock) {
   const std::string body(300000, 'x');
   // One receive from the socket carries more than a read-ahead block.
-  FakeSocketScript({CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 300000\r\n\r\n" + body)});
+  FakeSocketScript(
+      {CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 300000\r\n\r\n" + body)});
   CHttpClient client;
   CallbackLog log;
   log.Attach(client);
@@ -83,8 +84,9 @@ TEST_F(ReadAheadTest, BytesPastAResponseStayWithTheConnection) {
     SCOPED_TRACE(c.connection);
     const std::string first = ResponseOfSize(kReceiveBlock, c.connection);
     ASSERT_EQ(static_cast<size_t>(kReceiveBlock), first.size());
-    FakeSocketScript({CFakeConnection().Receive(first + second),
-                      CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfresh")});
+    FakeSocketScript(
+        {CFakeConnection().Receive(first + second),
+         CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfresh")});
     CHttpClient client;
     std::string response;
     ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));

@@ -31,8 +31,8 @@ TEST_F(PiecedRequestTest, BodiesIntoMemory) {
   const std::string zeroInside("ab\0de", 5);
   const std::vector<BodyCase> cases = {
       {"by length in one receive",
-       CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789"), "0123456789",
-       "0123456789", 0},
+       CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789"),
+       "0123456789", "0123456789", 0},
       {"by length over several receives",
        CFakeConnection()
            .Receive("HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\nhel")
@@ -45,16 +45,21 @@ TEST_F(PiecedRequestTest, BodiesIntoMemory) {
            .Receive("lo\r\n6\r\n world\r\n0\r\n\r\n"),
        "hello world", "hello world", 1},
       {"chunks all in the head's receive",
-       CFakeConnection().Receive("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"),
+       CFakeConnection().Receive(
+           "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"),
        "abc", "abc", 1},
       {"a zero byte cuts the text, not the body",
-       CFakeConnection().Receive(std::string("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n") + zeroInside),
+       CFakeConnection().Receive(std::string("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n") +
+                                 zeroInside),
        "ab", zeroInside, 0},
       {"bytes beyond the length are no body",
-       CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcEXTRA"), "abc", "abc", 0},
+       CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcEXTRA"), "abc",
+       "abc", 0},
       {"bytes beyond the length in a later receive",
-       CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nab").Receive("cdEXTRA"), "abcd",
-       "abcd", 0},
+       CFakeConnection()
+           .Receive("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nab")
+           .Receive("cdEXTRA"),
+       "abcd", "abcd", 0},
       {"no length and no chunks is an empty body",
        CFakeConnection().Receive("HTTP/1.1 200 OK\r\n\r\nnot a body"), "", "", 0},
   };
@@ -127,7 +132,8 @@ TEST_F(PiecedRequestTest, FailuresAfterPartOfTheAnswer) {
     bool headSeen;
   } cases[] = {
       {"close before any answer", CFakeConnection().Close(), HTTP_ERR_DISCONNECTED, false},
-      {"close mid-head", CFakeConnection().Receive("HTTP/1.1 200 OK\r\n").Close(), HTTP_ERR_DISCONNECTED, false},
+      {"close mid-head", CFakeConnection().Receive("HTTP/1.1 200 OK\r\n").Close(),
+       HTTP_ERR_DISCONNECTED, false},
       {"close mid-body", CFakeConnection().Receive(partial).Close(), HTTP_ERR_DISCONNECTED, true},
       {"reset mid-body", CFakeConnection().Receive(partial).Reset(), HTTP_ERR_NETWORK, true},
       {"time-out mid-body", CFakeConnection().Receive(partial).TimeOut(), HTTP_ERR_NETWORK, true},
