@@ -8,6 +8,7 @@
 
 #include "engine/HttpClient.h"
 #include "engine/Network.h"
+#include "platform/Interrupt.h"
 
 namespace {
 
@@ -99,6 +100,10 @@ int CHttpClient::Connect() {
 }
 
 int CHttpClient::Send(const char* data, int length) {
+  if (InterruptRequested()) {
+    m_ErrorCode = HTTP_ERR_NETWORK;
+    return 0;
+  }
   if (!m_UseTls) return SendAll(data, length);
   if (!m_Ssl) {
     m_ErrorCode = HTTP_ERR_SSL_SESSION;
@@ -132,6 +137,13 @@ int CHttpClient::SendAll(const char* data, int length) {
 }
 
 int CHttpClient::Receive(char* buffer, int* received) {
+  // An interrupted run takes nothing more, not even bytes already read ahead
+  // or a TLS record already decrypted.
+  if (InterruptRequested()) {
+    if (received) *received = 0;
+    m_ErrorCode = HTTP_ERR_NETWORK;
+    return 0;
+  }
   if (m_UseTls) {
     if (received) *received = 0;
     if (!m_Ssl || !buffer) {

@@ -9,6 +9,7 @@
 #include "frontend/PathCheck.h"
 #include "frontend/RequestData.h"
 #include "platform/FileSystem.h"
+#include "platform/Interrupt.h"
 
 namespace {
 
@@ -32,12 +33,15 @@ int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd) {
   GetPostData(cmd, &postData, &postLength);
   // Receives the error pages of statuses outside 2xx; never shown.
   std::string response;
-  for (size_t i = 0; i < cmd.m_BatchUrls.size(); ++i) {
+  // An interrupt stops the batch after the file under way, which the failed
+  // download leaves absent, so the next run fetches it again.
+  for (size_t i = 0; i < cmd.m_BatchUrls.size() && !InterruptRequested(); ++i) {
     const std::string& url = cmd.m_BatchUrls[i];
     printf("Download \"%s\"......", GetLastSegment(url).c_str());
     std::string path = cmd.m_BatchDir + "/" + GetBatchFileName(url);
     PathKind kind = PathGetKind(path.c_str());
-    if (kind == PATH_OTHER) {
+    // A link, even one to nothing, is somebody's: never written through.
+    if (kind == PATH_OTHER || PathIsLink(path.c_str())) {
       printf("ok(exist).\r\n");
       continue;
     }
@@ -51,7 +55,9 @@ int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd) {
       printf("failed(%d)\r\n", client.m_StatusCode);
       continue;
     }
-    if (!StoreDecodedBody(cmd, client, path)) {
+    if (StoreDecodedBody(cmd, client, path) != STORE_DONE) {
+      // Bytes that do not decode must not count as this file next time.
+      FileDelete(path.c_str());
       printf("failed.\r\n");
       continue;
     }

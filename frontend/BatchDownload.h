@@ -9,7 +9,8 @@ class CHttpClient;
 class CImpBroxCmd;
 
 // Downloads the driver's batch URLs in order, one status line each. A
-// failure at one URL never stops the others. Always returns 1.
+// failure at one URL never stops the others; an interrupt stops the batch.
+// Always returns 1.
 int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd);
 
 // The file name for a batch URL: the text after its last "/" (the whole URL

@@ -77,33 +77,57 @@ int InflateZlibBuffer(const char* data, unsigned int length, char* out, unsigned
   return InflateOnce(data, length, out, outLength, 15);
 }
 
-// Result of one gzip pass into a fixed room.
-enum GunzipPass { GUNZIP_PASS_DONE, GUNZIP_PASS_FULL, GUNZIP_PASS_FAILED };
+// Result of one decoding pass into a fixed room.
+enum InflatePass { INFLATE_PASS_DONE, INFLATE_PASS_FULL, INFLATE_PASS_FAILED };
 
-static GunzipPass GunzipInto(const char* data, unsigned int length, char* out, unsigned int room,
-                             unsigned int* produced) {
+static InflatePass InflateInto(const char* data, unsigned int length, int windowBits, char* out,
+                               unsigned int room, unsigned int* produced) {
   z_stream stream;
   memset(&stream, 0, sizeof(stream));
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
   stream.avail_in = length;
   stream.next_out = reinterpret_cast<Bytef*>(out);
   stream.avail_out = room;
-  if (inflateInit2(&stream, 31) != Z_OK) return GUNZIP_PASS_FAILED;
+  if (inflateInit2(&stream, windowBits) != Z_OK) return INFLATE_PASS_FAILED;
   while (stream.total_out < room && stream.total_in < length) {
     int result = inflate(&stream, Z_NO_FLUSH);
     if (result == Z_STREAM_END) {
       *produced = static_cast<unsigned int>(stream.total_out);
-      return inflateEnd(&stream) == Z_OK ? GUNZIP_PASS_DONE : GUNZIP_PASS_FAILED;
+      return inflateEnd(&stream) == Z_OK ? INFLATE_PASS_DONE : INFLATE_PASS_FAILED;
     }
     if (result != Z_OK) {
       inflateEnd(&stream);
-      return GUNZIP_PASS_FAILED;
+      return INFLATE_PASS_FAILED;
     }
   }
   int full = stream.total_out == room;
   inflateEnd(&stream);
   // Room left over means the input ended before its stream did.
-  return full ? GUNZIP_PASS_FULL : GUNZIP_PASS_FAILED;
+  return full ? INFLATE_PASS_FULL : INFLATE_PASS_FAILED;
+}
+
+// Decodes into a room of firstRoom bytes, starting over with a room half as
+// large again each time the last one filled up, so a stream decodes whatever
+// its ratio. A new buffer, or NULL.
+static char* InflateGrowing(const char* data, unsigned int length, int windowBits,
+                            unsigned int firstRoom, unsigned int* decodedLength,
+                            unsigned int* passes) {
+  unsigned int room = firstRoom;
+  for (;;) {
+    char* out = static_cast<char*>(malloc(room));
+    if (out == NULL) return NULL;
+    AdviseLargeBlock(out, room);
+    if (passes != NULL) ++*passes;
+    unsigned int produced = 0;
+    InflatePass pass = InflateInto(data, length, windowBits, out, room, &produced);
+    if (pass == INFLATE_PASS_DONE) {
+      *decodedLength = produced;
+      return out;
+    }
+    free(out);
+    if (pass == INFLATE_PASS_FAILED) return NULL;
+    if (!GunzipNextRoom(room, &room)) return NULL;
+  }
 }
 
 char* GunzipBufferPasses(const char* data, unsigned int length, unsigned int* decodedLength,
@@ -112,21 +136,7 @@ char* GunzipBufferPasses(const char* data, unsigned int length, unsigned int* de
   if (data == NULL || length == 0 || decodedLength == NULL) return NULL;
   unsigned int room = 0;
   if (!GunzipFirstRoom(length, &room)) return NULL;
-  for (;;) {
-    char* out = static_cast<char*>(malloc(room));
-    if (out == NULL) return NULL;
-    AdviseLargeBlock(out, room);
-    if (passes != NULL) ++*passes;
-    unsigned int produced = 0;
-    GunzipPass pass = GunzipInto(data, length, out, room, &produced);
-    if (pass == GUNZIP_PASS_DONE) {
-      *decodedLength = produced;
-      return out;
-    }
-    free(out);
-    if (pass == GUNZIP_PASS_FAILED) return NULL;
-    if (!GunzipNextRoom(room, &room)) return NULL;
-  }
+  return InflateGrowing(data, length, 31, room, decodedLength, passes);
 }
 
 char* GunzipBuffer(const char* data, unsigned int length, unsigned int* decodedLength) {
@@ -140,20 +150,12 @@ int DecodeBody(const CImpBroxCmd& cmd, const char* data, unsigned int length, ch
   if (StrICmp(encoding, "deflate") == 0) {
     unsigned int room = 0;
     if (!InflateRoom(length, &room)) return 0;
-    char* out = static_cast<char*>(malloc(room));
-    if (out == NULL) return 0;
-    AdviseLargeBlock(out, room);
-    unsigned int produced = room;
-    int done = InflateRawBuffer(data, length, out, &produced);
+    unsigned int produced = 0;
+    char* out = InflateGrowing(data, length, -15, room, &produced, NULL);
     // HTTP's "deflate" is the zlib format; many servers send it that way.
-    if (!done && HasZlibHeader(data, length)) {
-      produced = room;
-      done = InflateZlibBuffer(data, length, out, &produced);
-    }
-    if (!done) {
-      free(out);
-      return 0;
-    }
+    if (out == NULL && HasZlibHeader(data, length))
+      out = InflateGrowing(data, length, 15, room, &produced, NULL);
+    if (out == NULL) return 0;
     *decoded = out;
     *decodedLength = produced;
     return 1;

@@ -54,11 +54,16 @@ int ReplaceFileWith(const std::string& path, Writer write) {
 
 std::string GetBackupPathFile(const std::string& outputPath) { return outputPath + "_zelvor.bk"; }
 
+int HasLeftBackup(const std::string& outputPath) {
+  const std::string backup = GetBackupPathFile(outputPath);
+  return PathIsLink(backup.c_str()) || PathIsRegularFile(backup.c_str());
+}
+
 int MakeOutputBackup(const std::string& outputPath, std::string& backupPath) {
   backupPath.clear();
   if (!PathIsRegularFile(outputPath.c_str())) return 1;
   std::string backup = GetBackupPathFile(outputPath);
-  if (PathIsRegularFile(backup.c_str())) FileDelete(backup.c_str());
+  // FileMove never replaces: whatever stands under the backup name stays.
   if (!FileMove(outputPath.c_str(), backup.c_str())) return 0;
   backupPath = backup;
   return 1;
@@ -77,12 +82,12 @@ int ReplaceFileContent(const std::string& path, const char* data, unsigned int l
   });
 }
 
-int StoreDecodedBody(const CImpBroxCmd& cmd, CHttpClient& client, const std::string& path) {
-  if (!IsCompressed(cmd) || cmd.m_Origin || cmd.m_Compress) return 1;
-  if (!PathIsRegularFile(path.c_str())) return 1;
+StoreResult StoreDecodedBody(const CImpBroxCmd& cmd, CHttpClient& client, const std::string& path) {
+  if (!IsCompressed(cmd) || cmd.m_Origin || cmd.m_Compress) return STORE_DONE;
+  if (!PathIsRegularFile(path.c_str()) || PathIsLink(path.c_str())) return STORE_DONE;
   // A resumed file holds earlier bytes in front of this part: rewriting it
   // with the decoded part alone would lose them.
-  if (cmd.m_Append && client.m_StatusCode == 206) return 1;
+  if (cmd.m_Append && client.m_StatusCode == 206) return STORE_DONE;
   unsigned int length = 0;
   const char* body = client.GetBody(&length);
   // Decoded straight into the new file, a block at a time: a large text never
@@ -93,6 +98,27 @@ int StoreDecodedBody(const CImpBroxCmd& cmd, CHttpClient& client, const std::str
     decoded = DecodeBodyToFile(cmd, body, length, file);
     return decoded == DECODED_TO_FILE;
   });
-  if (decoded != DECODED_TO_FILE && decoded != DECODE_WRITE_FAILED) return 1;
-  return stored;
+  return decoded == DECODED_TO_FILE && stored ? STORE_DONE : STORE_NOT_DECODED;
+}
+
+StoreResult WriteHeldBody(const CImpBroxCmd& cmd, CHttpClient& client) {
+  FileHandle sink = client.m_OutputFile;
+  client.m_OutputFile = nullptr;
+  if (sink == nullptr) return STORE_WRITE_FAILED;
+  unsigned int length = 0;
+  const char* body = client.GetBody(&length);
+  char* decoded = nullptr;
+  if (IsCompressed(cmd) && !cmd.m_Compress && length > 0) {
+    // A sink cannot be rewritten, so a partly decoded body could not be
+    // taken back: the whole body is decoded before the first byte goes out.
+    if (!DecodeBody(cmd, body, length, &decoded, &length)) {
+      FileClose(sink);
+      return STORE_NOT_DECODED;
+    }
+    body = decoded;
+  }
+  int written = length == 0 || FileWrite(sink, body, length, nullptr);
+  free(decoded);
+  int closed = FileClose(sink);
+  return written && closed ? STORE_DONE : STORE_WRITE_FAILED;
 }

@@ -23,10 +23,13 @@ void PrintFailureText(int code, const std::string& host) {
 }
 
 // A 2xx download: move the file to the name the response suggests, store the
-// decoded body, then settle the backup. Returns 0 when the decoded body could
-// not be stored.
-int FinishDownload(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd,
-                   CHttpClient& client) {
+// decoded body, then settle the backup. On any result but STORE_DONE the
+// download is dropped and the earlier file is back at its path.
+StoreResult FinishDownload(std::string& outputPath, const std::string& backupPath,
+                           CImpBroxCmd& cmd, CHttpClient& client) {
+  // A sink whose compressed body the engine held back; a sink is never
+  // moved, and has no backup.
+  if (client.m_OutputFile) return WriteHeldBody(cmd, client);
   const std::string originalPath = outputPath;
   if (cmd.m_OutputToFile) {
     std::string newPath;
@@ -38,19 +41,33 @@ int FinishDownload(std::string& outputPath, const std::string& backupPath, CImpB
       outputPath = newPath;
     }
   }
-  int stored = StoreDecodedBody(cmd, client, outputPath);
+  const StoreResult stored = StoreDecodedBody(cmd, client, outputPath);
+  if (stored != STORE_DONE) {
+    // Bytes that do not decode are no download. Under -append the engine
+    // already put them in place of the earlier bytes; they stay rather than
+    // leave nothing.
+    if (!cmd.m_Append) FileDelete(outputPath.c_str());
+    if (!backupPath.empty()) FileMove(backupPath.c_str(), originalPath.c_str());
+    outputPath = originalPath;
+    return stored;
+  }
   if (!backupPath.empty()) {
     if (outputPath != originalPath) {
       // The new body went elsewhere: the earlier file keeps its name.
       FileMove(backupPath.c_str(), originalPath.c_str());
-    } else if (stored) {
+    } else {
       FileDelete(backupPath.c_str());
     }
   }
-  return stored;
+  return STORE_DONE;
 }
 
 }  // namespace
+
+void PrintNotDecoded(const CImpBroxCmd& cmd) {
+  printf("Error: The %s body could not be decoded; nothing was stored.\r\n",
+         cmd.m_ContentEncoding.c_str());
+}
 
 void PrintSessionFailure(CHttpClient& client) {
   PrintFailureText(client.m_ErrorCode, client.GetHost());
@@ -70,6 +87,8 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
     if (cmd.m_Progress) SaveConsolePosition();
     ok = client.Upload(url.c_str(), cmd.m_UploadPath.c_str(), response);
   } else if (toFile) {
+    // The output may be the standard output itself: what was printed goes first.
+    ConsoleFlush();
     ok = client.Download(url.c_str(), outputPath.c_str(), response, postData, postLength,
                          cmd.m_Origin);
     // Under -append the file held data before the run and has no backup:
@@ -92,7 +111,12 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
     return 1;
   }
   if (client.IsSuccess()) {
-    if (!FinishDownload(outputPath, backupPath, cmd, client)) {
+    const StoreResult stored = FinishDownload(outputPath, backupPath, cmd, client);
+    if (stored == STORE_NOT_DECODED) {
+      PrintNotDecoded(cmd);
+      return 0;
+    }
+    if (stored == STORE_WRITE_FAILED) {
       PrintFailureText(HTTP_ERR_FILE_OPERATION, client.GetHost());
       return 0;
     }

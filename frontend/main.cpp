@@ -10,8 +10,12 @@
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/RunSequence.h"
 #include "frontend/SingleRequest.h"
+#include "platform/Interrupt.h"
 
 int main(int argc, char** argv) {
+  // An interrupt ends the transfer the way a failure does, so a backup goes
+  // back and no partial file stays.
+  InterruptCatch();
   // A failed start-up is not reported: the requests then fail on their own.
   InitNetwork();
   // Built first and destroyed last; the client refers to it.
@@ -22,11 +26,13 @@ int main(int argc, char** argv) {
   }
   std::string outputPath;
   std::string backupPath;
-  if (!PrepareOutputFile(cmd, outputPath, backupPath)) {
-    printf("Error: Output PathFile is not valid.\r\n");
+  const OutputPrepared prepared = PrepareOutputFile(cmd, outputPath, backupPath);
+  if (prepared != OUTPUT_READY) {
+    PrintOutputRefusal(prepared, outputPath);
     CleanupNetwork();
     return 0;
   }
+
   std::string url = cmd.m_Url;
   int result;
   {

@@ -45,6 +45,21 @@ static int LockFd(int fd, FileShareMode share) {
   }
 }
 
+static int IsStandardOutput(const struct stat& st) {
+  struct stat out;
+  return fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == st.st_dev && out.st_ino == st.st_ino;
+}
+
+static FileHandle WrapFd(int fd) {
+  PlatformFile* file = new (std::nothrow) PlatformFile;
+  if (!file) {
+    close(fd);
+    return nullptr;
+  }
+  file->m_Fd = fd;
+  return file;
+}
+
 // A second opener of a locked file fails before anything is truncated, and
 // only regular files are ever locked or truncated.
 FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
@@ -71,6 +86,16 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
     errno = saved;
     return nullptr;
   }
+  if (mode != FILE_OPEN_READ_EXISTING && IsStandardOutput(st)) {
+    // The file our own messages go to (-o /dev/stdout, say): a write of
+    // ours must land after what was printed and before what is printed next,
+    // so the handle shares the standard output's position. Nothing of it
+    // is cut or locked.
+    int shared = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    close(fd);
+    if (shared < 0) return nullptr;
+    return WrapFd(shared);
+  }
   if (S_ISDIR(st.st_mode)) {
     close(fd);
     errno = EISDIR;
@@ -95,13 +120,7 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
       return nullptr;
     }
   }
-  PlatformFile* file = new (std::nothrow) PlatformFile;
-  if (!file) {
-    close(fd);
-    return nullptr;
-  }
-  file->m_Fd = fd;
-  return file;
+  return WrapFd(fd);
 }
 
 // Linux releases the descriptor even when close reports EINTR, so it is never retried.
@@ -232,9 +251,16 @@ int PathIsLink(const char* path) {
   return lstat(SystemPath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode) ? 1 : 0;
 }
 
-// A link to a regular file counts as one; unlink then removes the link only.
+int PathIsStandardOutput(const char* path) {
+  if (!path || !*path) return 0;
+  struct stat st;
+  return stat(SystemPath(path).c_str(), &st) == 0 && IsStandardOutput(st);
+}
+
+// A link is never removed: it belongs to whoever made it, and the file it
+// points to is not ours to lose either.
 int FileDelete(const char* path) {
-  if (!PathIsRegularFile(path)) return 0;
+  if (!PathIsRegularFile(path) || PathIsLink(path)) return 0;
   return unlink(SystemPath(path).c_str()) == 0 ? 1 : 0;
 }
 
@@ -257,7 +283,7 @@ static int RenameNoReplace(const char* from, const char* to) {
 }
 
 int FileMove(const char* from, const char* to) {
-  if (!to || !*to || !PathIsRegularFile(from)) return 0;
+  if (!to || !*to || !PathIsRegularFile(from) || PathIsLink(from)) return 0;
   std::string sysFrom = SystemPath(from);
   std::string sysTo = SystemPath(to);
   return RenameNoReplace(sysFrom.c_str(), sysTo.c_str());

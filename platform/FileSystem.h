@@ -30,7 +30,10 @@ enum FileSeekOrigin { FILE_SEEK_BEGIN, FILE_SEEK_CURRENT, FILE_SEEK_END };
 // reading), no permission, or a lock held by another open under the exclusive
 // share mode. Locks apply to regular files only, so two users of a device such
 // as /dev/null never block each other. FILE_CREATE_ALWAYS truncates only a
-// regular file; a device is opened as it is.
+// regular file; a device is opened as it is. Opened for writing, the file
+// that standard output goes to (however it is named) shares standard
+// output's position and is neither locked nor truncated, so what is written
+// to it and what is printed stay in the order they were made.
 FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share);
 
 // Closes the file; returns 1, or 0 when the system reported an error (the
@@ -84,12 +87,18 @@ int PathIsRegularFile(const char* path);
 // whether it points anywhere), else 0.
 int PathIsLink(const char* path);
 
-// Deletes a regular file. Anything else (missing, directory, device) is left
-// alone and gives 0. Returns 1 when the file was removed.
+// 1 when the path names the very file (or pipe, or device) that standard
+// output goes to, links followed, else 0.
+int PathIsStandardOutput(const char* path);
+
+// Deletes a regular file. Anything else (missing, directory, device, a
+// symbolic link whatever it points to) is left alone and gives 0. Returns 1
+// when the file was removed.
 int FileDelete(const char* path);
 
 // Moves a regular file to a new name. Never replaces anything that exists at
-// the new name (fails instead), and never moves anything but a regular file.
+// the new name (fails instead), and never moves anything but a regular file
+// (a symbolic link is not moved, whatever it points to).
 // Returns 1 on success, 0 on failure.
 int FileMove(const char* from, const char* to);
 

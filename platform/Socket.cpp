@@ -13,6 +13,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "platform/Interrupt.h"
+
 namespace {
 // errno of the last failed call of this layer on this thread.
 thread_local int g_SocketErrno = 0;
@@ -106,7 +108,7 @@ static int FinishConnect(SocketHandle socket) {
   for (;;) {
     int rc = poll(&p, 1, -1);
     if (rc > 0) break;
-    if (rc < 0 && errno != EINTR) return Fail(errno);
+    if (rc < 0 && (errno != EINTR || InterruptRequested())) return Fail(errno);
   }
   int error = 0;
   socklen_t len = sizeof error;
@@ -121,7 +123,9 @@ int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
   to.sin_port = htons(port);
+  if (InterruptRequested()) return Fail(EINTR);
   if (connect(socket, reinterpret_cast<const struct sockaddr*>(&to), sizeof to) == 0) return 1;
+  if (InterruptRequested()) return Fail(EINTR);
   if (errno == EINTR || errno == EINPROGRESS || errno == EALREADY) return FinishConnect(socket);
   // Here EAGAIN means no free local port, not a time-out.
   return Fail(errno == EAGAIN ? EADDRNOTAVAIL : errno);
@@ -133,6 +137,11 @@ int SocketSend(SocketHandle socket, const char* data, int length) {
     return -1;
   }
   for (;;) {
+    // After an interrupt no transfer goes on, even one that could.
+    if (InterruptRequested()) {
+      g_SocketErrno = EINTR;
+      return -1;
+    }
     ssize_t n = send(socket, data, static_cast<size_t>(length), MSG_NOSIGNAL);
     if (n >= 0) return static_cast<int>(n);
     if (errno == EINTR) continue;
@@ -147,6 +156,11 @@ int SocketReceive(SocketHandle socket, char* buffer, int length) {
     return -1;
   }
   for (;;) {
+    // After an interrupt no transfer goes on, even one that could.
+    if (InterruptRequested()) {
+      g_SocketErrno = EINTR;
+      return -1;
+    }
     ssize_t n = recv(socket, buffer, static_cast<size_t>(length), 0);
     if (n >= 0) return static_cast<int>(n);
     if (errno == EINTR) continue;

@@ -46,6 +46,9 @@ int SocketSend(SocketHandle socket, const char* data, int length);
 // the connection, or -1 on failure (see SocketLastError).
 int SocketReceive(SocketHandle socket, char* buffer, int length);
 
+// Once an interrupt has come (InterruptRequested, platform/Interrupt.h),
+// connect, send and receive fail at once, and a blocked one returns failed.
+
 // Closes the socket. Safe on INVALID_SOCKET_HANDLE.
 void SocketClose(SocketHandle socket);
 

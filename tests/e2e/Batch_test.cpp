@@ -119,16 +119,37 @@ TEST_F(Batch, PostDataAndUserHeadersReachEveryRequest) {
   }
 }
 
-TEST_F(Batch, DecodedBodyThatCannotBeStoredFailsItsLine) {
+// A body that does not decode, or whose decoded bytes cannot be stored, is
+// no download: its line fails and no file is left that a second run would
+// take for the finished one.
+TEST_F(Batch, BodyThatCannotBeDecodedFailsItsLineAndLeavesNoFile) {
   const std::string gz = Gzip(Pattern(800));
-  CScriptedServer server(
-      CServerScript::AlwaysReply(Ok(gz, "Connection: Keep-Alive\r\nContent-Encoding: gzip\r\n")));
-  ASSERT_EQ(0, mkdir(m_Sandbox.File("z1_zelvor.tmp").c_str(), 0755));
-  CProgramResult run = RunIn(m_Sandbox, {server.Url("/z[1-2]"), "-O"});
-  EXPECT_EQ(1, run.m_ExitCode);
-  EXPECT_EQ(Line("z1", "failed.\r\n") + Line("z2", "ok\r\n"), run.m_Out);
-  EXPECT_EQ(gz, m_Sandbox.ReadFile("z1"));
-  EXPECT_EQ(Pattern(800), m_Sandbox.ReadFile("z2"));
+  const std::string keep = "Connection: Keep-Alive\r\nContent-Encoding: gzip\r\n";
+  struct Case {
+    const char* name;
+    std::string reply;
+    bool scratchTaken;
+  } cases[] = {
+      {"not gzip", Ok("plain bytes", keep), false},
+      {"cut short", Ok(gz.substr(0, gz.size() / 2), keep), false},
+      {"decoded file cannot be made", Ok(gz, keep), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    if (c.scratchTaken) {
+      ASSERT_EQ(0, mkdir(sandbox.File("z1_zelvor.tmp").c_str(), 0755));
+    }
+    CScriptedServer server(CServerScript::AlwaysReply(c.reply));
+    CProgramResult run = RunIn(sandbox, {server.Url("/z[1-1]"), "-O"});
+    EXPECT_EQ(1, run.m_ExitCode);
+    EXPECT_EQ(Line("z1", "failed.\r\n"), run.m_Out);
+    EXPECT_FALSE(sandbox.Exists("z1"));
+    CProgramResult again = RunIn(sandbox, {server.Url("/z[1-1]"), "-O"});
+    EXPECT_EQ(Line("z1", "failed.\r\n"), again.m_Out);
+    server.Stop();
+    EXPECT_EQ(2u, server.RequestCount());
+  }
 }
 
 }  // namespace

@@ -52,7 +52,6 @@ TEST_F(OutputFile, EarlierFileIsReplacedOnSuccessAndBackOnAnyOtherOutcome) {
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
     m_Sandbox.WriteFile("out.html", "earlier");
-    m_Sandbox.WriteFile("out.html_zelvor.bk", "stale backup of another run");
     CScriptedServer server(c.script);
     CProgramResult run = RunIn(m_Sandbox, {server.Url("/page"), "-o", "out.html"});
     EXPECT_EQ(c.exitCode, run.m_ExitCode);
@@ -262,7 +261,6 @@ TEST_F(OutputFile, CompressedBodiesAreStoredDecodedUnlessAskedForAsReceived) {
       {"compress", gzReply, {"-compress"}, "out.txt.gzip", gz},
       {"compress chunked", chunkedReply, {"-compress"}, "out.txt.gzip", gz},
       {"origin", chunkedReply, {"-origin"}, "out.txt.origin", chunked},
-      {"not gzip", Ok("plain", "Content-Encoding: gzip\r\n"), {}, "out.txt", "plain"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -293,21 +291,52 @@ TEST_F(OutputFile, EarlierFileComesBackWhenTheCompressedBodyGetsASuffix) {
   EXPECT_EQ(Files({"out.txt", "out.txt.gzip"}), m_Sandbox.Files());
 }
 
-TEST_F(OutputFile, DecodedBodyThatCannotBeStoredKeepsTheCompressedOne) {
+// A body that cannot be decoded, or whose decoded bytes cannot be stored, is
+// a failed download: the earlier file is back, nothing else is left.
+TEST_F(OutputFile, BodyThatCannotBeDecodedFailsAndBringsTheEarlierFileBack) {
   const std::string gz = Gzip(Pattern(2000));
-  std::string reply = Ok(gz, "Content-Encoding: gzip\r\n");
-  // The decoded bytes go to a file beside the download first; a directory
-  // in its place makes that write fail.
-  ASSERT_EQ(0, mkdir(m_Sandbox.File("out.txt_zelvor.tmp").c_str(), 0755));
-  m_Sandbox.WriteFile("out.txt", "earlier");
-  CScriptedServer server(CServerScript::OneReply(reply));
-  CProgramResult run = RunIn(m_Sandbox, {server.Url("/t"), "-o", "out.txt"});
-  EXPECT_EQ(0, run.m_ExitCode);
-  EXPECT_EQ(HeadOf(reply) + "Error: HTTP Session failed, File operation failed.", run.m_Out);
-  EXPECT_EQ(gz, m_Sandbox.ReadFile("out.txt"));
-  // The run failed: the earlier file is kept under its backup name.
-  EXPECT_EQ("earlier", m_Sandbox.ReadFile("out.txt_zelvor.bk"));
-  EXPECT_EQ(Files({"out.txt", "out.txt_zelvor.bk", "out.txt_zelvor.tmp"}), m_Sandbox.Files());
+  struct Case {
+    const char* name;
+    std::string reply;
+    std::vector<std::string> options;
+    bool scratchTaken;
+  } cases[] = {
+      {"not gzip", Ok("plain", "Content-Encoding: gzip\r\n"), {}, false},
+      {"cut short", Ok(gz.substr(0, gz.size() - 20), "Content-Encoding: gzip\r\n"), {}, false},
+      {"damaged deflate", Ok(std::string("\x78\x9c\xff\xff\xff", 5), "Content-Encoding: deflate\r\n"), {}, false},
+      // The decoded bytes go to a file beside the download first; a
+      // directory in its place makes that write fail.
+      {"decoded file cannot be made", Ok(gz, "Content-Encoding: gzip\r\n"), {}, true},
+      // The response names the file; the earlier one keeps its own name.
+      {"named by the response",
+       Ok("plain", "Content-Encoding: gzip\r\nContent-Disposition: attachment; filename=other.txt\r\n"),
+       {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    std::vector<std::string> expected = {"out.txt", "zelvora"};
+    if (c.scratchTaken) {
+      ASSERT_EQ(0, mkdir(sandbox.File("out.txt_zelvor.tmp").c_str(), 0755));
+      expected.push_back("out.txt_zelvor.tmp");
+    }
+    std::sort(expected.begin(), expected.end());
+    sandbox.WriteFile("out.txt", "earlier");
+    CScriptedServer server(CServerScript::AlwaysReply(c.reply));
+    // The second try meets the state the first one left.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      SCOPED_TRACE(attempt);
+      std::vector<std::string> args = {server.Url("/t"), "-o", "out.txt"};
+      CProgramResult run = RunIn(sandbox, args);
+      EXPECT_EQ(0, run.m_ExitCode);
+      const std::string encoding = c.reply.find("deflate") != std::string::npos ? "deflate" : "gzip";
+      EXPECT_EQ(HeadOf(c.reply) + "Error: The " + encoding +
+                    " body could not be decoded; nothing was stored.\r\n",
+                run.m_Out);
+      EXPECT_EQ("earlier", sandbox.ReadFile("out.txt"));
+      EXPECT_EQ(expected, sandbox.Files());
+    }
+  }
 }
 
 TEST_F(OutputFile, ProgressInAPipeFollowsTheHeadAndEndsItsLine) {

@@ -17,16 +17,31 @@ bool IsDir(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-TEST(OutputBackup, MovesAnExistingFileAsideAndReplacesAStaleBackup) {
+TEST(OutputBackup, MovesAnExistingFileAside) {
   TempDir dir;
   std::string out = dir.File("page.html");
   TempDir::WriteFile(out, "earlier");
-  TempDir::WriteFile(out + "_zelvor.bk", "stale");
+  EXPECT_EQ(0, HasLeftBackup(out));
   std::string backup;
   ASSERT_EQ(1, MakeOutputBackup(out, backup));
   EXPECT_EQ(out + "_zelvor.bk", backup);
   EXPECT_FALSE(TempDir::Exists(out));
   EXPECT_EQ("earlier", TempDir::ReadFile(backup));
+  EXPECT_EQ(1, HasLeftBackup(out));
+}
+
+// A backup left by a killed run may be the only copy of the user's file.
+TEST(OutputBackup, NeverReplacesALeftBackup) {
+  TempDir dir;
+  std::string out = dir.File("page.html");
+  TempDir::WriteFile(out, "newer");
+  TempDir::WriteFile(out + "_zelvor.bk", "only copy");
+  EXPECT_EQ(1, HasLeftBackup(out));
+  std::string backup;
+  EXPECT_EQ(0, MakeOutputBackup(out, backup));
+  EXPECT_TRUE(backup.empty());
+  EXPECT_EQ("newer", TempDir::ReadFile(out));
+  EXPECT_EQ("only copy", TempDir::ReadFile(out + "_zelvor.bk"));
 }
 
 TEST(OutputBackup, NothingToKeep) {

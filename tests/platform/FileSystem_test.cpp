@@ -309,6 +309,44 @@ TEST_F(FileSystemTest, DeleteRemovesOnlyRegularFiles) {
   EXPECT_EQ(FileDelete(file.c_str()), 0);
 }
 
+TEST_F(FileSystemTest, DeleteAndMoveLeaveALinkToAFileAsItIs) {
+  const std::string file = m_Dir.File("file");
+  TempDir::WriteFile(file, "kept");
+  const std::string link = m_Dir.File("link");
+  ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
+  EXPECT_EQ(FileDelete(link.c_str()), 0);
+  EXPECT_EQ(FileMove(link.c_str(), m_Dir.File("moved").c_str()), 0);
+  EXPECT_EQ(PathIsLink(link.c_str()), 1);
+  EXPECT_EQ(TempDir::ReadFile(link), "kept");
+  EXPECT_FALSE(TempDir::Exists(m_Dir.File("moved")));
+}
+
+// The standard output of this test is pointed at a file for a moment.
+TEST_F(FileSystemTest, StandardOutputFileOpensAtItsPositionUncut) {
+  const std::string path = m_Dir.File("out");
+  fflush(stdout);
+  int saved = dup(STDOUT_FILENO);
+  ASSERT_GE(saved, 0);
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(dup2(fd, STDOUT_FILENO), STDOUT_FILENO);
+  close(fd);
+  ASSERT_EQ(write(STDOUT_FILENO, "head ", 5), 5);
+  FileHandle file = FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
+  int wrote = file != nullptr && FileWrite(file, "body", 4, nullptr);
+  // A second exclusive open still works: nothing was locked.
+  FileHandle again = FileOpen(path.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
+  ssize_t tail = write(STDOUT_FILENO, " tail", 5);
+  FileClose(again);
+  FileClose(file);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  EXPECT_EQ(wrote, 1);
+  EXPECT_NE(again, nullptr);
+  EXPECT_EQ(tail, 5);
+  EXPECT_EQ(TempDir::ReadFile(path), "head body tail");
+}
+
 TEST_F(FileSystemTest, DeleteAndMoveRefuseADeviceNode) {
   // A private copy of the null device, so a fault cannot harm the real one.
   const std::string node = m_Dir.File("null");
