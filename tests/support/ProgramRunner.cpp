@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -174,6 +175,11 @@ CProgramResult CProgramSandbox::Run(const std::vector<std::string>& args, const 
   pid_t pid = fork();
   if (pid == 0) {
     setpgid(0, 0);
+    if (m_FileSizeLimit != 0) {
+      struct rlimit limit = {m_FileSizeLimit, m_FileSizeLimit};
+      signal(SIGXFSZ, SIG_IGN);
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     dup2(inPipe[0], 0);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);
@@ -199,6 +205,7 @@ CProgramResult CProgramSandbox::Run(const std::vector<std::string>& args, const 
   if (input.empty()) CloseIfOpen(&inFd);
   int status = 0;
   bool reaped = false;
+  bool signalled = false;
   while (outFd >= 0 || errFd >= 0 || !reaped) {
     if (!result.m_TimedOut && MillisecondsLeft(deadline) == 0) {
       result.m_TimedOut = true;
@@ -225,6 +232,11 @@ CProgramResult CProgramSandbox::Run(const std::vector<std::string>& args, const 
     }
     if (outFd >= 0) Drain(&outFd, &result.m_Out);
     if (errFd >= 0) Drain(&errFd, &result.m_Err);
+    if (!signalled && !reaped && m_SignalNumber != 0 && m_SignalReady &&
+        m_SignalReady(result.m_Out)) {
+      kill(pid, m_SignalNumber);
+      signalled = true;
+    }
     // After a kill, whatever still holds the pipes open must not keep us.
     if (result.m_TimedOut && reaped) {
       CloseIfOpen(&outFd);

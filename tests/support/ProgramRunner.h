@@ -15,6 +15,7 @@
 #ifndef ZELVORA_TESTS_SUPPORT_PROGRAMRUNNER_H
 #define ZELVORA_TESTS_SUPPORT_PROGRAMRUNNER_H
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,16 @@ class CProgramSandbox {
   // standard error stays a pipe.
   void SetTerminalOutput(bool on) { m_TerminalOutput = on; }
 
+  // When set, later runs send `signalNumber` to the program once, as soon
+  // as `ready` says yes to the standard output read so far.
+  void SetSignalWhen(int signalNumber, std::function<bool(const std::string&)> ready) {
+    m_SignalNumber = signalNumber;
+    m_SignalReady = std::move(ready);
+  }
+  // When not 0, later runs may write files of at most this many bytes; a
+  // write past it fails (as on a full disk) instead of ending the program.
+  void SetFileSizeLimit(unsigned long bytes) { m_FileSizeLimit = bytes; }
+
   // Runs the copy with `args` (not counting the program name). Standard
   // input gets `input` and is then closed.
   CProgramResult Run(const std::vector<std::string>& args, const std::string& input = std::string(),
@@ -70,6 +81,9 @@ class CProgramSandbox {
   std::string m_ExePath;
   std::string m_WorkDir;
   bool m_TerminalOutput = false;
+  int m_SignalNumber = 0;
+  std::function<bool(const std::string&)> m_SignalReady;
+  unsigned long m_FileSizeLimit = 0;
   int m_Ready = 0;
 };
 

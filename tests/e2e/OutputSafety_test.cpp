@@ -1,0 +1,236 @@
+// What a download does to the user's files off the happy path: a backup left
+// by a killed run, links and pipes as the output, interrupts, and a disk that
+// fills up while the decoded body is written.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "e2e/E2e.h"
+
+namespace {
+
+std::string LinkTarget(const std::string& path) {
+  char target[4096];
+  ssize_t length = readlink(path.c_str(), target, sizeof(target));
+  return length < 0 ? std::string() : std::string(target, static_cast<size_t>(length));
+}
+
+bool IsLink(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string ChunkedReply(const std::string& headers, const std::string& body) {
+  return "HTTP/1.1 200 OK\r\n" + headers + "Transfer-Encoding: chunked\r\n\r\n" + Chunked(body, 700);
+}
+
+class OutputSafety : public ::testing::Test {
+ protected:
+  OutputSafety() : m_Sandbox(ZELVORA_EXE) {}
+  CProgramSandbox m_Sandbox;
+};
+
+TEST_F(OutputSafety, BackupLeftByAKilledRunStopsTheRunBeforeAnyRequest) {
+  const std::vector<std::string> extras[] = {{}, {"-append"}};
+  for (const std::vector<std::string>& extra : extras) {
+    SCOPED_TRACE(extra.empty() ? "plain" : extra[0]);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    sandbox.WriteFile("out.html", "partial download");
+    sandbox.WriteFile("out.html_zelvor.bk", "the only copy");
+    CScriptedServer server(CServerScript::AlwaysReply(Ok("new body")));
+    std::vector<std::string> args = {server.Url("/page"), "-o", "out.html"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    CProgramResult run = RunIn(sandbox, args);
+    EXPECT_EQ(0, run.m_ExitCode);
+    const std::string out = sandbox.File("out.html");
+    EXPECT_EQ("Error: \"" + out + "_zelvor.bk\" is left from a run that did not finish and may "
+              "hold the only copy of \"" + out + "\". Nothing was downloaded: move or delete it, "
+              "then run again.\r\n",
+              run.m_Out);
+    EXPECT_EQ("partial download", sandbox.ReadFile("out.html"));
+    EXPECT_EQ("the only copy", sandbox.ReadFile("out.html_zelvor.bk"));
+    server.Stop();
+    EXPECT_EQ(0u, server.RequestCount());
+  }
+}
+
+TEST_F(OutputSafety, LinkToAFileOrToNothingIsRefusedAndStaysAsItIs) {
+  m_Sandbox.WriteFile("target.txt", "mine");
+  struct Case {
+    const char* name;
+    std::string target;
+  } cases[] = {
+      {"file", m_Sandbox.File("target.txt")},
+      {"nothing", m_Sandbox.File("missing.txt")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string link = m_Sandbox.File(std::string("link-") + c.name);
+    ASSERT_EQ(0, symlink(c.target.c_str(), link.c_str()));
+    CScriptedServer server(CServerScript::AlwaysReply(Ok("new body")));
+    CProgramResult run = RunIn(m_Sandbox, {server.Url("/page"), "-o", link});
+    EXPECT_EQ(0, run.m_ExitCode);
+    EXPECT_EQ("Error: \"" + link + "\" is a symbolic link. Nothing was downloaded: give the file "
+              "it points to, or another name.\r\n",
+              run.m_Out);
+    EXPECT_TRUE(IsLink(link));
+    EXPECT_EQ(c.target, LinkTarget(link));
+    EXPECT_EQ("mine", m_Sandbox.ReadFile("target.txt"));
+    EXPECT_FALSE(m_Sandbox.Exists("missing.txt"));
+    server.Stop();
+    EXPECT_EQ(0u, server.RequestCount());
+  }
+  EXPECT_FALSE(m_Sandbox.Exists("link-file_zelvor.bk"));
+}
+
+// A pipe gets the bytes a file would end up holding: de-chunked, decoded
+// unless -compress asks otherwise. Written straight or through a
+// link, which stays.
+TEST_F(OutputSafety, PipeGetsWhatAFileWouldHold) {
+  const std::string text = Pattern(20000);
+  const std::string gz = Gzip(text);
+  const std::string gzHeader = "Content-Encoding: gzip\r\n";
+  struct Case {
+    const char* name;
+    std::string reply;
+    std::vector<std::string> options;
+    std::string expected;
+  } cases[] = {
+      {"plain", Ok(text), {}, text},
+      {"chunked", ChunkedReply("", text), {}, text},
+      {"gzip", Ok(gz, gzHeader), {}, text},
+      {"chunked gzip", ChunkedReply(gzHeader, gz), {}, text},
+      {"deflate", Ok(RawDeflate(text), "Content-Encoding: deflate\r\n"), {}, text},
+      {"compress", ChunkedReply(gzHeader, gz), {"-compress"}, gz},
+      {"other coding", Ok("bytes as sent", "Content-Encoding: br\r\n"), {}, "bytes as sent"},
+  };
+  const std::string fifo = m_Sandbox.File("fifo");
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  const std::string link = m_Sandbox.File("link");
+  ASSERT_EQ(0, symlink(fifo.c_str(), link.c_str()));
+  for (const Case& c : cases) {
+    for (const std::string& path : {fifo, link}) {
+      SCOPED_TRACE(std::string(c.name) + " " + path);
+      // Opened first, so the program's open does not wait; every body here
+      // fits the pipe, so its writes do not wait either.
+      int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+      ASSERT_GE(reader, 0);
+      CScriptedServer server(CServerScript::OneReply(c.reply));
+      std::vector<std::string> args = {server.Url("/t"), "-o", path};
+      args.insert(args.end(), c.options.begin(), c.options.end());
+      CProgramResult run = RunIn(m_Sandbox, args);
+      std::string got;
+      char block[8192];
+      for (ssize_t n; (n = read(reader, block, sizeof(block))) > 0;) got.append(block, n);
+      close(reader);
+      EXPECT_EQ(1, run.m_ExitCode);
+      EXPECT_EQ(HeadOf(c.reply) + "Download: " + path + "\r\n",
+                run.m_Out);
+      EXPECT_EQ(c.expected, got);
+      EXPECT_TRUE(IsLink(link));
+      EXPECT_EQ(fifo, LinkTarget(link));
+    }
+  }
+  std::vector<std::string> files = {"fifo", "link", "zelvora"};
+  EXPECT_EQ(files, m_Sandbox.Files());
+}
+
+TEST_F(OutputSafety, StandardOutputAsTheOutputGetsTheBodyInItsPlace) {
+  const std::string text = Pattern(3000);
+  const std::string reply = ChunkedReply("Content-Encoding: gzip\r\n", Gzip(text));
+  const std::string head = HeadOf(reply);
+  // Standard output a pipe.
+  {
+    CScriptedServer server(CServerScript::OneReply(reply));
+    CProgramResult run = RunIn(m_Sandbox, {server.Url("/t"), "-o", "/dev/stdout"});
+    EXPECT_EQ(1, run.m_ExitCode);
+    EXPECT_EQ(head + text + "Download: /dev/stdout\r\n", run.m_Out);
+  }
+  // Standard output a file, by a shell's redirection, new or appended to.
+  const std::string redirects[] = {">", ">>"};
+  for (const std::string& redirect : redirects) {
+    SCOPED_TRACE(redirect);
+    m_Sandbox.WriteFile("shown.txt", "before\n");
+    CScriptedServer server(CServerScript::OneReply(reply));
+    const std::string command = "cd '" + m_Sandbox.Dir() + "' && timeout 20 ./zelvora '" +
+                                server.Url("/t") + "' -o /dev/stdout " + redirect + " shown.txt";
+    const int status = system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(1, WEXITSTATUS(status));
+    const std::string start = redirect == ">" ? "" : "before\n";
+    EXPECT_EQ(start + head + text + "Download: /dev/stdout\r\n", m_Sandbox.ReadFile("shown.txt"));
+    EXPECT_FALSE(m_Sandbox.Exists("shown.txt_zelvor.bk"));
+  }
+  EXPECT_TRUE(IsLink("/dev/stdout"));
+  EXPECT_FALSE(TempDir::Exists("/dev/stdout_zelvor.bk"));
+}
+
+// Interrupted while the body comes: the run ends as a failed transfer does.
+TEST_F(OutputSafety, InterruptBringsTheEarlierFileBack) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+  const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+  for (int signalNumber : signals) {
+    SCOPED_TRACE(signalNumber);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    sandbox.WriteFile("out.bin", "earlier");
+    // The head is printed when it arrives: the body is under way then.
+    sandbox.SetSignalWhen(signalNumber, [](const std::string& out) {
+      return out.find("\r\n\r\n") != std::string::npos;
+    });
+    CScriptedServer server(
+        CServerScript{{Exchange().Send(head + Pattern(5000)).Pause(20000).Send(Pattern(95000))}});
+    CProgramResult run = RunIn(sandbox, {server.Url("/big"), "-o", "out.bin"});
+    EXPECT_EQ(0, run.m_ExitCode);
+    EXPECT_EQ(0u, run.m_Out.find(head)) << run.m_Out;
+    EXPECT_NE(std::string::npos, run.m_Out.find("Error: HTTP Session failed")) << run.m_Out;
+    EXPECT_EQ("earlier", sandbox.ReadFile("out.bin"));
+    std::vector<std::string> files = {"out.bin", "zelvora"};
+    EXPECT_EQ(files, sandbox.Files());
+  }
+}
+
+TEST_F(OutputSafety, InterruptedBatchStopsAndLeavesNoPartialFile) {
+  const std::string head = "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 100000\r\n\r\n";
+  CScriptedServer server(CServerScript{
+      {Exchange().Reply(Ok("first", "Connection: Keep-Alive\r\n")),
+       Exchange().Send(head + Pattern(5000)).Pause(20000).Send(Pattern(95000))}});
+  // The second request is in: its body is under way.
+  m_Sandbox.SetSignalWhen(SIGINT, [&server](const std::string&) {
+    return server.RequestCount() >= 2;
+  });
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/b[1-3]"), "-O"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ("Download \"b1\"......ok\r\nDownload \"b2\"......failed.\r\n", run.m_Out);
+  EXPECT_EQ("first", m_Sandbox.ReadFile("b1"));
+  std::vector<std::string> files = {"b1", "zelvora"};
+  EXPECT_EQ(files, m_Sandbox.Files());
+  server.Stop();
+  EXPECT_EQ(2u, server.RequestCount());
+}
+
+// The decoded body is larger than the disk takes; the compressed one fits.
+TEST_F(OutputSafety, DiskFullWhileDecodingKeepsTheEarlierFileEveryTime) {
+  const std::string text(1 << 20, 'z');
+  const std::string reply = Ok(Gzip(text), "Content-Encoding: gzip\r\n");
+  ASSERT_LT(reply.size(), 100000u);
+  m_Sandbox.WriteFile("out.txt", "earlier");
+  m_Sandbox.SetFileSizeLimit(256 * 1024);
+  CScriptedServer server(CServerScript::AlwaysReply(reply));
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SCOPED_TRACE(attempt);
+    CProgramResult run = RunIn(m_Sandbox, {server.Url("/t"), "-o", "out.txt"});
+    EXPECT_EQ(0, run.m_ExitCode);
+    EXPECT_EQ(HeadOf(reply) + "Error: The gzip body could not be decoded; nothing was stored.\r\n",
+              run.m_Out);
+    EXPECT_EQ("earlier", m_Sandbox.ReadFile("out.txt"));
+    std::vector<std::string> files = {"out.txt", "zelvora"};
+    EXPECT_EQ(files, m_Sandbox.Files());
+  }
+}
+
+}  // namespace
