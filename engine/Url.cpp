@@ -7,6 +7,13 @@
 int ParseUrl(const char* url, std::string& scheme, std::string* host, std::string* path,
              unsigned short* port, int* useTls) {
   if (!url || url[0] == '\0') return 0;
+  // Host and path go into the request head as they are: a blank or a control
+  // byte there would end a field or a line early and let the rest of the URL
+  // pass for more of the head, or for another request.
+  for (const char* at = url; *at != '\0'; ++at) {
+    const unsigned char byte = static_cast<unsigned char>(*at);
+    if (byte <= 0x20 || byte == 0x7F) return 0;
+  }
 
   // Work on a copy: the caller's text stays as it is.
   const std::string text(url);

@@ -4,8 +4,9 @@
 
 #include <string>
 
-// 1 when the URL was split, 0 for an empty URL, a scheme other than http or
-// https, or an empty authority. Host and path are written only on 1.
+// 1 when the URL was split, 0 for an empty URL, a URL holding a blank or a
+// control byte (below 0x21, or 0x7F), a scheme other than http or https, or
+// an empty authority. Host and path are written only on 1.
 int ParseUrl(const char* url, std::string& scheme, std::string* host, std::string* path,
              unsigned short* port, int* useTls);
 

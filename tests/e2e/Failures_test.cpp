@@ -39,6 +39,41 @@ TEST(StopMessages, EachStopsBeforeAnyRequestWithExitValueZero) {
   EXPECT_EQ(std::vector<std::string>{"zelvora"}, sandbox.Files());
 }
 
+// A URL that holds a control byte or a blank would carry it into the request
+// line: it is refused like any other invalid URL, whatever the run would do.
+TEST(StopMessages, UrlWithControlBytesMakesNoConnection) {
+  CProgramSandbox sandbox(ZELVORA_EXE);
+  sandbox.WriteFile("up.bin", "data");
+  CScriptedServer server(CServerScript::AlwaysReply(Ok("x")));
+  const std::string hostPort = "127.0.0.1:" + std::to_string(server.Port());
+  const std::string smuggled = hostPort + "/a HTTP/1.1\r\nHost: x\r\n\r\nGET /b";
+  struct Case {
+    std::string url;
+    std::vector<std::string> options;
+  } cases[] = {
+      {smuggled, {}},
+      {"http://" + smuggled, {"-head"}},
+      {smuggled, {"-d", "a=1"}},
+      {smuggled, {"-o", "out.html"}},
+      {smuggled, {"-u", "up.bin"}},
+      {server.Url("/f[1-2]\r\n.txt"), {"-O", "-p", sandbox.File("batch")}},
+      {server.Url("/a b"), {}},
+      {server.Url("/a\tb"), {}},
+      {server.Url("/a\x7F"), {"-ssl"}},
+      {server.Url("/a\x01"), {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {c.url};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CProgramResult run = RunIn(sandbox, args);
+    EXPECT_EQ(0, run.m_ExitCode) << c.url;
+    EXPECT_EQ("Error : URL(" + c.url + ") is not valid.\r\n", run.m_Out);
+  }
+  server.Stop();
+  EXPECT_EQ(0, server.ConnectionCount());
+  EXPECT_EQ((std::vector<std::string>{"up.bin", "zelvora"}), sandbox.Files());
+}
+
 TEST(StopMessages, UsageWithoutAUrlOrOnRequest) {
   CProgramSandbox sandbox(ZELVORA_EXE);
   const std::vector<std::string> cases[] = {{}, {"-head", "-progress"}, {"host/x", "-HELP"},

@@ -32,7 +32,7 @@ TEST(ParseUrlTest, SplitsUrls) {
       {"http://host:65537/", 1, "http", "host", "/", 1, 0},
       {"http://host:0/", 1, "http", "host", "/", 0, 0},
       {"http://host:65535/", 1, "http", "host", "/", 65535, 0},
-      {"http://host: 12x/", 1, "http", "host", "/", 12, 0},
+      {"http://host:+12x/", 1, "http", "host", "/", 12, 0},
       {"http://:8080/x", 1, "http", "", "/x", 8080, 0},
       {"http://[::1]:8080/", 1, "http", "[::1]", "/", 8080, 0},
       {"host//a%20b", 1, "http", "host", "//a%20b", 80, 0},
@@ -61,6 +61,52 @@ TEST(ParseUrlTest, SplitsUrls) {
     EXPECT_EQ(c.path, path) << c.url;
     EXPECT_EQ(c.port, port) << c.url;
     EXPECT_EQ(c.tls, tls) << c.url;
+  }
+}
+
+// A URL goes into the request line and the Host line as it is, so a byte that
+// could end a line or a field there makes it unusable, wherever it stands.
+TEST(ParseUrlTest, ControlBytesAndBlanksAreRefused) {
+  const char* const refused[] = {
+      "127.0.0.1:8080/a HTTP/1.1\r\nHost: x\r\n\r\nGET /b",
+      "http://host/a\rb",
+      "http://host/a\nb",
+      "http://host/a b",
+      "http://host/a\tb",
+      "http://host/a\x01",
+      "http://host/a\x1F",
+      "http://host/a\x7F",
+      "http://ho\r\nst/",
+      "http://host: 12/",
+      " http://host/",
+      "http://host/\n",
+  };
+  for (const char* url : refused) {
+    std::string scheme, host = "untouched", path = "untouched";
+    unsigned short port = 0;
+    int tls = 0;
+    EXPECT_EQ(0, ParseUrl(url, scheme, &host, &path, &port, &tls)) << url;
+    EXPECT_EQ("untouched", host) << url;
+    EXPECT_EQ("untouched", path) << url;
+  }
+}
+
+TEST(ParseUrlTest, BytesFromTheUpperHalfStayAsTheyAre) {
+  struct Case {
+    const char* url;
+    const char* host;
+    const char* path;
+  } cases[] = {
+      {"http://host/\x80\xFF", "host", "/\x80\xFF"},
+      {"http://h\xC3\xA9te/caf\xC3\xA9?q=!~", "h\xC3\xA9te", "/caf\xC3\xA9?q=!~"},
+  };
+  for (const Case& c : cases) {
+    std::string scheme, host, path;
+    unsigned short port = 0;
+    int tls = 0;
+    ASSERT_EQ(1, ParseUrl(c.url, scheme, &host, &path, &port, &tls)) << c.url;
+    EXPECT_EQ(c.host, host);
+    EXPECT_EQ(c.path, path);
   }
 }
 

@@ -26,6 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Host and path come out of the URL text, never from anywhere else.
   FUZZ_CHECK(host.size() + path.size() <= url.size() + 1);
   FUZZ_CHECK(url.find(host) != std::string::npos);
+  // Nothing that could end a line or a field of the request head gets through.
+  for (unsigned char byte : host + path) FUZZ_CHECK(byte > 0x20 && byte != 0x7F);
 
   // The optional outputs may be left out.
   std::string otherScheme;

@@ -149,6 +149,9 @@ TEST_F(RequestTest, FailuresRecordTheirCode) {
   cases.push_back({"port 0", nullptr, "http://127.0.0.1:0/", HTTP_ERR_CONNECT, false});
   cases.push_back({"port 65535", nullptr, "http://127.0.0.1:65535/", HTTP_ERR_CONNECT, false});
   cases.push_back({"scheme not http", nullptr, "ftp://127.0.0.1/", HTTP_ERR_URL_FORMAT, false});
+  cases.push_back({"line end in the path", nullptr,
+                   "http://127.0.0.1:" + std::to_string(closedPort) + "/a\r\nX: 1",
+                   HTTP_ERR_URL_FORMAT, false});
   cases.push_back({"status line without a blank",
                    scripted(Exchange().Reply("HTTP/1.1-200-OK\r\nContent-Length: 0\r\n\r\n")), "",
                    HTTP_ERR_RESPONSE_FORMAT, true});
