@@ -24,16 +24,39 @@ std::string MakeMimeBoundary() {
   return "===QUANDIX_MIME_BOUNDARY_" + CreateGuidString() + "===";
 }
 
+namespace {
+
+// The name as it may stand between quotes on one line: control bytes and the
+// quote go as %XX, every other byte as it is.
+std::string QuotableName(const char* name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (const char* at = name ? name : ""; *at != '\0'; ++at) {
+    const unsigned char byte = static_cast<unsigned char>(*at);
+    if (byte < 0x20 || byte == 0x7F || byte == '"') {
+      text += '%';
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0x0F];
+    } else {
+      text += *at;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string BuildFilePartHeader(const char* name, const char* boundary) {
+  const std::string quoted = QuotableName(name);
   // Built by appending, so a name of any length is written whole.
   std::string head;
   head += "--";
   head += boundary ? boundary : "";
   head += "\r\n";
   head += "Content-Disposition: form-data; name=\"";
-  head += name ? name : "";
+  head += quoted;
   head += "\"; filename=\"";
-  head += name ? name : "";
+  head += quoted;
   head += "\"";
   head += "\r\n";
   head += "Content-Type: application/octet-stream";

@@ -168,6 +168,26 @@ TEST_F(ConsoleRun, UploadSendsTheFileAsMultipartAndShowsTheAnswer) {
   EXPECT_NE(std::string::npos, BodyOf(request).find("\r\n\r\n" + content + "\r\n--"));
 }
 
+// A file name may hold line ends; in the part head they would start lines of
+// their own.
+TEST_F(ConsoleRun, UploadOfAFileNamedWithLineEndsKeepsThePartHeadToThreeLines) {
+  const std::string name = "up\r\nX-Injected\r\n\r\n.bin";
+  m_Sandbox.WriteFile(name, "data");
+  CScriptedServer server(CServerScript::OneReply(Ok("stored")));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/up"), "-u", name});
+  EXPECT_EQ(1, run.m_ExitCode);
+  server.Stop();
+  const std::string body = BodyOf(server.Request(0));
+  const std::string written = "up%0D%0AX-Injected%0D%0A%0D%0A.bin";
+  const size_t boundaryEnd = body.find("\r\n");
+  ASSERT_NE(std::string::npos, boundaryEnd) << body;
+  const std::string boundary = body.substr(2, boundaryEnd - 2);
+  EXPECT_EQ("--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + written +
+                "\"; filename=\"" + written +
+                "\"\r\nContent-Type: application/octet-stream\r\n\r\ndata\r\n--" + boundary + "--",
+            body);
+}
+
 TEST_F(ConsoleRun, UploadWithProgressEndsItsLineBeforeTheHead) {
   m_Sandbox.WriteFile("up.bin", Pattern(100));
   std::string reply = Ok("ok");

@@ -49,15 +49,39 @@ TEST_F(MultipartTexts, NoGuidGivesTheShortBoundary) {
 TEST_F(MultipartTexts, PartHeadBytes) {
   GuidSetFixedForTest(&kFixedGuid);
   const std::string boundary = MakeMimeBoundary();
-  const std::string head = BuildFilePartHeader("a\"b.bin", boundary.c_str());
+  const std::string head = BuildFilePartHeader("a b.bin", boundary.c_str());
   EXPECT_EQ(head, "--" + boundary +
                       "\r\n"
-                      "Content-Disposition: form-data; name=\"a\"b.bin\"; filename=\"a\"b.bin\"\r\n"
+                      "Content-Disposition: form-data; name=\"a b.bin\"; filename=\"a b.bin\"\r\n"
                       "Content-Type: application/octet-stream\r\n\r\n");
   EXPECT_EQ(head.size(), 160u + 2 * 7);
   // A long name is written whole.
   const std::string longName(5000, 'n');
   EXPECT_EQ(BuildFilePartHeader(longName.c_str(), boundary.c_str()).size(), 160u + 2 * 5000);
+}
+
+// The name stands between quotes on one line of the head: a byte that would
+// end the line or the quoted text goes as %XX, so the head keeps its three
+// lines whatever the file is called.
+TEST_F(MultipartTexts, NameBytesThatWouldBreakTheHeadAreEscaped) {
+  struct Case {
+    std::string name;
+    std::string written;
+  } cases[] = {
+      {"a\r\nb.bin", "a%0D%0Ab.bin"},
+      {"a\"b.bin", "a%22b.bin"},
+      {"\t\x01\x1F\x7F", "%09%01%1F%7F"},
+      {"x\r\nContent-Type: text/html\r\n\r\n", "x%0D%0AContent-Type: text/html%0D%0A%0D%0A"},
+      // Everything else goes byte for byte, "%" and the upper half included.
+      {"50% caf\xC3\xA9 \x80\xFF ~;'\\.bin", "50% caf\xC3\xA9 \x80\xFF ~;'\\.bin"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.written);
+    const std::string head = BuildFilePartHeader(c.name.c_str(), "B");
+    EXPECT_EQ(head, "--B\r\nContent-Disposition: form-data; name=\"" + c.written +
+                        "\"; filename=\"" + c.written +
+                        "\"\r\nContent-Type: application/octet-stream\r\n\r\n");
+  }
 }
 
 }  // namespace

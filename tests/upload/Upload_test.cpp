@@ -106,6 +106,7 @@ TEST_F(Upload, BodyBytesAndProgressBySize) {
 TEST_F(Upload, BaseNameFromEitherSeparator) {
   std::filesystem::create_directories(dir.File("dir"));
   TempDir::WriteFile(dir.File("dir/report.bin"), "xyz");
+  TempDir::WriteFile(dir.File("dir/re\r\n\"port.bin"), "xyz");
   struct Case {
     std::string path;
     std::string name;
@@ -115,6 +116,8 @@ TEST_F(Upload, BaseNameFromEitherSeparator) {
       {dir.Path() + "\\dir\\report.bin", "report.bin"},
       // The last "\" wins even when a "/" follows it.
       {dir.Path() + "\\dir/report.bin", "dir/report.bin"},
+      // Line ends and quotes in the name cannot break the part head.
+      {dir.Path() + "/dir/re\r\n\"port.bin", "re%0D%0A%22port.bin"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -180,6 +183,7 @@ TEST_F(Upload, FailuresBeforeAnythingIsSent) {
   const Case cases[] = {
       {"ftp://127.0.0.1/up", dir.File("a.txt"), HTTP_ERR_URL_FORMAT},
       {"", dir.File("a.txt"), HTTP_ERR_URL_FORMAT},
+      {server.Url("/up HTTP/1.1\r\nX: 1"), dir.File("a.txt"), HTTP_ERR_URL_FORMAT},
       {server.Url("/up"), dir.File("missing.txt"), HTTP_ERR_FILE_OPERATION},
       {server.Url("/up"), dir.Path(), HTTP_ERR_FILE_OPERATION},
       {server.Url("/up"), dir.File("nofolder/a.txt"), HTTP_ERR_FILE_OPERATION},
