@@ -16,8 +16,6 @@
 
 #include "engine/MemStream.h"
 
-// Bodies kept in memory may not grow past this many bytes.
-const unsigned int kMemoryBodyLimit = 67108864;
 // Framed bytes buffered at once; at this length or more the decoder refuses.
 const unsigned int kChunkBufferLimit = 8388608;
 

@@ -1,4 +1,5 @@
-// Result codes, request methods and the engine's callback types.
+// Result codes, request methods, the engine's callback types and the most
+// body it keeps in memory.
 #ifndef ZELVORA_ENGINE_HTTPTYPES_H
 #define ZELVORA_ENGINE_HTTPTYPES_H
 
@@ -16,6 +17,10 @@ enum HttpError {
   HTTP_ERR_SSL_SESSION = 10,
   HTTP_ERR_FILE_OPERATION = 15
 };
+
+// Bodies kept in memory may neither be announced longer nor grow past this
+// many bytes (64 MiB); past it the answer is HTTP_ERR_BODY_TOO_LARGE.
+const unsigned int kMemoryBodyLimit = 67108864;
 
 enum HttpMethod {
   HTTP_METHOD_GET = 0,

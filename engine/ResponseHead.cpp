@@ -9,9 +9,6 @@
 
 namespace {
 
-// Bodies kept in memory may be announced up to this length.
-const int64_t kMaxMemoryBody = 67108864;  // 64 MiB
-
 // Splits one header line at its first colon into trimmed name and value.
 // 0 when the line has no colon.
 int SplitHeaderLine(const std::string& line, std::string& name, std::string& value) {
@@ -136,7 +133,7 @@ int CHttpClient::ParseHeaders() {
   }
 
   // A HEAD response has no body, whatever length it announces.
-  if (!m_OutputFile && m_Method != HTTP_METHOD_HEAD && m_ContentLength > kMaxMemoryBody) {
+  if (!m_OutputFile && m_Method != HTTP_METHOD_HEAD && m_ContentLength > kMemoryBodyLimit) {
     m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
     return 0;
   }
