@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/ContentEncoding.h"
 #include "engine/HttpClient.h"
 #include "platform/CRuntime.h"
 #include "platform/FileSystem.h"
@@ -112,9 +113,7 @@ int CHttpClient::ParseHeaders() {
 
   if (GetHeaderValue("Content-Encoding", value, m_ResponseHeaders)) {
     m_ContentEncoding = value;
-    if (!value.empty() &&
-        (StrICmp(value.c_str(), "gzip") == 0 || StrICmp(value.c_str(), "deflate") == 0))
-      m_Compressed = 1;
+    if (IsCompressedEncoding(value)) m_Compressed = 1;
   }
 
   // A length of 0 or more wins over chunked coding.

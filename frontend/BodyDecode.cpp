@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/ContentEncoding.h"
 #include "frontend/ImpBroxCmd.h"
 #include "platform/CRuntime.h"
 #include "platform/LargeBlock.h"
@@ -32,10 +33,7 @@ int InflateRoom(unsigned int length, unsigned int* room) {
   return 1;
 }
 
-int IsCompressed(const CImpBroxCmd& cmd) {
-  const char* encoding = cmd.m_ContentEncoding.c_str();
-  return StrICmp(encoding, "gzip") == 0 || StrICmp(encoding, "deflate") == 0;
-}
+int IsCompressed(const CImpBroxCmd& cmd) { return IsCompressedEncoding(cmd.m_ContentEncoding); }
 
 int HasZlibHeader(const char* data, unsigned int length) {
   if (data == NULL || length < 2) return 0;

@@ -5,8 +5,8 @@
 
 class CImpBroxCmd;
 
-// 1 when the recorded Content-Encoding is "gzip" or "deflate" (any case,
-// whole value), else 0.
+// IsCompressedEncoding of the recorded Content-Encoding: 1 for "gzip" or
+// "deflate" (any case, whole value), else 0.
 int IsCompressed(const CImpBroxCmd& cmd);
 
 // Inflates the body by the recorded Content-Encoding. 1 with a new buffer in
