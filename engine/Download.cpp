@@ -2,7 +2,6 @@
 // already holds data with a Range request.
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "engine/DownloadBody.h"
@@ -15,11 +14,6 @@ namespace {
 
 // Side files tried next to the output file, by suffix number.
 const int kSideFileTries = 10;
-
-size_t TextLength(const char* data, unsigned int length) {
-  const void* zero = memchr(data, 0, length);
-  return zero ? static_cast<size_t>(static_cast<const char*>(zero) - data) : length;
-}
 
 void CloseFile(FileHandle& file) {
   if (file) FileClose(file);
@@ -209,9 +203,7 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
     // The head parser closed the file before any body byte reached it.
     RestoreOutput();
     m_Download = DownloadState();
-    unsigned int length = 0;
-    const char* data = GetBody(&length);
-    response.assign(data, TextLength(data, length));
+    CopyBodyText(response);
     return 1;
   }
 

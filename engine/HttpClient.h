@@ -180,6 +180,10 @@ class CHttpClient {
   void StartGathering();
   void ReportProgress(uint64_t done);
 
+  // The body as the answer text of Request, Download and Upload: up to its
+  // first zero byte, never past its length; empty without stream blocks.
+  void CopyBodyText(std::string& text) const;
+
   // Steps of Download.
   int OpenOutput(const char* filePath);
   int PrepareDownloadBody();

@@ -1,6 +1,7 @@
 #include <openssl/ssl.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/HttpClient.h"
 
@@ -114,6 +115,13 @@ const char* CHttpClient::GetBody(unsigned int* length) const {
   // The data is zero-terminated only when it does not fill the block: read
   // it by its length. A client without stream blocks hands out an empty text.
   return stream.m_Data ? stream.m_Data : "";
+}
+
+void CHttpClient::CopyBodyText(std::string& text) const {
+  unsigned int length = 0;
+  const char* data = GetBody(&length);
+  // A body that fills its block exactly has no zero after it.
+  text.assign(data, strnlen(data, length));
 }
 
 int CHttpClient::IsSuccess() const {

@@ -1,21 +1,9 @@
 // The common road of a request: URL, connection, head and body out, the
 // response in, and whether the connection may carry the next request.
-#include <cstring>
 #include <string>
 
 #include "engine/HttpClient.h"
 #include "engine/Url.h"
-
-namespace {
-
-// Length of the text before the first zero byte, never past length (a body
-// that fills its block exactly has no zero after it).
-size_t TextLength(const char* data, unsigned int length) {
-  const void* zero = memchr(data, 0, length);
-  return zero ? static_cast<size_t>(static_cast<const char*>(zero) - data) : length;
-}
-
-}  // namespace
 
 int CHttpClient::Request(HttpMethod method, const char* url, std::string& response,
                          const char* body, int bodyLen) {
@@ -25,9 +13,7 @@ int CHttpClient::Request(HttpMethod method, const char* url, std::string& respon
     Close();
     return 0;
   }
-  unsigned int length = 0;
-  const char* data = GetBody(&length);
-  response.assign(data, TextLength(data, length));
+  CopyBodyText(response);
   FinishResponse();
   return 1;
 }

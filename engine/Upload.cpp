@@ -114,11 +114,7 @@ int CHttpClient::Upload(const char* url, const char* filePath, std::string& resp
     return 0;
   }
 
-  const CMemStream& body = m_Chunked ? m_DechunkedStream : m_RawStream;
-  if (body.m_Data)
-    response.assign(body.m_Data, strnlen(body.m_Data, body.m_Length));
-  else
-    response.clear();
+  CopyBodyText(response);
   FinishResponse();
   return 1;
 }
