@@ -8,6 +8,7 @@
 #include "engine/HttpClient.h"
 #include "engine/ResponseHead.h"
 #include "platform/CRuntime.h"
+#include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -94,15 +95,15 @@ int CHttpClient::PrepareDownloadBody() {
   // Any other 2xx answers with the whole resource. It replaces the file only
   // once it is complete; until then the old bytes stay as they are.
   const std::string side = FreeSidePath(state.m_OutputPath);
-  FileHandle sideFile =
-      side.empty() ? nullptr : FileOpen(side.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
-  if (!sideFile) {
+  CFileOwner sideFile(
+      side.empty() ? nullptr : FileOpen(side.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  if (!sideFile.get()) {
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
   state.m_SidePath = side;
-  state.m_HeldFile = m_OutputFile;
-  m_OutputFile = sideFile;
+  state.m_HeldFile.reset(m_OutputFile);
+  m_OutputFile = sideFile.release();
   return 1;
 }
 
@@ -111,11 +112,11 @@ int CHttpClient::PrepareDownloadBody() {
 // (never anything but a regular file, never a sink).
 void CHttpClient::RestoreOutput() {
   DownloadState& state = m_Download;
-  if (state.m_HeldFile) {
+  if (state.m_HeldFile.get()) {
     // The original was never written; only the side file goes.
     CloseFile(m_OutputFile);
     FileDelete(state.m_SidePath.c_str());
-    CloseFile(state.m_HeldFile);
+    state.m_HeldFile.Close();
     return;
   }
   if (state.m_Sink) {
@@ -230,30 +231,29 @@ int CHttpClient::FinishDownloadFile() {
   if (m_Chunked && !state.m_KeepOrigin && m_OutputFile) {
     // The file holds the framed bytes behind what it kept; put the decoded
     // body there instead. A side file starts at its first byte.
-    const uint64_t base = state.m_HeldFile ? 0 : state.m_ResumeFrom;
+    const uint64_t base = state.m_HeldFile.get() ? 0 : state.m_ResumeFrom;
     ok = RewriteFileFrom(m_OutputFile, base, m_DechunkedStream.m_Data, m_DechunkedStream.m_Length);
     m_OutputFile = nullptr;
     if (!ok) {
       // The file holds neither the old bytes alone nor the whole body.
-      if (state.m_HeldFile) {
+      if (state.m_HeldFile.get()) {
         FileDelete(state.m_SidePath.c_str());
-        CloseFile(state.m_HeldFile);
+        state.m_HeldFile.Close();
       } else if (state.m_ResumeFrom > 0) {
-        FileHandle file =
-            FileOpen(state.m_OutputPath.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
-        if (file) FileTruncate(file, state.m_ResumeFrom);
-        CloseFile(file);
+        CFileOwner file(
+            FileOpen(state.m_OutputPath.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE));
+        if (file.get()) FileTruncate(file.get(), state.m_ResumeFrom);
       } else {
         FileDelete(state.m_OutputPath.c_str());
       }
     }
   }
 
-  if (ok && state.m_HeldFile) {
+  if (ok && state.m_HeldFile.get()) {
     // The whole resource is in the side file: it takes the original's place.
     if (m_OutputFile && !FileClose(m_OutputFile)) ok = 0;
     m_OutputFile = nullptr;
-    CloseFile(state.m_HeldFile);
+    state.m_HeldFile.Close();
     if (!ok || !FileDelete(state.m_OutputPath.c_str())) {
       // The original still stands: the side file is not needed.
       FileDelete(state.m_SidePath.c_str());

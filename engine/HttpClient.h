@@ -10,6 +10,7 @@
 #include "engine/HeaderMap.h"
 #include "engine/HttpTypes.h"
 #include "engine/MemStream.h"
+#include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
 #include "platform/Socket.h"
 
@@ -151,7 +152,7 @@ class CHttpClient {
     std::string m_OutputPath;
     // While a whole-body answer to a resume request is received, the body
     // goes to a side file and the original stays open, untouched, here.
-    FileHandle m_HeldFile = nullptr;
+    CFileOwner m_HeldFile;
     std::string m_SidePath;
     // The output is a link or not a regular file (see Download).
     int m_Sink = 0;

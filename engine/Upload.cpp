@@ -7,6 +7,7 @@
 #include "engine/HttpClient.h"
 #include "engine/Multipart.h"
 #include "engine/Url.h"
+#include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -40,16 +41,16 @@ int CHttpClient::Upload(const char* url, const char* filePath, std::string& resp
     return 0;
   }
 
-  FileHandle file = filePath ? FileOpen(filePath, FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS) : NULL;
-  if (!file) {
+  CFileOwner file(filePath ? FileOpen(filePath, FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS)
+                           : nullptr);
+  if (!file.get()) {
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
   // The size becomes the announced length: a size that cannot be read would
   // announce a wrong one.
   uint64_t fileSize = 0;
-  if (!FileGetSize(file, &fileSize)) {
-    FileClose(file);
+  if (!FileGetSize(file.get(), &fileSize)) {
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
@@ -71,7 +72,6 @@ int CHttpClient::Upload(const char* url, const char* filePath, std::string& resp
 
   if (!Connect()) {
     Close();
-    FileClose(file);
     return 0;
   }
 
@@ -86,7 +86,7 @@ int CHttpClient::Upload(const char* url, const char* filePath, std::string& resp
       // send past the announced length.
       const uint32_t want = due < kUploadBlock ? static_cast<uint32_t>(due) : kUploadBlock;
       uint32_t got = 0;
-      if (!FileRead(file, block, want, &got) || got == 0) {
+      if (!FileRead(file.get(), block, want, &got) || got == 0) {
         // A read error, or the file shrank under us.
         m_ErrorCode = HTTP_ERR_FILE_OPERATION;
         sent = 0;
@@ -102,7 +102,7 @@ int CHttpClient::Upload(const char* url, const char* filePath, std::string& resp
     }
   }
   if (sent) sent = Send(trailer.data(), static_cast<int>(trailer.size()));
-  FileClose(file);
+  file.Close();
   if (!sent) {
     Close();
     return 0;
