@@ -60,7 +60,17 @@ class CHttpClient {
   void Close();
 
   // Steps of one exchange.
+  // URL, connection, head, body (when there is one), then ReadResponse: 1
+  // when a response was read, 0 with m_ErrorCode set where a reason is
+  // known; the caller closes the connection after a 0.
   int SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen);
+  // Splits url into m_Host, m_Path, m_Port and m_UseTls: 1, or 0 with
+  // HTTP_ERR_URL_FORMAT (also for no url).
+  int TakeUrl(const char* url);
+  // Connect, then the head of a method request (contentLength < 0 leaves
+  // its Content-Length line out): 1 when the head is sent, else 0 as
+  // Connect or Send leave it.
+  int SendHead(HttpMethod method, int contentLength);
   void FinishResponse();
   // 1 when a connection to m_Host:m_Port with the scheme of m_UseTls is ready:
   // the open one when it goes there, else a new one (handshake done for TLS).
@@ -184,6 +194,20 @@ class CHttpClient {
   // The body as the answer text of Request, Download and Upload: up to its
   // first zero byte, never past its length; empty without stream blocks.
   void CopyBodyText(std::string& text) const;
+
+  // Steps of Upload.
+  // Opens filePath for reading into file with its size in *size: 1, or 0
+  // with HTTP_ERR_FILE_OPERATION (no path, no file, or no size).
+  int OpenUploadFile(const char* filePath, CFileOwner& file, uint64_t* size);
+  // The part head that names the file and the closing boundary line that
+  // frame its size bytes; the body's Content-Type and Content-Length join
+  // the request headers.
+  void BuildUploadParts(const char* filePath, uint64_t size, std::string& partHead,
+                        std::string& trailer);
+  // Sends the next size bytes of file, a block at a time, with progress after
+  // each: 1, or 0 with m_ErrorCode set (HTTP_ERR_FILE_OPERATION when the file
+  // could not be read or ended early).
+  int SendFileBlocks(FileHandle file, uint64_t size);
 
   // Steps of Download.
   int OpenOutput(const char* filePath);

@@ -19,18 +19,25 @@ int CHttpClient::Request(HttpMethod method, const char* url, std::string& respon
 }
 
 int CHttpClient::SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen) {
+  if (!TakeUrl(url) || !SendHead(method, bodyLen)) return 0;
+  if (body && bodyLen > 0 && !Send(body, bodyLen)) return 0;
+  return ReadResponse();
+}
+
+int CHttpClient::TakeUrl(const char* url) {
   std::string scheme;
   if (!url || !ParseUrl(url, scheme, &m_Host, &m_Path, &m_Port, &m_UseTls)) {
     m_ErrorCode = HTTP_ERR_URL_FORMAT;
     return 0;
   }
-  if (!Connect()) return 0;
+  return 1;
+}
 
+int CHttpClient::SendHead(HttpMethod method, int contentLength) {
+  if (!Connect()) return 0;
   std::string head;
-  BuildRequestHead(head, method, bodyLen);
-  if (!Send(head.data(), static_cast<int>(head.size()))) return 0;
-  if (body && bodyLen > 0 && !Send(body, bodyLen)) return 0;
-  return ReadResponse();
+  BuildRequestHead(head, method, contentLength);
+  return Send(head.data(), static_cast<int>(head.size()));
 }
 
 void CHttpClient::FinishResponse() {
