@@ -13,19 +13,24 @@
 
 namespace {
 
-// Side files tried next to the output file, by suffix number.
+// Names tried next to the output file, by suffix number.
 const int kSideFileTries = 10;
+// The side file that receives a whole new body, and the name the old file
+// stands under while the new one takes its place.
+const char kSideSuffix[] = "_zelvor.part";
+const char kAsideSuffix[] = "_zelvor.old";
 
 void CloseFile(FileHandle& file) {
   if (file) FileClose(file);
   file = nullptr;
 }
 
-// A name next to path that nothing uses yet, or empty when none is free.
-std::string FreeSidePath(const std::string& path) {
+// A name next to path, path + stem with a number from the second try on,
+// that nothing uses yet; empty when none is free.
+std::string FreeSidePath(const std::string& path, const char* stem) {
   for (int i = 0; i < kSideFileTries; ++i) {
     char suffix[32];
-    snprintf(suffix, sizeof(suffix), i == 0 ? "_zelvor.part" : "_zelvor.part%d", i);
+    snprintf(suffix, sizeof(suffix), i == 0 ? "%s" : "%s%d", stem, i);
     std::string candidate = path + suffix;
     if (PathGetKind(candidate.c_str()) == PATH_MISSING) return candidate;
   }
@@ -94,7 +99,7 @@ int CHttpClient::PrepareDownloadBody() {
 
   // Any other 2xx answers with the whole resource. It replaces the file only
   // once it is complete; until then the old bytes stay as they are.
-  const std::string side = FreeSidePath(state.m_OutputPath);
+  const std::string side = FreeSidePath(state.m_OutputPath, kSideSuffix);
   CFileOwner sideFile(
       side.empty() ? nullptr : FileOpen(side.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
   if (!sideFile.get()) {
@@ -254,13 +259,11 @@ int CHttpClient::FinishDownloadFile() {
     if (m_OutputFile && !FileClose(m_OutputFile)) ok = 0;
     m_OutputFile = nullptr;
     state.m_HeldFile.Close();
-    if (!ok || !FileDelete(state.m_OutputPath.c_str())) {
-      // The original still stands: the side file is not needed.
+    const std::string aside = FreeSidePath(state.m_OutputPath, kAsideSuffix);
+    if (!ok || aside.empty() ||
+        !FileReplace(state.m_OutputPath.c_str(), state.m_SidePath.c_str(), aside.c_str())) {
+      // The original stands as it was: the side file is not needed.
       FileDelete(state.m_SidePath.c_str());
-      ok = 0;
-    } else if (!FileMove(state.m_SidePath.c_str(), state.m_OutputPath.c_str())) {
-      // The original is gone; the whole resource stays under the side name
-      // rather than being lost too.
       ok = 0;
     }
   }

@@ -37,16 +37,10 @@ int ReplaceFileWith(const std::string& path, Writer write) {
   }
   // Two renames rather than delete-then-rename: at every moment a complete
   // file stands under one of the names, and on failure the old one goes back.
-  if (!FileMove(path.c_str(), aside.c_str())) {
+  if (!FileReplace(path.c_str(), fresh.c_str(), aside.c_str())) {
     FileDelete(fresh.c_str());
     return 0;
   }
-  if (!FileMove(fresh.c_str(), path.c_str())) {
-    FileMove(aside.c_str(), path.c_str());
-    FileDelete(fresh.c_str());
-    return 0;
-  }
-  FileDelete(aside.c_str());
   return 1;
 }
 

@@ -289,6 +289,16 @@ int FileMove(const char* from, const char* to) {
   return RenameNoReplace(sysFrom.c_str(), sysTo.c_str());
 }
 
+int FileReplace(const char* path, const char* fresh, const char* aside) {
+  if (!FileMove(path, aside)) return 0;
+  if (!FileMove(fresh, path)) {
+    FileMove(aside, path);
+    return 0;
+  }
+  FileDelete(aside);
+  return 1;
+}
+
 int DirCreate(const char* path) {
   if (!path || !*path) return 0;
   return mkdir(SystemPath(path).c_str(), 0777) == 0 ? 1 : 0;

@@ -102,6 +102,15 @@ int FileDelete(const char* path);
 // Returns 1 on success, 0 on failure.
 int FileMove(const char* from, const char* to);
 
+// Puts the regular file fresh in the place of the regular file at path with
+// two moves, so that a complete file stands under one of the names at every
+// moment: path to aside (a name nothing may use), fresh to path, then aside
+// is deleted. 1 when fresh now stands at path. 0 when path still holds its
+// old file (moved back when the second move failed) and fresh stays where it
+// was, for the caller to remove; only when even the move back fails does the
+// old file stay under aside.
+int FileReplace(const char* path, const char* fresh, const char* aside);
+
 // Creates one directory level (the parent must exist). Returns 1, or 0 when
 // it could not be created (also when it already exists).
 int DirCreate(const char* path);

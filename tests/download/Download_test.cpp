@@ -161,6 +161,26 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
   }
 }
 
+// A whole-body answer to a resume request passes over the names beside the
+// file that are in use, for the new body and for the old file while the new
+// one takes its place, and leaves what stands there as it was.
+TEST_F(DownloadTest, WholeBodyPassesOverNamesInUse) {
+  const std::string path = m_Dir.File("out.bin");
+  TempDir::WriteFile(path, kOld);
+  const std::string sideDir = path + "_zelvor.part";
+  ASSERT_EQ(0, mkdir(sideDir.c_str(), 0700));
+  const std::string asideFile = path + "_zelvor.old";
+  TempDir::WriteFile(asideFile, "not ours");
+  CScriptedServer server({{Exchange().Reply(Reply("200 OK", "", "the whole thing"))}});
+  CHttpClient client;
+  std::string response;
+  EXPECT_EQ(1, client.Download(server.Url("/f").c_str(), path.c_str(), response, nullptr, 0, 0));
+  EXPECT_EQ("the whole thing", TempDir::ReadFile(path));
+  EXPECT_EQ(PATH_DIRECTORY, PathGetKind(sideDir.c_str()));
+  EXPECT_EQ("not ours", TempDir::ReadFile(asideFile));
+  EXPECT_EQ(3u, m_Dir.Names().size());
+}
+
 TEST_F(DownloadTest, RangeHeaderStaysAmongTheRequestHeaders) {
   const std::string path = m_Dir.File("a.bin");
   TempDir::WriteFile(path, kOld);

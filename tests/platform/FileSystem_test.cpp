@@ -406,6 +406,59 @@ TEST_F(FileSystemTest, MoveTakesOnlyRegularFiles) {
   EXPECT_TRUE(IsCharDevice("/dev/null"));
 }
 
+// What stands at a name, for the replace cases: "-" nothing, "/" a
+// directory, any other text a regular file with that content.
+void PlaceAt(const std::string& path, const std::string& what) {
+  if (what == "/") {
+    ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+  } else if (what != "-") {
+    TempDir::WriteFile(path, what);
+  }
+}
+
+std::string WhatIsAt(const std::string& path) {
+  if (!TempDir::Exists(path)) return "-";
+  if (PathGetKind(path.c_str()) == PATH_DIRECTORY) return "/";
+  return TempDir::ReadFile(path);
+}
+
+TEST_F(FileSystemTest, ReplaceLeavesACompleteFileAtThePath) {
+  struct Case {
+    const char* name;
+    const char* path;  // before, then after, at each name
+    const char* fresh;
+    const char* aside;
+    int result;
+    const char* pathAfter;
+    const char* freshAfter;
+    const char* asideAfter;
+  };
+  const Case cases[] = {
+      {"both files, aside free", "old", "new", "-", 1, "new", "-", "-"},
+      {"a file at the aside name", "old", "new", "taken", 0, "old", "new", "taken"},
+      {"a directory at the aside name", "old", "new", "/", 0, "old", "new", "/"},
+      {"nothing at the path", "-", "new", "-", 0, "-", "new", "-"},
+      {"a directory at the path", "/", "new", "-", 0, "/", "new", "-"},
+      // The second move fails: the old file goes back under its own name.
+      {"no fresh file", "old", "-", "-", 0, "old", "-", "-"},
+      {"a directory as the fresh file", "old", "/", "-", 0, "old", "/", "-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("out");
+    const std::string fresh = dir.File("out.new");
+    const std::string aside = dir.File("out.old");
+    PlaceAt(path, c.path);
+    PlaceAt(fresh, c.fresh);
+    PlaceAt(aside, c.aside);
+    EXPECT_EQ(c.result, FileReplace(path.c_str(), fresh.c_str(), aside.c_str()));
+    EXPECT_EQ(c.pathAfter, WhatIsAt(path));
+    EXPECT_EQ(c.freshAfter, WhatIsAt(fresh));
+    EXPECT_EQ(c.asideAfter, WhatIsAt(aside));
+  }
+}
+
 TEST_F(FileSystemTest, DirCreateMakesOneLevel) {
   const std::string dir = m_Dir.File("one");
   EXPECT_EQ(DirCreate(dir.c_str()), 1);
