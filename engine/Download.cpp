@@ -7,7 +7,6 @@
 #include "engine/DownloadBody.h"
 #include "engine/HttpClient.h"
 #include "engine/ResponseHead.h"
-#include "platform/CRuntime.h"
 #include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
 
@@ -38,38 +37,6 @@ std::string FreeSidePath(const std::string& path, const char* stem) {
 }
 
 }  // namespace
-
-int ParseContentRangeStart(const std::string& value, uint64_t* first) {
-  const char* p = value.c_str();
-  while (*p == ' ' || *p == '\t') ++p;
-  if (StrNICmp(p, "bytes", 5) != 0) return 0;
-  p += 5;
-  if (*p != ' ' && *p != '\t') return 0;
-  while (*p == ' ' || *p == '\t') ++p;
-  if (*p < '0' || *p > '9') return 0;
-  uint64_t number = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    const uint64_t digit = static_cast<uint64_t>(*p - '0');
-    if (number > (UINT64_MAX - digit) / 10) return 0;
-    number = number * 10 + digit;
-  }
-  if (*p != '-') return 0;
-  if (first) *first = number;
-  return 1;
-}
-
-int RewriteFileFrom(FileHandle file, uint64_t base, const char* data, uint32_t length) {
-  if (!file) return 0;
-  int ok = 1;
-  if (FileIsRegular(file)) {
-    ok = FileSeek(file, static_cast<int64_t>(base), FILE_SEEK_BEGIN, NULL) &&
-         FileTruncate(file, base);
-  }
-  uint32_t written = 0;
-  if (ok && length > 0) ok = FileWrite(file, data, length, &written) && written == length;
-  if (!FileClose(file)) ok = 0;
-  return ok;
-}
 
 int CHttpClient::PrepareDownloadBody() {
   DownloadState& state = m_Download;
