@@ -34,6 +34,10 @@ class CHttpClient {
   CHttpClient& operator=(const CHttpClient&) = delete;
 
   // Operations used by the front end.
+  // Sends one request (body: bodyLen bytes, or none) and reads the answer.
+  // 1 when a response was read, whatever its status, with its body text
+  // (CopyBodyText) in response; 0 with m_ErrorCode set where a reason is
+  // known, response untouched and the connection closed.
   int Request(HttpMethod method, const char* url, std::string& response, const char* body,
               int bodyLen);
   // Fetches url into filePath (see Download.cpp for resuming and rewriting).
@@ -49,14 +53,36 @@ class CHttpClient {
   // otherwise).
   int Download(const char* url, const char* filePath, std::string& response, const char* body,
                int bodyLen, int keepOrigin);
+  // POSTs the file at filePath as the one part of a multipart/form-data
+  // body whose length is announced from the file's size, and reads the
+  // answer. 1 when a response was read, whatever its status, with its body
+  // text in response; 0 with m_ErrorCode and response untouched:
+  // HTTP_ERR_NETWORK without stream blocks, HTTP_ERR_URL_FORMAT,
+  // HTTP_ERR_FILE_OPERATION when the file cannot be opened, sized or read
+  // to its announced end, or the connection's code (the connection is then
+  // closed). The file is closed before the answer is read.
   int Upload(const char* url, const char* filePath, std::string& response);
+  // A header for every later request until the caller clears
+  // m_RequestHeaders; a name already there (the same bytes) keeps its first
+  // value.
   void AddHeader(const std::string& name, const std::string& value);
+  // The last response's body (de-chunked for a chunked one), never NULL,
+  // with its byte count in *length (when not NULL). Zero-terminated only
+  // when it does not fill its block; valid until the next request or Reset.
   const char* GetBody(unsigned int* length) const;
+  // 1 when the last response's status is 2xx, else 0.
   int IsSuccess() const;
+  // The host of the last request's URL; empty after Reset.
   std::string GetHost() const;
+  // The last response's Content-Encoding value as sent; empty without one.
   std::string GetContentEncoding() const;
 
+  // Forgets the last request's URL and response and closes m_OutputFile.
+  // The connection, the request headers, the callbacks and the (emptied)
+  // stream blocks stay.
   void Reset();
+  // Ends the connection (a TLS session is shut down first) and drops what
+  // was read ahead on it; the response fields stay.
   void Close();
 
   // Steps of one exchange.
@@ -71,6 +97,8 @@ class CHttpClient {
   // its Content-Length line out): 1 when the head is sent, else 0 as
   // Connect or Send leave it.
   int SendHead(HttpMethod method, int contentLength);
+  // Closes the connection unless it may carry the next request: no redirect,
+  // keep-alive answered, and the response ended where its framing says.
   void FinishResponse();
   // 1 when a connection to m_Host:m_Port with the scheme of m_UseTls is ready:
   // the open one when it goes there, else a new one (handshake done for TLS).
@@ -90,9 +118,28 @@ class CHttpClient {
   // with the connection: a call returns at once while any are buffered, the
   // next request on the same connection gets the rest, Close drops them.
   int Receive(char* buffer, int* received);
+  // Appends the request head to head: the request line for method and
+  // m_Path, every request header, Host, Accept, Accept-Encoding and
+  // User-Agent where no header of that name (any case) stands in, the
+  // Content-Length line when contentLength >= 0, and the blank line.
   void BuildRequestHead(std::string& head, int method, int contentLength);
+  // Reads m_ResponseHead into the status, the header map and the fields the
+  // body reader needs, and closes m_OutputFile for an answer that is not
+  // 2xx. 1, or 0 with HTTP_ERR_RESPONSE_FORMAT (no head, or a first line
+  // without a space) or HTTP_ERR_BODY_TOO_LARGE (more than kMemoryBodyLimit announced for a
+  // body bound for memory).
   int ParseHeaders();
+  // Reads one response, head and body, from the connection: into the
+  // streams, or into m_OutputFile for a download. 1 when it was read whole
+  // (m_ResponseClean then tells whether the connection may carry the next
+  // request), 0 with m_ErrorCode set where a reason is known.
   int ReadResponse();
+  // Decodes the chunks buffered in m_RawStream into m_DechunkedStream.
+  // *pendingSize carries over between calls: -1 before a size line, else
+  // the size of the chunk whose data is awaited. 1 once the last chunk's
+  // size line was read (or the body is not chunked), 0 when more bytes are
+  // needed, -1 when the framing is refused (no code) or the data could not
+  // be kept (m_ErrorCode set). What stays buffered: see ChunkDecoder.h.
   int DecodeChunks(int* pendingSize);
 
   // Client state; the front end reads the response fields and sets the
@@ -189,6 +236,7 @@ class CHttpClient {
   // Lets WriteOutput gather for the download under way (when the block can
   // be had; otherwise every write goes out at once).
   void StartGathering();
+  // The progress callback with the announced length as the total.
   void ReportProgress(uint64_t done);
 
   // The body as the answer text of Request, Download and Upload: up to its
@@ -209,8 +257,11 @@ class CHttpClient {
   // could not be read or ended early).
   int SendFileBlocks(FileHandle file, uint64_t size);
 
-  // Steps of Download.
+  // Steps of Download (see Download.cpp for what each leaves on disk).
   int OpenOutput(const char* filePath);
+  // Once the head is in: where the body goes, whether a 206 continues the
+  // file, and the side file for a whole body that replaces a resumed one.
+  // 1, or 0 with m_ErrorCode set.
   int PrepareDownloadBody();
   void RestoreOutput();
   int FinishDownloadFile();

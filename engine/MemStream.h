@@ -34,13 +34,21 @@ class CMemStream {
   // and its capacity stay. The destructor frees the block without a fill.
   void Clear();
 
+  // Set back to 0 by Alloc and Clear; nothing reads it.
   unsigned int m_Position;
+  // The block (NULL before Alloc or after a failed one) and its size; the
+  // stream owns it. Pointers into it last until the next growth or Alloc.
   char* m_Data;
   unsigned int m_Capacity;
+  // Bytes of data at the front of the block.
   unsigned int m_Length;
+  // Once m_Length is past it, Write refuses more; 0 for no limit.
   unsigned int m_MaxLength;
+  // Called with every appended piece, after it is in.
   MemStreamWriteHook m_OnWrite;
   void* m_OnWriteParam;
+  // Stand-ins for malloc, free and realloc (NULL: the C heap's own), so that
+  // tests can make the block fail.
   MemStreamAllocHook m_AllocHook;
   MemStreamFreeHook m_FreeHook;
   MemStreamReallocHook m_ReallocHook;

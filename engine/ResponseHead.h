@@ -6,8 +6,15 @@
 
 #include "engine/HeaderMap.h"
 
+// Reads headText up to its first empty line; only CR LF ends a line. The
+// first line gives version, statusText and reason (split at its first two
+// spaces; reason is left alone without a second one); every later line with
+// a colon adds its trimmed name and value to headers, where the first value
+// of a name stays. 0 when the first line has no space, else 1 (also for
+// NULL, with nothing set).
 int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
                       std::string& reason, HeaderMap& headers);
+// Cuts the spaces (only ' ') from both ends of text, in place; NULL is left.
 void TrimSpaces(char* text);
 // 1 and the value when an entry's name equals name without regard to case
 // (first match in key order), else 0 with value untouched.
