@@ -94,6 +94,21 @@ int FindSizeLine(const char* data, unsigned int length, SizeLine* line) {
   return 0;
 }
 
+// Reads the size line at the front of data: 1 with the chunk's size in
+// *size and the line's length in *used; else FindSizeLine's 0 or -1, or -1
+// for a size text ParseChunkSize refuses, with *size untouched.
+int ReadSizeLine(const char* data, unsigned int length, unsigned int* used, int* size) {
+  SizeLine line = {0, 0};
+  const int found = FindSizeLine(data, length, &line);
+  if (found <= 0) return found;
+  char text[kMaxSizeText + 1];
+  memcpy(text, data, line.m_TextLength);
+  text[line.m_TextLength] = 0;
+  if (!ParseChunkSize(text, size)) return -1;
+  *used = line.m_LineLength;
+  return 1;
+}
+
 // Takes count bytes from the front of the stream with one move of the rest.
 void DropFront(CMemStream& stream, unsigned int count) {
   if (count == 0) return;
@@ -122,19 +137,12 @@ int CHttpClient::DecodeChunks(int* pendingSize) {
 
 int CHttpClient::DecodeBufferedChunks(int* pendingSize, unsigned int* taken) {
   for (;;) {
-    const char* data = m_RawStream.m_Data + *taken;
-    const unsigned int buffered = m_RawStream.m_Length - *taken;
     if (*pendingSize < 0) {
-      SizeLine line = {0, 0};
-      const int found = FindSizeLine(data, buffered, &line);
+      unsigned int used = 0;
+      const int found = ReadSizeLine(m_RawStream.m_Data + *taken, m_RawStream.m_Length - *taken,
+                                     &used, pendingSize);
       if (found <= 0) return found;
-      char text[kMaxSizeText + 1];
-      memcpy(text, data, line.m_TextLength);
-      text[line.m_TextLength] = 0;
-      int size = -1;
-      if (!ParseChunkSize(text, &size)) return -1;
-      *taken += line.m_LineLength;
-      *pendingSize = size;
+      *taken += used;
       continue;
     }
 

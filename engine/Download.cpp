@@ -200,40 +200,45 @@ int CHttpClient::FinishDownloadFile() {
     return 1;
   }
   int ok = 1;
-  if (m_Chunked && !state.m_KeepOrigin && m_OutputFile) {
-    // The file holds the framed bytes behind what it kept; put the decoded
-    // body there instead. A side file starts at its first byte.
-    const uint64_t base = state.m_HeldFile.get() ? 0 : state.m_ResumeFrom;
-    ok = RewriteFileFrom(m_OutputFile, base, m_DechunkedStream.m_Data, m_DechunkedStream.m_Length);
-    m_OutputFile = nullptr;
-    if (!ok) {
-      // The file holds neither the old bytes alone nor the whole body.
-      if (state.m_HeldFile.get()) {
-        FileDelete(state.m_SidePath.c_str());
-        state.m_HeldFile.Close();
-      } else if (state.m_ResumeFrom > 0) {
-        CFileOwner file(
-            FileOpen(state.m_OutputPath.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE));
-        if (file.get()) FileTruncate(file.get(), state.m_ResumeFrom);
-      } else {
-        FileDelete(state.m_OutputPath.c_str());
-      }
-    }
-  }
-
-  if (ok && state.m_HeldFile.get()) {
-    // The whole resource is in the side file: it takes the original's place.
-    if (m_OutputFile && !FileClose(m_OutputFile)) ok = 0;
-    m_OutputFile = nullptr;
-    state.m_HeldFile.Close();
-    const std::string aside = FreeSidePath(state.m_OutputPath, kAsideSuffix);
-    if (!ok || aside.empty() ||
-        !FileReplace(state.m_OutputPath.c_str(), state.m_SidePath.c_str(), aside.c_str())) {
-      // The original stands as it was: the side file is not needed.
-      FileDelete(state.m_SidePath.c_str());
-      ok = 0;
-    }
-  }
+  if (m_Chunked && !state.m_KeepOrigin && m_OutputFile) ok = RewriteDechunked();
+  if (ok && state.m_HeldFile.get()) ok = SwapSideFileIn();
   CloseFile(m_OutputFile);
   return ok;
+}
+
+// The file holds the framed bytes behind what it kept; the decoded body goes
+// there instead. A side file starts at its first byte.
+int CHttpClient::RewriteDechunked() {
+  DownloadState& state = m_Download;
+  const uint64_t base = state.m_HeldFile.get() ? 0 : state.m_ResumeFrom;
+  FileHandle file = m_OutputFile;
+  m_OutputFile = nullptr;
+  if (RewriteFileFrom(file, base, m_DechunkedStream.m_Data, m_DechunkedStream.m_Length)) return 1;
+  // The file holds neither the old bytes alone nor the whole body.
+  if (state.m_HeldFile.get()) {
+    FileDelete(state.m_SidePath.c_str());
+    state.m_HeldFile.Close();
+  } else if (state.m_ResumeFrom > 0) {
+    CFileOwner output(
+        FileOpen(state.m_OutputPath.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE));
+    if (output.get()) FileTruncate(output.get(), state.m_ResumeFrom);
+  } else {
+    FileDelete(state.m_OutputPath.c_str());
+  }
+  return 0;
+}
+
+// The whole resource is in the side file: it takes the original's place.
+int CHttpClient::SwapSideFileIn() {
+  DownloadState& state = m_Download;
+  const int closed = m_OutputFile ? FileClose(m_OutputFile) : 1;
+  m_OutputFile = nullptr;
+  state.m_HeldFile.Close();
+  const std::string aside = FreeSidePath(state.m_OutputPath, kAsideSuffix);
+  if (closed && !aside.empty() &&
+      FileReplace(state.m_OutputPath.c_str(), state.m_SidePath.c_str(), aside.c_str()))
+    return 1;
+  // The original stands as it was: the side file is not needed.
+  FileDelete(state.m_SidePath.c_str());
+  return 0;
 }

@@ -105,6 +105,12 @@ class CHttpClient {
   // 0 with m_ErrorCode set, except after a failed handshake, which prints
   // "SSL: ..." and records nothing; a half-made connection stays for Close.
   int Connect();
+  // The steps of a new connection. OpenSocket: the TCP connection to
+  // m_Host:m_Port, recorded as the open one; 0 with HTTP_ERR_CONNECT.
+  // StartTls: the session on it and its handshake; 0 with
+  // HTTP_ERR_SSL_SESSION, or printed and without a code for the handshake.
+  int OpenSocket();
+  int StartTls();
   // 1 when all length bytes were handed to the connection (TLS or plain),
   // 0 with m_ErrorCode set.
   int Send(const char* data, int length);
@@ -118,6 +124,8 @@ class CHttpClient {
   // with the connection: a call returns at once while any are buffered, the
   // next request on the same connection gets the rest, Close drops them.
   int Receive(char* buffer, int* received);
+  // The TLS path of Receive: one read of the session, at most kReceiveBlock.
+  int ReceiveTls(char* buffer, int* received);
   // Appends the request head to head: the request line for method and
   // m_Path, every request header, Host, Accept, Accept-Encoding and
   // User-Agent where no header of that name (any case) stands in, the
@@ -129,6 +137,10 @@ class CHttpClient {
   // without a space) or HTTP_ERR_BODY_TOO_LARGE (more than kMemoryBodyLimit announced for a
   // body bound for memory).
   int ParseHeaders();
+  // The fields of ParseHeaders that frame the body and the connection:
+  // m_ContentLength, m_KeepAlive, m_ContentEncoding with m_Compressed, and
+  // m_Chunked (only without a length).
+  void ReadBodyFields();
   // Reads one response, head and body, from the connection: into the
   // streams, or into m_OutputFile for a download. 1 when it was read whole
   // (m_ResponseClean then tells whether the connection may carry the next
@@ -265,6 +277,9 @@ class CHttpClient {
   int PrepareDownloadBody();
   void RestoreOutput();
   int FinishDownloadFile();
+  // Steps of FinishDownloadFile; each 1, or 0 with the output put back.
+  int RewriteDechunked();
+  int SwapSideFileIn();
 
   // DecodeChunks on the bytes after the first *taken of m_RawStream;
   // *taken grows by what each decoded line and chunk used.

@@ -100,7 +100,30 @@ int CHttpClient::ParseHeaders() {
   }
 
   m_StatusCode = AtoiSaturating(statusText.c_str());
+  ReadBodyFields();
 
+  // Every 2xx body belongs in the output file; any other goes to memory and
+  // the download deals with the file it created.
+  if (m_OutputFile && !IsSuccess()) {
+    FileClose(m_OutputFile);
+    m_OutputFile = NULL;
+  }
+
+  // A HEAD response has no body, whatever length it announces.
+  if (!m_OutputFile && m_Method != HTTP_METHOD_HEAD && m_ContentLength > kMemoryBodyLimit) {
+    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
+    return 0;
+  }
+
+  std::string location;
+  if (m_StatusCode >= 300 && m_StatusCode <= 399 &&
+      GetHeaderValue("Location", location, m_ResponseHeaders))
+    m_Location = location;
+
+  return 1;
+}
+
+void CHttpClient::ReadBodyFields() {
   // Read as 64 bits: lengths beyond 2 GiB must not be cut.
   m_ContentLength = -1;
   std::string value;
@@ -123,23 +146,4 @@ int CHttpClient::ParseHeaders() {
         StrICmp(value.c_str(), "chunked") == 0)
       m_Chunked = 1;
   }
-
-  // Every 2xx body belongs in the output file; any other goes to memory and
-  // the download deals with the file it created.
-  if (m_OutputFile && !IsSuccess()) {
-    FileClose(m_OutputFile);
-    m_OutputFile = NULL;
-  }
-
-  // A HEAD response has no body, whatever length it announces.
-  if (!m_OutputFile && m_Method != HTTP_METHOD_HEAD && m_ContentLength > kMemoryBodyLimit) {
-    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-    return 0;
-  }
-
-  if (m_StatusCode >= 300 && m_StatusCode <= 399 &&
-      GetHeaderValue("Location", value, m_ResponseHeaders))
-    m_Location = value;
-
-  return 1;
 }

@@ -57,7 +57,11 @@ int CHttpClient::Connect() {
       return 1;
     Close();
   }
+  if (!OpenSocket()) return 0;
+  return m_UseTls ? StartTls() : 1;
+}
 
+int CHttpClient::OpenSocket() {
   // A new connection starts with nothing read ahead.
   m_ReadAheadStart = 0;
   m_ReadAheadEnd = 0;
@@ -75,9 +79,10 @@ int CHttpClient::Connect() {
   m_ConnHost = m_Host;
   m_ConnPort = m_Port;
   m_ConnTls = m_UseTls ? 1 : 0;
+  return 1;
+}
 
-  if (!m_UseTls) return 1;
-
+int CHttpClient::StartTls() {
   SSL_CTX* context = TlsClientContext();
   if (!context) {
     m_ErrorCode = HTTP_ERR_SSL_SESSION;
@@ -136,6 +141,23 @@ int CHttpClient::SendAll(const char* data, int length) {
   return 1;
 }
 
+int CHttpClient::ReceiveTls(char* buffer, int* received) {
+  if (received) *received = 0;
+  if (!m_Ssl || !buffer) {
+    m_ErrorCode = HTTP_ERR_SSL_SESSION;
+    return 0;
+  }
+  ERR_clear_error();
+  const int result = SSL_read(m_Ssl, buffer, kReceiveBlock);
+  if (result > 0) {
+    if (received) *received = result;
+    return 1;
+  }
+  m_ErrorCode = SSL_get_error(m_Ssl, result) == SSL_ERROR_ZERO_RETURN ? HTTP_ERR_DISCONNECTED
+                                                                       : HTTP_ERR_SSL_SESSION;
+  return 0;
+}
+
 int CHttpClient::Receive(char* buffer, int* received) {
   // An interrupted run takes nothing more, not even bytes already read ahead
   // or a TLS record already decrypted.
@@ -144,23 +166,7 @@ int CHttpClient::Receive(char* buffer, int* received) {
     m_ErrorCode = HTTP_ERR_NETWORK;
     return 0;
   }
-  if (m_UseTls) {
-    if (received) *received = 0;
-    if (!m_Ssl || !buffer) {
-      m_ErrorCode = HTTP_ERR_SSL_SESSION;
-      return 0;
-    }
-    ERR_clear_error();
-    const int result = SSL_read(m_Ssl, buffer, kReceiveBlock);
-    if (result > 0) {
-      if (received) *received = result;
-      return 1;
-    }
-    m_ErrorCode = SSL_get_error(m_Ssl, result) == SSL_ERROR_ZERO_RETURN ? HTTP_ERR_DISCONNECTED
-                                                                         : HTTP_ERR_SSL_SESSION;
-    return 0;
-  }
-
+  if (m_UseTls) return ReceiveTls(buffer, received);
   if (m_Socket == INVALID_SOCKET_HANDLE || !buffer) return 0;
   if (m_ReadAheadStart == m_ReadAheadEnd) {
     // Made once per client and never zero-filled: the socket writes it first.
