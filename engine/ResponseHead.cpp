@@ -5,6 +5,7 @@
 
 #include "engine/ContentEncoding.h"
 #include "engine/HttpClient.h"
+#include "engine/TextTrim.h"
 #include "platform/CRuntime.h"
 #include "platform/FileSystem.h"
 
@@ -67,15 +68,7 @@ int ParseResponseHead(const char* headText, std::string& version, std::string& s
   return 1;
 }
 
-void TrimSpaces(char* text) {
-  if (!text) return;
-  const char* begin = text;
-  while (*begin == ' ') ++begin;
-  size_t length = strlen(begin);
-  while (length > 0 && begin[length - 1] == ' ') --length;
-  memmove(text, begin, length);
-  text[length] = '\0';
-}
+void TrimSpaces(char* text) { TrimChar(text, ' '); }
 
 int GetHeaderValue(const char* name, std::string& value, const HeaderMap& headers) {
   if (!name) return 0;

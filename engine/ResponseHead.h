@@ -15,6 +15,7 @@
 int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
                       std::string& reason, HeaderMap& headers);
 // Cuts the spaces (only ' ') from both ends of text, in place; NULL is left.
+// TrimChar with ' ' (engine/TextTrim.h).
 void TrimSpaces(char* text);
 // 1 and the value when an entry's name equals name without regard to case
 // (first match in key order), else 0 with value untouched.

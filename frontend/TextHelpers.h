@@ -5,9 +5,8 @@
 
 #include <string>
 
-// Removes every leading and trailing occurrence of ch from text, in place.
-// A NULL text is left alone; ch must not be the zero character.
-void TrimChar(char* text, char ch);
+// TrimChar lives with the engine, which cuts response header text the same way.
+#include "engine/TextTrim.h"
 
 // Replaces every occurrence of pattern by replacement, left to right; the
 // search resumes behind the inserted text. An empty pattern changes nothing.
