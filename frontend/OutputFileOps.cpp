@@ -78,12 +78,14 @@ int ReplaceFileContent(const std::string& path, const char* data, unsigned int l
 
 StoreResult StoreDecodedBody(const CImpBroxCmd& cmd, CHttpClient& client, const std::string& path) {
   if (!IsCompressed(cmd) || cmd.m_Origin || cmd.m_Compress) return STORE_DONE;
-  if (!PathIsRegularFile(path.c_str()) || PathIsLink(path.c_str())) return STORE_DONE;
+  if (!PathIsRegularFile(path.c_str())) return STORE_DONE;
   // A resumed file holds earlier bytes in front of this part: rewriting it
   // with the decoded part alone would lose them.
   if (cmd.m_Append && client.m_StatusCode == 206) return STORE_DONE;
   unsigned int length = 0;
   const char* body = client.GetBody(&length);
+  // An empty body has nothing to decode: the empty file is the download.
+  if (length == 0) return STORE_DONE;
   // Decoded straight into the new file, a block at a time: a large text never
   // needs a buffer of its own size.
   // Stays a write failure when no file beside it could be made.

@@ -41,12 +41,12 @@ enum StoreResult {
 
 // After a 2xx download into path: when the response was gzip or deflate
 // encoded and neither -origin nor -compress asked for the bytes as received,
-// rewrites the file with the decoded body. A path that is not a regular file
-// (or is a link) and a file resumed under -append (206) are left as they are
-// (STORE_DONE). STORE_NOT_DECODED when the body could not be decoded or the
-// decoded bytes could not be stored (corrupt or cut-short data, no memory,
-// disk full); the file then still holds the bytes as received, for the
-// caller to drop.
+// rewrites the file with the decoded body. An empty body, a path that is not
+// a regular file and a file resumed under -append (206) are left as they are
+// (STORE_DONE); a link is never rewritten (FileMove refuses it).
+// STORE_NOT_DECODED when the body could not be decoded or the decoded bytes
+// could not be stored (corrupt or cut-short data, no memory, disk full);
+// the file then still holds the bytes as received, for the caller to drop.
 StoreResult StoreDecodedBody(const CImpBroxCmd& cmd, CHttpClient& client, const std::string& path);
 
 // After a 2xx download whose compressed body the engine held back for a sink

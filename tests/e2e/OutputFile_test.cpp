@@ -261,6 +261,8 @@ TEST_F(OutputFile, CompressedBodiesAreStoredDecodedUnlessAskedForAsReceived) {
       {"compress", gzReply, {"-compress"}, "out.txt.gzip", gz},
       {"compress chunked", chunkedReply, {"-compress"}, "out.txt.gzip", gz},
       {"origin", chunkedReply, {"-origin"}, "out.txt.origin", chunked},
+      // Nothing to decode: an empty download, not a failed one.
+      {"empty gzip", Ok("", "Content-Encoding: gzip\r\n"), {}, "out.txt", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
