@@ -151,27 +151,10 @@ int CHttpClient::DecodeBufferedChunks(int* pendingSize, unsigned int* taken) {
     // The two bytes after the last size line must be there, but they stay.
     if (*pendingSize == 0) return 1;
     const unsigned int size = static_cast<unsigned int>(*pendingSize);
-    if (!KeepDechunked(m_RawStream.m_Data + *taken, size)) return -1;
+    if (!TakeBody(m_RawStream.m_Data + *taken, size)) return -1;
     *taken += size + 2;
     *pendingSize = -1;
     if (*taken == m_RawStream.m_Length) return 0;
   }
 }
 
-int CHttpClient::KeepDechunked(const char* data, unsigned int size) {
-  // Bodies in memory are bounded as they grow; a file download keeps its
-  // de-chunked copy only until it is rewritten.
-  if (m_OutputFile == NULL &&
-      static_cast<uint64_t>(m_DechunkedStream.m_Length) + size > kMemoryBodyLimit) {
-    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-    return 0;
-  }
-  unsigned int written = 0;
-  if (!m_DechunkedStream.Write(data, size, &written) || written != size) {
-    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-    return 0;
-  }
-  // A sink gets the body as it is decoded; a regular file is rewritten later.
-  if (m_OutputFile && m_Download.m_Target == BODY_DECHUNKED) return WriteOutput(data, size);
-  return 1;
-}

@@ -2,9 +2,11 @@
 // already holds data with a Range request.
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <string>
 
-#include "engine/DownloadBody.h"
+#include "engine/ContentRange.h"
 #include "engine/HttpClient.h"
 #include "engine/ResponseHead.h"
 #include "platform/FileOwner.h"
@@ -19,9 +21,19 @@ const int kSideFileTries = 10;
 const char kSideSuffix[] = "_zelvor.part";
 const char kAsideSuffix[] = "_zelvor.old";
 
-void CloseFile(FileHandle& file) {
-  if (file) FileClose(file);
-  file = nullptr;
+// A body is read back from its scratch file in blocks this large.
+const uint32_t kCopyBlock = 262144;
+
+int DropDecoded(void*, const char*, size_t) { return 1; }
+
+int WriteDecodedTo(void* file, const char* data, size_t length) {
+  while (length > 0) {
+    const uint32_t slice = length < (1u << 30) ? static_cast<uint32_t>(length) : (1u << 30);
+    if (!FileWrite(static_cast<FileHandle>(file), data, slice, nullptr)) return 0;
+    data += slice;
+    length -= slice;
+  }
+  return 1;
 }
 
 // A name next to path, path + stem with a number from the second try on,
@@ -40,15 +52,33 @@ std::string FreeSidePath(const std::string& path, const char* stem) {
 
 int CHttpClient::PrepareDownloadBody() {
   DownloadState& state = m_Download;
-  if (state.m_Sink && !state.m_KeepOrigin && IsSuccess()) {
-    // A sink cannot be rewritten: it gets the bytes a file would end up with.
-    if (m_Compressed)
-      state.m_Target = BODY_HELD;
-    else if (m_Chunked)
-      state.m_Target = BODY_DECHUNKED;
+  if (!IsSuccess()) {
+    // The body of any other status is no download: it goes to memory, and
+    // the file is put back as it was once the answer is read.
+    m_OutputFile.Drop();
+    return 1;
   }
-  if (state.m_ResumeFrom == 0 || !IsSuccess()) return 1;
+  m_BodyRoute = state.m_KeepOrigin ? BODY_TO_FILE_AS_RECEIVED : BODY_TO_FILE;
+  if (state.m_ResumeFrom > 0 && !ContinueResumedFile()) return 0;
+  if (state.m_KeepOrigin || !m_BodyDecoder || !m_BodyDecoder->Begin(*this)) return 1;
+  if (!state.m_Sink) {
+    state.m_Decoding = 1;
+    return 1;
+  }
+  // A sink cannot be taken back: the body collects in a scratch file as it
+  // came and is decoded into the sink once it is known to decode whole.
+  FileHandle scratch = FileOpenScratch();
+  if (!scratch) {
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
+  state.m_SinkFile.reset(m_OutputFile.Release());
+  m_OutputFile.Take(scratch);
+  return 1;
+}
 
+int CHttpClient::ContinueResumedFile() {
+  DownloadState& state = m_Download;
   if (m_StatusCode == 206) {
     // A part continues the file only where the file ends; a part without a
     // readable start could be from anywhere and would corrupt it.
@@ -74,8 +104,8 @@ int CHttpClient::PrepareDownloadBody() {
     return 0;
   }
   state.m_SidePath = side;
-  state.m_HeldFile.reset(m_OutputFile);
-  m_OutputFile = sideFile.release();
+  state.m_HeldFile.reset(m_OutputFile.Release());
+  m_OutputFile.Take(sideFile.release());
   return 1;
 }
 
@@ -86,51 +116,51 @@ void CHttpClient::RestoreOutput() {
   DownloadState& state = m_Download;
   if (state.m_HeldFile.get()) {
     // The original was never written; only the side file goes.
-    CloseFile(m_OutputFile);
+    m_OutputFile.Drop();
     FileDelete(state.m_SidePath.c_str());
     state.m_HeldFile.Close();
     return;
   }
   if (state.m_Sink) {
-    CloseFile(m_OutputFile);
+    // A scratch file in its place vanishes as it closes.
+    m_OutputFile.Drop();
+    state.m_SinkFile.Close();
     return;
   }
-  if (m_OutputFile && state.m_ResumeFrom > 0) FileTruncate(m_OutputFile, state.m_ResumeFrom);
-  CloseFile(m_OutputFile);
+  if (m_OutputFile && state.m_ResumeFrom > 0) FileTruncate(m_OutputFile.Get(), state.m_ResumeFrom);
+  m_OutputFile.Drop();
   if (state.m_ResumeFrom == 0) FileDelete(state.m_OutputPath.c_str());
 }
 
 // Opens the output and decides how it is written. 1, or 0 with
-// HTTP_ERR_FILE_OPERATION (nothing touched, m_OutputFile NULL).
+// HTTP_ERR_FILE_OPERATION (nothing touched, m_OutputFile empty).
 int CHttpClient::OpenOutput(const char* filePath) {
   DownloadState& state = m_Download;
   state.m_Sink = PathIsLink(filePath);
   const int existed = PathGetKind(filePath) != PATH_MISSING;
-  m_OutputFile = FileOpen(filePath, existed ? FILE_OPEN_WRITE_EXISTING : FILE_CREATE_ALWAYS,
-                          FILE_SHARE_EXCLUSIVE);
+  m_OutputFile.Take(FileOpen(filePath, existed ? FILE_OPEN_WRITE_EXISTING : FILE_CREATE_ALWAYS,
+                             FILE_SHARE_EXCLUSIVE));
   if (!m_OutputFile) {
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
-  const int regular = FileIsRegular(m_OutputFile);
-  if (!regular) state.m_Sink = 1;
-  // A pipe or a terminal sees each piece as it comes; files take large blocks.
-  if (regular) StartGathering();
+  if (!FileIsRegular(m_OutputFile.Get())) state.m_Sink = 1;
   state.m_OutputPath = filePath;
 
   if (state.m_Sink) {
     // Behind a link the sink may already hold what was printed before it:
     // the body goes after that. A device that cannot seek is written as is.
-    FileSeek(m_OutputFile, 0, FILE_SEEK_END, nullptr);
+    FileSeek(m_OutputFile.Get(), 0, FILE_SEEK_END, nullptr);
     return 1;
   }
   // Only a regular file that holds data is resumed.
   uint64_t oldSize = 0;
   uint64_t position = 0;
-  if (existed && (!FileGetSize(m_OutputFile, &oldSize) ||
-                  (oldSize > 0 && (!FileSeek(m_OutputFile, 0, FILE_SEEK_END, &position) ||
-                                   position != oldSize)))) {
-    CloseFile(m_OutputFile);
+  if (existed &&
+      (!FileGetSize(m_OutputFile.Get(), &oldSize) ||
+       (oldSize > 0 && (!FileSeek(m_OutputFile.Get(), 0, FILE_SEEK_END, &position) ||
+                        position != oldSize)))) {
+    m_OutputFile.Drop();
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
@@ -144,10 +174,22 @@ int CHttpClient::OpenOutput(const char* filePath) {
   return 1;
 }
 
+namespace {
+
+// Clears the state of one download on every way out of it.
+template <typename State>
+struct CStateReset {
+  State& m_State;
+  ~CStateReset() { m_State = State(); }
+};
+
+}  // namespace
+
 int CHttpClient::Download(const char* url, const char* filePath, std::string& response,
                           const char* body, int bodyLen, int keepOrigin) {
   Reset();
   m_Download = DownloadState();
+  CStateReset<DownloadState> resetAtEnd{m_Download};
   if (!m_StreamsReady) {
     m_ErrorCode = HTTP_ERR_NETWORK;
     return 0;
@@ -156,33 +198,25 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
-  if (!OpenOutput(filePath)) {
-    m_Download = DownloadState();
-    return 0;
-  }
+  if (!OpenOutput(filePath)) return 0;
   m_Download.m_KeepOrigin = keepOrigin;
 
   const HttpMethod method = (body && bodyLen > 0) ? HTTP_METHOD_POST : HTTP_METHOD_GET;
   m_Method = method;
   if (!SendRequest(url, method, body, bodyLen)) {
     RestoreOutput();
-    m_Download = DownloadState();
     Close();
     return 0;
   }
   FinishResponse();
 
   if (!IsSuccess()) {
-    // The head parser closed the file before any body byte reached it.
+    // The body went to memory; no byte of it reached the file.
     RestoreOutput();
-    m_Download = DownloadState();
     CopyBodyText(response);
     return 1;
   }
-
-  const int ok = FinishDownloadFile();
-  m_Download = DownloadState();
-  if (!ok) {
+  if (!FinishDownloadFile()) {
     Close();
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
@@ -190,49 +224,21 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
   return 1;
 }
 
-// After a 2xx body: the chunked rewrite and the side file's swap into place.
-// 1 when the output holds the body, else 0 with the output put back.
+// After a 2xx body: a side file is swapped into place, a scratch file's
+// decoded body goes to its sink. 1 when the output holds the body, else 0
+// with the output put back.
 int CHttpClient::FinishDownloadFile() {
   DownloadState& state = m_Download;
-  if (state.m_Sink) {
-    // A held body stays open for the caller to write once it is decoded.
-    if (state.m_Target != BODY_HELD) CloseFile(m_OutputFile);
-    return 1;
-  }
-  int ok = 1;
-  if (m_Chunked && !state.m_KeepOrigin && m_OutputFile) ok = RewriteDechunked();
-  if (ok && state.m_HeldFile.get()) ok = SwapSideFileIn();
-  CloseFile(m_OutputFile);
-  return ok;
-}
-
-// The file holds the framed bytes behind what it kept; the decoded body goes
-// there instead. A side file starts at its first byte.
-int CHttpClient::RewriteDechunked() {
-  DownloadState& state = m_Download;
-  const uint64_t base = state.m_HeldFile.get() ? 0 : state.m_ResumeFrom;
-  FileHandle file = m_OutputFile;
-  m_OutputFile = nullptr;
-  if (RewriteFileFrom(file, base, m_DechunkedStream.m_Data, m_DechunkedStream.m_Length)) return 1;
-  // The file holds neither the old bytes alone nor the whole body.
-  if (state.m_HeldFile.get()) {
-    FileDelete(state.m_SidePath.c_str());
-    state.m_HeldFile.Close();
-  } else if (state.m_ResumeFrom > 0) {
-    CFileOwner output(
-        FileOpen(state.m_OutputPath.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE));
-    if (output.get()) FileTruncate(output.get(), state.m_ResumeFrom);
-  } else {
-    FileDelete(state.m_OutputPath.c_str());
-  }
-  return 0;
+  if (state.m_SinkFile.get()) return DecodeScratchToSink();
+  if (state.m_HeldFile.get()) return SwapSideFileIn();
+  m_OutputFile.Close();
+  return 1;
 }
 
 // The whole resource is in the side file: it takes the original's place.
 int CHttpClient::SwapSideFileIn() {
   DownloadState& state = m_Download;
-  const int closed = m_OutputFile ? FileClose(m_OutputFile) : 1;
-  m_OutputFile = nullptr;
+  const int closed = m_OutputFile.Close();
   state.m_HeldFile.Close();
   const std::string aside = FreeSidePath(state.m_OutputPath, kAsideSuffix);
   if (closed && !aside.empty() &&
@@ -241,4 +247,27 @@ int CHttpClient::SwapSideFileIn() {
   // The original stands as it was: the side file is not needed.
   FileDelete(state.m_SidePath.c_str());
   return 0;
+}
+
+// The whole body as it came is in the scratch file: it goes through the
+// decoder once with its output dropped, and only when all of it decoded a
+// second time into the sink. The scratch file vanishes as it closes, on
+// every way out.
+int CHttpClient::DecodeScratchToSink() {
+  CFileOwner sink(m_Download.m_SinkFile.release());
+  CFileOwner scratch(m_OutputFile.Release());
+  return scratch.get() && DecodeFileInto(scratch.get(), DropDecoded, nullptr) &&
+         DecodeFileInto(scratch.get(), WriteDecodedTo, sink.get());
+}
+
+int CHttpClient::DecodeFileInto(FileHandle file, BodyWriter write, void* param) {
+  std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlock]);
+  if (!block || !FileSeek(file, 0, FILE_SEEK_BEGIN, nullptr) || !m_BodyDecoder->Begin(*this))
+    return 0;
+  for (;;) {
+    uint32_t got = 0;
+    if (!FileRead(file, block.get(), kCopyBlock, &got)) return 0;
+    if (got == 0) return m_BodyDecoder->End();
+    if (!m_BodyDecoder->Decode(block.get(), got, write, param)) return 0;
+  }
 }

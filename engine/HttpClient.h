@@ -7,9 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "engine/BodyDecoder.h"
 #include "engine/HeaderMap.h"
 #include "engine/HttpTypes.h"
 #include "engine/MemStream.h"
+#include "engine/OutputFile.h"
 #include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
 #include "platform/Socket.h"
@@ -40,17 +42,18 @@ class CHttpClient {
   // known, response untouched and the connection closed.
   int Request(HttpMethod method, const char* url, std::string& response, const char* body,
               int bodyLen);
-  // Fetches url into filePath (see Download.cpp for resuming and rewriting).
-  // 1 when a response was received, whatever its status; 0 with m_ErrorCode.
-  // A path that is a symbolic link, or an open file that is not regular, is
-  // a sink: never resumed, truncated, rewritten, moved or deleted here; a
-  // sink behind a link is written at its end. A sink receives the
-  // de-chunked body as it arrives (the framed bytes under keepOrigin). For a
-  // compressed body (m_Compressed) without keepOrigin nothing of the body is
-  // written to a sink: Download returns 1 with m_OutputFile still open on it
-  // and the whole de-chunked body in GetBody(); the caller writes the
-  // decoded bytes and closes the file (Reset and the destructor close it
-  // otherwise).
+  // Fetches url into filePath (see Download.cpp for resuming). 1 when a
+  // response was received, whatever its status; 0 with m_ErrorCode. A 2xx
+  // body goes to the file as it arrives, de-chunked (the framed bytes under
+  // keepOrigin), and through m_BodyDecoder when that takes it: no copy of it
+  // is held in memory, and the file is never rewritten. A path that is a
+  // symbolic link, or an open file that is not regular, is a sink: never
+  // resumed, truncated, moved or deleted here; a sink behind a link is
+  // written at its end. A body to decode for a sink collects as it came in a
+  // scratch file and is decoded into the sink only once it is known to
+  // decode whole, so a body that does not decode leaves nothing there. The body of any other status is
+  // kept in memory (GetBody, within kMemoryBodyLimit) and the file is put
+  // back as it was.
   int Download(const char* url, const char* filePath, std::string& response, const char* body,
                int bodyLen, int keepOrigin);
   // POSTs the file at filePath as the one part of a multipart/form-data
@@ -132,21 +135,21 @@ class CHttpClient {
   // Content-Length line when contentLength >= 0, and the blank line.
   void BuildRequestHead(std::string& head, int method, int contentLength);
   // Reads m_ResponseHead into the status, the header map and the fields the
-  // body reader needs, and closes m_OutputFile for an answer that is not
-  // 2xx. 1, or 0 with HTTP_ERR_RESPONSE_FORMAT (no head, or a first line
-  // without a space) or HTTP_ERR_BODY_TOO_LARGE (more than kMemoryBodyLimit announced for a
-  // body bound for memory).
+  // body reader needs; changes no file and no connection. 1, or 0 with
+  // HTTP_ERR_RESPONSE_FORMAT (no head, or a first line without a space).
   int ParseHeaders();
   // The fields of ParseHeaders that frame the body and the connection:
   // m_ContentLength, m_KeepAlive, m_ContentEncoding with m_Compressed, and
   // m_Chunked (only without a length).
   void ReadBodyFields();
   // Reads one response, head and body, from the connection: into the
-  // streams, or into m_OutputFile for a download. 1 when it was read whole
+  // streams, or into m_OutputFile for a download (ChooseBodyRoute decides
+  // once the head is in). 1 when it was read whole
   // (m_ResponseClean then tells whether the connection may carry the next
   // request), 0 with m_ErrorCode set where a reason is known.
   int ReadResponse();
-  // Decodes the chunks buffered in m_RawStream into m_DechunkedStream.
+  // Decodes the chunks buffered in m_RawStream; each chunk's data goes on
+  // by TakeBody (to m_DechunkedStream for a body kept in memory).
   // *pendingSize carries over between calls: -1 before a size line, else
   // the size of the chunk whose data is awaited. 1 once the last chunk's
   // size line was read (or the body is not chunked), 0 when more bytes are
@@ -179,7 +182,11 @@ class CHttpClient {
   std::string m_Location;
   CMemStream m_RawStream;
   CMemStream m_DechunkedStream;
-  FileHandle m_OutputFile;
+  // The download's output while its body is received.
+  COutputFile m_OutputFile;
+  // Set by the caller: what a 2xx download body may be decoded by (none:
+  // stored as it came).
+  CBodyDecoder* m_BodyDecoder;
   ResponseHeadCallback m_HeadCallback;
   ResponseDataCallback m_DataCallback;
   ProgressCallback m_ProgressCallback;
@@ -206,11 +213,11 @@ class CHttpClient {
   unsigned int m_ReadAheadEnd;
 
  private:
-  // Where the body of a download goes while it is received.
-  enum BodyTarget {
-    BODY_AS_RECEIVED,  // the bytes as they came, framing included
-    BODY_DECHUNKED,    // only the data of each chunk, as it is decoded
-    BODY_HELD          // nothing; the caller writes the body afterwards
+  // Where the bytes of a body go, chosen once its head is known.
+  enum BodyRoute {
+    BODY_TO_MEMORY,            // the streams, within kMemoryBodyLimit
+    BODY_TO_FILE_AS_RECEIVED,  // the output file, every byte as it came, framing included
+    BODY_TO_FILE               // the output file, the body's own bytes, decoded when asked
   };
 
   // A download's own state, set by Download before the request and cleared
@@ -226,11 +233,11 @@ class CHttpClient {
     // The output is a link or not a regular file (see Download).
     int m_Sink = 0;
     int m_KeepOrigin = 0;
-    BodyTarget m_Target = BODY_AS_RECEIVED;
-    // Writes to the output are collected in m_GatherBlock and go out in
-    // large blocks; m_Gathered bytes wait there.
-    int m_Gather = 0;
-    unsigned int m_Gathered = 0;
+    // The body passes through m_BodyDecoder as it arrives.
+    int m_Decoding = 0;
+    // While a body to decode for a sink collects as it came in a scratch
+    // file (m_OutputFile), the sink waits here.
+    CFileOwner m_SinkFile;
   };
 
   // Steps of ReadResponse. Each returns 1, or 0 with m_ErrorCode set where
@@ -238,18 +245,28 @@ class CHttpClient {
   int ReadHead();
   int ReadBodyByLength();
   int ReadChunkedBody();
-  // The body bytes that came with the head, to the file and the callbacks.
+  // The body bytes that came with the head, to the callbacks and the route.
   int DeliverFirstBytes(unsigned int length);
-  // Writes body bytes to m_OutputFile (gathered when the download asks for
-  // it). 0 with HTTP_ERR_FILE_OPERATION when a write failed.
-  int WriteOutput(const char* data, unsigned int length);
-  // Puts every gathered byte into the file; 1, or 0 when a write failed.
-  int FlushOutput();
-  // Lets WriteOutput gather for the download under way (when the block can
-  // be had; otherwise every write goes out at once).
-  void StartGathering();
   // The progress callback with the announced length as the total.
   void ReportProgress(uint64_t done);
+
+  // Where body bytes go (BodyRoute.cpp). ChooseBodyRoute: once the head is
+  // in; 1, or 0 with m_ErrorCode set (a body too large for memory, or the
+  // download's preparation failed).
+  int ChooseBodyRoute();
+  // Every received byte of the body, framing included (the data callback
+  // has seen them); for a download the progress callback then reports done
+  // bytes.
+  int TakeReceived(const char* data, unsigned int length, uint64_t done);
+  // The body's own bytes (de-chunked). A body in memory by length is
+  // already in m_RawStream and never comes here.
+  int TakeBody(const char* data, unsigned int length);
+  // The body has been read whole: the decoder's verdict, and every gathered
+  // byte in the file. 1, or 0 with HTTP_ERR_FILE_OPERATION.
+  int EndBody(int read);
+  // Writes to m_OutputFile; 0 with HTTP_ERR_FILE_OPERATION when it failed.
+  int WriteOutput(const char* data, size_t length);
+  static int WriteDecoded(void* client, const char* data, size_t length);
 
   // The body as the answer text of Request, Download and Upload: up to its
   // first zero byte, never past its length; empty without stream blocks.
@@ -271,26 +288,32 @@ class CHttpClient {
 
   // Steps of Download (see Download.cpp for what each leaves on disk).
   int OpenOutput(const char* filePath);
-  // Once the head is in: where the body goes, whether a 206 continues the
-  // file, and the side file for a whole body that replaces a resumed one.
-  // 1, or 0 with m_ErrorCode set.
+  // Once the head of a 2xx answer is in: whether a 206 continues the file,
+  // the side file for a whole body that replaces a resumed one, and whether
+  // the body is decoded (a sink's then goes to a scratch file). 1, or 0
+  // with m_ErrorCode set.
   int PrepareDownloadBody();
+  // The part of PrepareDownloadBody for a file that held data: a 206 must
+  // start where the file ends, another 2xx goes to a side file.
+  int ContinueResumedFile();
   void RestoreOutput();
   int FinishDownloadFile();
   // Steps of FinishDownloadFile; each 1, or 0 with the output put back.
-  int RewriteDechunked();
   int SwapSideFileIn();
+  int DecodeScratchToSink();
+  // One pass of file, from its start, through m_BodyDecoder into write: 1
+  // when all of it decoded and was written.
+  int DecodeFileInto(FileHandle file, BodyWriter write, void* param);
 
   // DecodeChunks on the bytes after the first *taken of m_RawStream;
   // *taken grows by what each decoded line and chunk used.
   int DecodeBufferedChunks(int* pendingSize, unsigned int* taken);
-  // Appends one chunk's data to m_DechunkedStream within the memory limit.
-  // 1, or 0 with m_ErrorCode set.
-  int KeepDechunked(const char* data, unsigned int size);
+  // Appends body bytes to stream within the memory limit. 1, or 0 with
+  // HTTP_ERR_BODY_TOO_LARGE.
+  int KeepInMemory(CMemStream& stream, const char* data, unsigned int size);
 
+  BodyRoute m_BodyRoute;
   DownloadState m_Download;
-  // Kept across downloads so a batch does not touch fresh memory each time.
-  std::unique_ptr<char[]> m_GatherBlock;
 };
 
 #endif

@@ -23,7 +23,7 @@ CHttpClient::CHttpClient()
       m_KeepAlive(0),
       m_Chunked(0),
       m_Compressed(0),
-      m_OutputFile(NULL),
+      m_BodyDecoder(NULL),
       m_HeadCallback(NULL),
       m_DataCallback(NULL),
       m_ProgressCallback(NULL),
@@ -35,7 +35,8 @@ CHttpClient::CHttpClient()
       m_StreamsReady(0),
       m_ReadAhead(nullptr),
       m_ReadAheadStart(0),
-      m_ReadAheadEnd(0) {
+      m_ReadAheadEnd(0),
+      m_BodyRoute(BODY_TO_MEMORY) {
   const int rawReady = m_RawStream.Alloc(kStreamBlock);
   const int dechunkedReady = m_DechunkedStream.Alloc(kStreamBlock);
   // Without both blocks no request may run (the operations check this).
@@ -50,7 +51,6 @@ CHttpClient::~CHttpClient() {
   // destructors, and zero-filling them first (hundreds of MiB after a big
   // chunked body) would be work nobody sees.
   free(m_ResponseHead);
-  if (m_OutputFile) FileClose(m_OutputFile);
   free(m_ReadAhead);
 }
 
@@ -82,8 +82,8 @@ void CHttpClient::Reset() {
   m_RawStream.Clear();
   m_DechunkedStream.Clear();
 
-  if (m_OutputFile) FileClose(m_OutputFile);
-  m_OutputFile = NULL;
+  m_OutputFile.Drop();
+  m_BodyRoute = BODY_TO_MEMORY;
 }
 
 void CHttpClient::Close() {

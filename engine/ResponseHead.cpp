@@ -7,7 +7,6 @@
 #include "engine/HttpClient.h"
 #include "engine/TextTrim.h"
 #include "platform/CRuntime.h"
-#include "platform/FileSystem.h"
 
 namespace {
 
@@ -94,19 +93,6 @@ int CHttpClient::ParseHeaders() {
 
   m_StatusCode = AtoiSaturating(statusText.c_str());
   ReadBodyFields();
-
-  // Every 2xx body belongs in the output file; any other goes to memory and
-  // the download deals with the file it created.
-  if (m_OutputFile && !IsSuccess()) {
-    FileClose(m_OutputFile);
-    m_OutputFile = NULL;
-  }
-
-  // A HEAD response has no body, whatever length it announces.
-  if (!m_OutputFile && m_Method != HTTP_METHOD_HEAD && m_ContentLength > kMemoryBodyLimit) {
-    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-    return 0;
-  }
 
   std::string location;
   if (m_StatusCode >= 300 && m_StatusCode <= 399 &&

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "engine/ChunkDecoder.h"
 #include "engine/HttpClient.h"
@@ -13,8 +12,6 @@ namespace {
 
 // Without the blank line within this many buffered bytes the head is refused.
 const unsigned int kHeadLimit = 8192;
-// Gathered writes to the output file go out in blocks of this size.
-const unsigned int kGatherBlock = 262144;
 
 // Appends and checks that every byte went in. A failed append means the
 // body cannot be held.
@@ -45,12 +42,9 @@ int CHttpClient::ReadResponse() {
     return 1;
   }
 
-  if (m_OutputFile && !PrepareDownloadBody()) return 0;
+  if (!ChooseBodyRoute()) return 0;
   const int read = m_Chunked ? ReadChunkedBody() : ReadBodyByLength();
-  // Gathered bytes reach the file on every way out, failures included, so
-  // the download finds the file as if every piece had been written at once.
-  if (!FlushOutput() && read) return 0;
-  return read;
+  return EndBody(read);
 }
 
 int CHttpClient::ReadHead() {
@@ -91,11 +85,13 @@ int CHttpClient::ReadHead() {
 
 int CHttpClient::DeliverFirstBytes(unsigned int length) {
   if (length == 0) return 1;
-  if (m_OutputFile) {
-    if (m_Download.m_Target == BODY_AS_RECEIVED && !WriteOutput(m_RawStream.m_Data, length)) return 0;
-    ReportProgress(length);
-  }
+  if (!TakeReceived(m_RawStream.m_Data, length, length)) return 0;
   if (m_DataCallback) m_DataCallback(this, m_RawStream.m_Data, static_cast<int>(length), m_CallbackParam);
+  // A body in memory by length stays where it is; framed bytes wait there
+  // for the chunk decoder.
+  if (m_Chunked || m_BodyRoute == BODY_TO_MEMORY) return 1;
+  if (!TakeBody(m_RawStream.m_Data, length)) return 0;
+  CutStream(m_RawStream, 0);
   return 1;
 }
 
@@ -125,17 +121,12 @@ int CHttpClient::ReadBodyByLength() {
       piece = static_cast<unsigned int>(length - have);
       surplus = 1;
     }
-    if (m_DataCallback) m_DataCallback(this, buffer, static_cast<int>(piece), m_CallbackParam);
-    // In a download only a compressed body is also kept whole, for the
-    // decoding afterwards.
-    const int keep = !m_OutputFile || m_Compressed;
-    if (m_OutputFile && m_Download.m_Target != BODY_HELD && !WriteOutput(buffer, piece)) return 0;
-    if (keep && !AppendChecked(m_RawStream, buffer, piece)) {
-      m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-      return 0;
-    }
     have += piece;
-    if (m_OutputFile) ReportProgress(have);
+    if (m_DataCallback) m_DataCallback(this, buffer, static_cast<int>(piece), m_CallbackParam);
+    if (!TakeReceived(buffer, piece, have)) return 0;
+    const int kept = m_BodyRoute == BODY_TO_MEMORY ? KeepInMemory(m_RawStream, buffer, piece)
+                                                   : TakeBody(buffer, piece);
+    if (!kept) return 0;
   }
   m_ResponseClean = surplus ? 0 : 1;
   return 1;
@@ -153,12 +144,9 @@ int CHttpClient::ReadChunkedBody() {
     int received = 0;
     if (!Receive(buffer, &received)) return 0;
     const unsigned int piece = static_cast<unsigned int>(received);
+    have += piece;
     if (m_DataCallback) m_DataCallback(this, buffer, received, m_CallbackParam);
-    if (m_OutputFile) {
-      if (m_Download.m_Target == BODY_AS_RECEIVED && !WriteOutput(buffer, piece)) return 0;
-      have += piece;
-      ReportProgress(have);
-    }
+    if (!TakeReceived(buffer, piece, have)) return 0;
     if (!AppendChecked(m_RawStream, buffer, piece)) {
       m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
       return 0;
@@ -168,38 +156,4 @@ int CHttpClient::ReadChunkedBody() {
   if (decoded < 0) return 0;
   m_ResponseClean = ChunkedBodyEndedExactly(m_RawStream);
   return 1;
-}
-
-int CHttpClient::WriteOutput(const char* data, unsigned int length) {
-  if (length == 0) return 1;
-  if (m_Download.m_Gather && m_GatherBlock) {
-    if (m_Download.m_Gathered + length > kGatherBlock && !FlushOutput()) return 0;
-    if (length < kGatherBlock) {
-      memcpy(m_GatherBlock.get() + m_Download.m_Gathered, data, length);
-      m_Download.m_Gathered += length;
-      return 1;
-    }
-  }
-  if (!FileWrite(m_OutputFile, data, length, nullptr)) {
-    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
-    return 0;
-  }
-  return 1;
-}
-
-int CHttpClient::FlushOutput() {
-  const unsigned int waiting = m_Download.m_Gathered;
-  if (waiting == 0) return 1;
-  m_Download.m_Gathered = 0;
-  if (!m_OutputFile || !FileWrite(m_OutputFile, m_GatherBlock.get(), waiting, nullptr)) {
-    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
-    return 0;
-  }
-  return 1;
-}
-
-void CHttpClient::StartGathering() {
-  if (!m_GatherBlock) m_GatherBlock.reset(new (std::nothrow) char[kGatherBlock]);
-  m_Download.m_Gather = m_GatherBlock ? 1 : 0;
-  m_Download.m_Gathered = 0;
 }

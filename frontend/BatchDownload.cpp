@@ -55,12 +55,6 @@ int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd) {
       printf("failed(%d)\r\n", client.m_StatusCode);
       continue;
     }
-    if (StoreDecodedBody(cmd, client, path) != STORE_DONE) {
-      // Bytes that do not decode must not count as this file next time.
-      FileDelete(path.c_str());
-      printf("failed.\r\n");
-      continue;
-    }
     printf(cmd.m_Progress ? "\r\n" : "ok\r\n");
   }
   return 1;

@@ -29,17 +29,18 @@ void OutputStepByStep(unsigned int length, const char* data, int step, unsigned 
   }
 }
 
-void OutputResponseBody(const CHttpClient& client, const CImpBroxCmd& cmd) {
+int OutputResponseBody(const CHttpClient& client, const CImpBroxCmd& cmd) {
   unsigned int length = 0;
   const char* body = client.GetBody(&length);
-  if (IsCompressed(cmd) && !cmd.m_Compress) {
+  // An empty body has nothing to decode.
+  if (IsCompressed(cmd) && !cmd.m_Compress && length > 0) {
     char* decoded = NULL;
     unsigned int decodedLength = 0;
-    if (DecodeBody(cmd, body, length, &decoded, &decodedLength)) {
-      OutputStepByStep(decodedLength, decoded, cmd.m_Step, cmd.m_StepSize);
-      free(decoded);
-    }
-    return;
+    if (!DecodeBody(cmd, body, length, &decoded, &decodedLength)) return 0;
+    OutputStepByStep(decodedLength, decoded, cmd.m_Step, cmd.m_StepSize);
+    free(decoded);
+    return 1;
   }
   OutputStepByStep(length, body, cmd.m_Step, cmd.m_StepSize);
+  return 1;
 }

@@ -8,8 +8,9 @@ class CImpBroxCmd;
 
 // Shows the client's body (de-chunked when chunked), inflated when the
 // recorded Content-Encoding is gzip or deflate and -compress was not given.
-// A body that fails to inflate shows nothing.
-void OutputResponseBody(const CHttpClient& client, const CImpBroxCmd& cmd);
+// 1 when it was shown; 0 for a body that does not inflate, of which
+// nothing is shown.
+int OutputResponseBody(const CHttpClient& client, const CImpBroxCmd& cmd);
 
 // Writes length bytes to standard output in pieces of stepSize bytes. With a
 // non-zero step flag, a three-line banner and a wait for one character of

@@ -56,7 +56,8 @@ void PrintOutputRefusal(OutputPrepared result, const std::string& outputPath) {
   }
 }
 
-void SetUpClient(CHttpClient& client, CImpBroxCmd& cmd) {
+void SetUpClient(CHttpClient& client, CImpBroxCmd& cmd, CBodyDecoder* decoder) {
+  client.m_BodyDecoder = decoder;
   client.m_HeadCallback = OnResponseHead;
   client.m_DataCallback = OnResponseData;
   client.m_ProgressCallback = OnProgress;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+class CBodyDecoder;
 class CHttpClient;
 class CImpBroxCmd;
 
@@ -29,8 +30,9 @@ OutputPrepared PrepareOutputFile(CImpBroxCmd& cmd, std::string& outputPath,
 // OUTPUT_READY.
 void PrintOutputRefusal(OutputPrepared result, const std::string& outputPath);
 
-// Wires the front end's callbacks and the driver into the client and hands
+// Wires the front end's callbacks, the driver and the decoder of downloaded
+// bodies (may be NULL: bodies stored as received) into the client and hands
 // it the request headers of the command line, in the header map's order.
-void SetUpClient(CHttpClient& client, CImpBroxCmd& cmd);
+void SetUpClient(CHttpClient& client, CImpBroxCmd& cmd, CBodyDecoder* decoder);
 
 #endif

@@ -10,6 +10,7 @@
 #include "frontend/OutputFileOps.h"
 #include "frontend/RequestData.h"
 #include "platform/Console.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -22,44 +23,33 @@ void PrintFailureText(int code, const std::string& host) {
   }
 }
 
-// A 2xx download: move the file to the name the response suggests, store the
-// decoded body, then settle the backup. On any result but STORE_DONE the
-// download is dropped and the earlier file is back at its path.
-StoreResult FinishDownload(std::string& outputPath, const std::string& backupPath,
-                           CImpBroxCmd& cmd, CHttpClient& client) {
-  // A sink whose compressed body the engine held back; a sink is never
-  // moved, and has no backup.
-  if (client.m_OutputFile) return WriteHeldBody(cmd, client);
+// A 2xx download, decoded as it arrived: move the file to the name the
+// response suggests, then settle the backup.
+void FinishDownload(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd) {
   const std::string originalPath = outputPath;
   if (cmd.m_OutputToFile) {
     std::string newPath;
     cmd.GetOutputPathFile(newPath);
-    // A taken name makes the move fail; the download then stays where it is
-    // and is reported there.
+    // A taken name makes the move fail, and a sink is never moved; the
+    // download then stays where it is and is reported there.
     if (!newPath.empty() && newPath != outputPath &&
         FileMove(outputPath.c_str(), newPath.c_str())) {
       outputPath = newPath;
     }
   }
-  const StoreResult stored = StoreDecodedBody(cmd, client, outputPath);
-  if (stored != STORE_DONE) {
-    // Bytes that do not decode are no download. Under -append the engine
-    // already put them in place of the earlier bytes; they stay rather than
-    // leave nothing.
-    if (!cmd.m_Append) FileDelete(outputPath.c_str());
-    if (!backupPath.empty()) FileMove(backupPath.c_str(), originalPath.c_str());
-    outputPath = originalPath;
-    return stored;
+  if (backupPath.empty()) return;
+  if (outputPath != originalPath) {
+    // The new body went elsewhere: the earlier file keeps its name.
+    FileMove(backupPath.c_str(), originalPath.c_str());
+  } else {
+    FileDelete(backupPath.c_str());
   }
-  if (!backupPath.empty()) {
-    if (outputPath != originalPath) {
-      // The new body went elsewhere: the earlier file keeps its name.
-      FileMove(backupPath.c_str(), originalPath.c_str());
-    } else {
-      FileDelete(backupPath.c_str());
-    }
-  }
-  return STORE_DONE;
+}
+
+// 1 when the last download failed because its body did not decode (or its
+// decoded bytes could not be written).
+int BodyNotDecoded(const CHttpClient& client) {
+  return client.m_BodyDecoder != NULL && client.m_BodyDecoder->Failed();
 }
 
 }  // namespace
@@ -67,6 +57,10 @@ StoreResult FinishDownload(std::string& outputPath, const std::string& backupPat
 void PrintNotDecoded(const CImpBroxCmd& cmd) {
   printf("Error: The %s body could not be decoded; nothing was stored.\r\n",
          cmd.m_ContentEncoding.c_str());
+}
+
+void PrintBodyNotShown(const CImpBroxCmd& cmd) {
+  printf("Error: The %s body could not be decoded.\r\n", cmd.m_ContentEncoding.c_str());
 }
 
 void PrintSessionFailure(CHttpClient& client) {
@@ -101,25 +95,25 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
                         postData, postLength);
   }
   if (!ok) {
-    PrintSessionFailure(client);
+    if (toFile && BodyNotDecoded(client)) {
+      PrintNotDecoded(cmd);
+    } else {
+      PrintSessionFailure(client);
+    }
     return 0;
   }
   if ((cmd.m_OutputToFile || cmd.m_Upload) && cmd.m_Progress) printf("\r\n");
   if (!toFile) {
-    if (!cmd.m_Origin) OutputResponseBody(client, cmd);
+    const int shown = cmd.m_Origin || OutputResponseBody(client, cmd);
     ConsoleFlush();
+    if (!shown) {
+      PrintBodyNotShown(cmd);
+      return 0;
+    }
     return 1;
   }
   if (client.IsSuccess()) {
-    const StoreResult stored = FinishDownload(outputPath, backupPath, cmd, client);
-    if (stored == STORE_NOT_DECODED) {
-      PrintNotDecoded(cmd);
-      return 0;
-    }
-    if (stored == STORE_WRITE_FAILED) {
-      PrintFailureText(HTTP_ERR_FILE_OPERATION, client.GetHost());
-      return 0;
-    }
+    FinishDownload(outputPath, backupPath, cmd);
     printf("Download: %s\r\n", outputPath.c_str());
     return 1;
   }

@@ -7,6 +7,7 @@
 #include "engine/HttpClient.h"
 #include "engine/Network.h"
 #include "frontend/BatchDownload.h"
+#include "frontend/DownloadDecoder.h"
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/RunSequence.h"
 #include "frontend/SingleRequest.h"
@@ -36,8 +37,10 @@ int main(int argc, char** argv) {
   std::string url = cmd.m_Url;
   int result;
   {
+    // Decodes downloaded bodies as they arrive; outlives the client.
+    CDownloadDecoder decoder(cmd);
     CHttpClient client;
-    SetUpClient(client, cmd);
+    SetUpClient(client, cmd, &decoder);
     if (cmd.m_BatchUrls.empty()) {
       result = DoSingleRequest(outputPath, backupPath, cmd, client, url);
     } else {

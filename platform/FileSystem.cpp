@@ -303,3 +303,21 @@ int DirCreate(const char* path) {
   if (!path || !*path) return 0;
   return mkdir(SystemPath(path).c_str(), 0777) == 0 ? 1 : 0;
 }
+
+// O_TMPFILE makes a file that never has a name; where the file system
+// cannot, a named one is made and its name removed at once.
+FileHandle FileOpenScratch() {
+  const char* dir = getenv("TMPDIR");
+  std::string folder = dir && *dir ? dir : "/tmp";
+  int fd;
+  do {
+    fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    std::string name = folder + "/zelvora-XXXXXX";
+    fd = mkostemp(&name[0], O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    unlink(name.c_str());
+  }
+  return WrapFd(fd);
+}

@@ -71,6 +71,11 @@ int FileTruncate(FileHandle file, uint64_t size);
 // 1 when the open file is a regular file, else 0.
 int FileIsRegular(FileHandle file);
 
+// Opens a new empty file for reading and writing in the system's folder for
+// temporary files that has no name anywhere: it is gone as soon as it is
+// closed, or the program ends in any way. NULL when none could be made.
+FileHandle FileOpenScratch();
+
 enum PathKind {
   PATH_MISSING,    // nothing there, or it cannot be looked at (any reason)
   PATH_DIRECTORY,  // a directory

@@ -236,16 +236,6 @@ TEST(ChunkDecoder, MemoryBodyLimitAppliesAsItGrows) {
   EXPECT_EQ(d.client.m_DechunkedStream.m_Length, kMemoryBodyLimit);
 }
 
-TEST(ChunkDecoder, FileBodyIsNotBoundByTheMemoryLimit) {
-  Decoder d;
-  d.client.m_OutputFile = FileOpen("/dev/null", FILE_OPEN_WRITE_EXISTING, FILE_SHARE_READERS);
-  ASSERT_NE(d.client.m_OutputFile, nullptr);
-  ASSERT_EQ(FeedSixtyFourMebibytes(d), 0);
-  EXPECT_EQ(d.FeedAndDecode("1\r\nz\r\n0\r\n\r\n"), 1);
-  EXPECT_EQ(d.client.m_DechunkedStream.m_Length, kMemoryBodyLimit + 1);
-  EXPECT_EQ(d.client.m_ErrorCode, HTTP_ERR_NONE);
-}
-
 void* RefuseGrowth(void*, unsigned int) { return NULL; }
 
 TEST(ChunkDecoder, FailedGrowthIsReportedNotOverrun) {

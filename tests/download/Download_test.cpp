@@ -7,13 +7,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "engine/DownloadBody.h"
+#include "engine/ContentRange.h"
 #include "engine/HttpClient.h"
+#include "engine/OutputFile.h"
 #include "platform/FileSystem.h"
 #include "support/BodyCoding.h"
 #include "support/CallbackLog.h"
@@ -146,7 +149,7 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
     }
     // Nothing but the output file (when kept) is left in the directory.
     EXPECT_EQ(c.exists ? 1u : 0u, dir.Names().size());
-    EXPECT_EQ(nullptr, client.m_OutputFile);
+    EXPECT_EQ(nullptr, client.m_OutputFile.Get());
     if (!c.response.empty()) {
       EXPECT_EQ(c.response, response);
     }
@@ -350,19 +353,17 @@ TEST_F(DownloadTest, FifoGetsTheBodyAFileWouldHold) {
     std::string reply;
     int keepOrigin;
     std::string piped;  // what the reader gets
-    std::string body;   // GetBody afterwards
-    bool held;          // the sink stays open for the caller
   } cases[] = {
-      {"plain", Reply("200 OK", "", text), 0, text, "", false},
-      {"chunked, de-chunked", Chunked("200 OK", "", framed), 0, text, text, false},
-      {"chunked, kept as on the wire", Chunked("200 OK", "", framed), 1, framed, text, false},
-      {"gzip, held for the caller", Reply("200 OK", "Content-Encoding: gzip\r\n", Gzip(text)), 0, "",
-       Gzip(text), true},
-      {"chunked gzip, held for the caller",
-       Chunked("200 OK", "Content-Encoding: gzip\r\n", ::Chunked(Gzip(text), 7)), 0, "", Gzip(text), true},
+      {"plain", Reply("200 OK", "", text), 0, text},
+      {"chunked, de-chunked", Chunked("200 OK", "", framed), 0, text},
+      {"chunked, kept as on the wire", Chunked("200 OK", "", framed), 1, framed},
+      // Without a decoder the engine stores what the server coded.
+      {"gzip, as coded", Reply("200 OK", "Content-Encoding: gzip\r\n", Gzip(text)), 0, Gzip(text)},
+      {"chunked gzip, de-chunked",
+       Chunked("200 OK", "Content-Encoding: gzip\r\n", ::Chunked(Gzip(text), 7)), 0, Gzip(text)},
       {"chunked gzip, kept as on the wire",
-       Chunked("200 OK", "Content-Encoding: gzip\r\n", ::Chunked(Gzip(text), 7)), 1, ::Chunked(Gzip(text), 7),
-       Gzip(text), false},
+       Chunked("200 OK", "Content-Encoding: gzip\r\n", ::Chunked(Gzip(text), 7)), 1,
+       ::Chunked(Gzip(text), 7)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -375,19 +376,79 @@ TEST_F(DownloadTest, FifoGetsTheBodyAFileWouldHold) {
     std::string response;
     EXPECT_EQ(1, client.Download(server.Url("/").c_str(), fifo.c_str(), response, nullptr, 0, c.keepOrigin));
     EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
-    EXPECT_EQ(c.held, client.m_OutputFile != nullptr);
-    if (!c.body.empty()) {
-      unsigned int length = 0;
-      const char* body = client.GetBody(&length);
-      EXPECT_EQ(c.body, std::string(body, length));
-    }
-    // The caller of a held body would write and close here; Reset does it.
-    client.Reset();
-    EXPECT_EQ(nullptr, client.m_OutputFile);
+    // Nothing of the body is held: the sink has it all, and is closed.
+    EXPECT_FALSE(static_cast<bool>(client.m_OutputFile));
+    unsigned int length = 0;
+    client.GetBody(&length);
+    EXPECT_EQ(0u, length);
     EXPECT_EQ(c.piped, reader.Finish());
     struct stat info;
     ASSERT_EQ(0, lstat(fifo.c_str(), &info));
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  }
+}
+
+// A decoder that upper-cases the body and refuses an "X" in it: enough to see
+// where decoded bytes go, and what a body that fails to decode leaves.
+class CUpperDecoder : public CBodyDecoder {
+ public:
+  int Begin(const CHttpClient&) override {
+    m_Failed = 0;
+    return 1;
+  }
+  int Decode(const char* data, size_t length, BodyWriter write, void* param) override {
+    std::string upper(data, length);
+    for (char& ch : upper) {
+      if (ch == 'X') m_Failed = 1;
+      ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+    }
+    return !m_Failed && write(param, upper.data(), upper.size());
+  }
+  int End() override { return !m_Failed; }
+  int Failed() const override { return m_Failed; }
+  int m_Failed = 0;
+};
+
+// A sink gets a decoded body only once all of it decoded; a file gets it as
+// it arrives and is dropped when it fails. No scratch file is left anywhere.
+TEST_F(DownloadTest, DecodedBodyReachesASinkOnlyWhole) {
+  const std::string good = std::string(300000, 'a') + "end";
+  const std::string bad = std::string(300000, 'a') + "X";
+  struct Case {
+    const char* name;
+    bool fifo;
+    std::string body;
+    int result;
+    std::string stored;  // what the fifo or the file holds afterwards
+  } cases[] = {
+      {"fifo, decodes", true, good, 1, std::string(300000, 'A') + "END"},
+      {"fifo, fails", true, bad, 0, ""},
+      {"file, decodes", false, good, 1, std::string(300000, 'A') + "END"},
+      {"file, fails", false, bad, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("out");
+    if (c.fifo) {
+      ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
+    }
+    std::unique_ptr<CFifoReader> reader(c.fifo ? new CFifoReader(path) : nullptr);
+    CScriptedServer server(CServerScript::OneReply(Chunked("200 OK", "", ::Chunked(c.body, 70000))));
+    CUpperDecoder decoder;
+    CHttpClient client;
+    client.m_BodyDecoder = &decoder;
+    std::string response;
+    EXPECT_EQ(c.result, client.Download(server.Url("/").c_str(), path.c_str(), response, nullptr, 0, 0));
+    if (c.fifo) {
+      EXPECT_EQ(c.stored, reader->Finish());
+    } else {
+      EXPECT_EQ(c.result == 1, TempDir::Exists(path));
+      if (c.result) {
+        EXPECT_EQ(c.stored, TempDir::ReadFile(path));
+      }
+    }
+    EXPECT_EQ(c.fifo || c.result ? 1u : 0u, dir.Names().size());
   }
 }
 
@@ -468,18 +529,25 @@ TEST(DownloadPiecesTest, ContentRangeStart) {
   }
 }
 
-TEST(DownloadPiecesTest, RewriteChecksEveryByte) {
+// Gathered writes reach the file whole by Close; a device that takes
+// nothing fails the write that reaches it, gathered or not.
+TEST(DownloadPiecesTest, OutputFileWritesEveryByte) {
   TempDir dir;
   const std::string path = dir.File("r");
-  TempDir::WriteFile(path, "keep|framed bytes here");
-  FileHandle file = FileOpen(path.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
-  ASSERT_NE(nullptr, file);
-  EXPECT_EQ(1, RewriteFileFrom(file, 5, "body", 4));
-  EXPECT_EQ("keep|body", TempDir::ReadFile(path));
+  COutputFile out;
+  out.Take(FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  ASSERT_TRUE(static_cast<bool>(out));
+  const std::string big(300000, 'b');
+  EXPECT_EQ(1, out.Write("keep|", 5));
+  EXPECT_EQ(1, out.Write(big.data(), big.size()));
+  EXPECT_EQ(1, out.Write("|end", 4));
+  EXPECT_EQ(1, out.Close());
+  EXPECT_EQ("keep|" + big + "|end", TempDir::ReadFile(path));
 
-  FileHandle full = FileOpen("/dev/full", FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
-  ASSERT_NE(nullptr, full);
-  EXPECT_EQ(0, RewriteFileFrom(full, 0, "body", 4));
+  out.Take(FileOpen("/dev/full", FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE));
+  ASSERT_TRUE(static_cast<bool>(out));
+  EXPECT_EQ(0, out.Write("body", 4));
+  out.Close();
 }
 
 }  // namespace

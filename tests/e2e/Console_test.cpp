@@ -101,13 +101,20 @@ TEST_F(ConsoleRun, BodiesAreShownDecodedUnlessAskedForAsReceived) {
     std::string reply;
     std::vector<std::string> options;
     std::string shown;
+    int exitCode = 1;
   } cases[] = {
       {"gzip", Ok(gz, "Content-Encoding: gzip\r\n"), {}, text},
       {"GZIP", Ok(gz, "Content-Encoding: GZip\r\n"), {}, text},
       {"deflate", Ok(RawDeflate(text), "Content-Encoding: deflate\r\n"), {}, text},
       {"compress", Ok(gz, "Content-Encoding: gzip\r\n"), {"-compress"}, gz},
       {"other coding", Ok(gz, "Content-Encoding: br\r\n"), {}, gz},
-      {"broken gzip", Ok("not gzip at all", "Content-Encoding: gzip\r\n"), {}, ""},
+      // A body that does not decode is no success: the head, then why.
+      {"broken gzip", Ok("not gzip at all", "Content-Encoding: gzip\r\n"), {},
+       "Error: The gzip body could not be decoded.\r\n", 0},
+      {"gzip with trailing garbage", Ok(gz + "garbage", "Content-Encoding: gzip\r\n"), {},
+       "Error: The gzip body could not be decoded.\r\n", 0},
+      {"two gzip members", Ok(gz + Gzip("and more"), "Content-Encoding: gzip\r\n"), {},
+       text + "and more"},
       {"chunked",
        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + Chunked(text, 1000), {}, text},
       {"chunked gzip",
@@ -127,7 +134,7 @@ TEST_F(ConsoleRun, BodiesAreShownDecodedUnlessAskedForAsReceived) {
     std::vector<std::string> args = {server.Url("/t")};
     args.insert(args.end(), c.options.begin(), c.options.end());
     CProgramResult run = RunIn(m_Sandbox, args);
-    EXPECT_EQ(1, run.m_ExitCode) << c.name;
+    EXPECT_EQ(c.exitCode, run.m_ExitCode) << c.name;
     EXPECT_EQ(HeadOf(c.reply) + c.shown, run.m_Out) << c.name;
   }
 }

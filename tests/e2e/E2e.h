@@ -28,6 +28,11 @@ inline std::string Ok(const std::string& body, const std::string& headers = "") 
   return Response("200 OK", headers, body);
 }
 
+// A 200 whose body goes in chunks of 700 bytes.
+inline std::string ChunkedReply(const std::string& headers, const std::string& body) {
+  return "HTTP/1.1 200 OK\r\n" + headers + "Transfer-Encoding: chunked\r\n\r\n" + Chunked(body, 700);
+}
+
 // The head part of a response made by Response(): what the program echoes.
 inline std::string HeadOf(const std::string& response) {
   return response.substr(0, response.find("\r\n\r\n") + 4);

@@ -25,10 +25,6 @@ bool IsLink(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-std::string ChunkedReply(const std::string& headers, const std::string& body) {
-  return "HTTP/1.1 200 OK\r\n" + headers + "Transfer-Encoding: chunked\r\n\r\n" + Chunked(body, 700);
-}
-
 class OutputSafety : public ::testing::Test {
  protected:
   OutputSafety() : m_Sandbox(ZELVORA_EXE) {}

@@ -35,7 +35,7 @@ TEST(ClientObjectTest, FreshClientDefaults) {
   EXPECT_EQ(0, client.m_StatusCode);
   EXPECT_EQ(0, client.m_ContentLength);
   EXPECT_EQ(nullptr, client.m_ResponseHead);
-  EXPECT_EQ(nullptr, client.m_OutputFile);
+  EXPECT_EQ(nullptr, client.m_OutputFile.Get());
   EXPECT_EQ(nullptr, client.m_Ssl);
   EXPECT_EQ(nullptr, client.m_HeadCallback);
   EXPECT_EQ(nullptr, client.m_CallbackParam);
@@ -153,8 +153,8 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   unsigned int written = 0;
   client.m_RawStream.Write(big.data(), 70000, &written);
   client.m_DechunkedStream.Write("abc", 3, &written);
-  client.m_OutputFile = FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
-  ASSERT_NE(nullptr, client.m_OutputFile);
+  client.m_OutputFile.Take(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  ASSERT_NE(nullptr, client.m_OutputFile.Get());
   ASSERT_FALSE(FileIsFree(file));
 
   client.Reset();
@@ -182,7 +182,7 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   EXPECT_TRUE(AllZero(client.m_RawStream.m_Data, client.m_RawStream.m_Capacity));
   EXPECT_EQ(0u, client.m_DechunkedStream.m_Length);
   EXPECT_TRUE(AllZero(client.m_DechunkedStream.m_Data, 65536));
-  EXPECT_EQ(nullptr, client.m_OutputFile);
+  EXPECT_EQ(nullptr, client.m_OutputFile.Get());
   EXPECT_TRUE(FileIsFree(file));
 
   // Kept: the connection, request headers, time-outs and callbacks.
@@ -228,8 +228,8 @@ TEST(ClientObjectTest, DestructorClosesOutputFile) {
   TempDir dir;
   const std::string file = dir.File("out.bin");
   CHttpClient* client = new CHttpClient();
-  client->m_OutputFile = FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
-  ASSERT_NE(nullptr, client->m_OutputFile);
+  client->m_OutputFile.Take(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  ASSERT_NE(nullptr, client->m_OutputFile.Get());
   client->m_Socket = SocketCreateTcp();
   ASSERT_FALSE(FileIsFree(file));
   delete client;

@@ -90,37 +90,6 @@ TEST(OutputRestore, LeavesADeviceAlone) {
   EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
-TEST(ReplaceFileContent, ReplacesWholeAndLeavesNoScratchFiles) {
-  TempDir dir;
-  std::string out = dir.File("a.txt");
-  TempDir::WriteFile(out, "compressed bytes");
-  // A leftover of an interrupted run under the scratch name is ours to drop.
-  TempDir::WriteFile(out + "_zelvor.tmp", "leftover");
-  ASSERT_EQ(1, ReplaceFileContent(out, "decoded", 7));
-  EXPECT_EQ("decoded", TempDir::ReadFile(out));
-  EXPECT_FALSE(TempDir::Exists(out + "_zelvor.tmp"));
-  EXPECT_FALSE(TempDir::Exists(out + "_zelvor.old"));
-
-  ASSERT_EQ(1, ReplaceFileContent(out, "", 0));
-  EXPECT_EQ("", TempDir::ReadFile(out));
-}
-
-TEST(ReplaceFileContent, KeepsTheOldBytesWhenTheNewOnesCannotBeWritten) {
-  TempDir dir;
-  std::string out = dir.File("a.txt");
-  TempDir::WriteFile(out, "compressed bytes");
-  const char* blockers[] = {"_zelvor.tmp", "_zelvor.old"};
-  for (const char* suffix : blockers) {
-    ASSERT_EQ(0, mkdir((out + suffix).c_str(), 0755));
-    EXPECT_EQ(0, ReplaceFileContent(out, "decoded", 7)) << suffix;
-    EXPECT_EQ("compressed bytes", TempDir::ReadFile(out)) << suffix;
-    EXPECT_TRUE(IsDir(out + suffix)) << suffix;
-    rmdir((out + suffix).c_str());
-  }
-  EXPECT_EQ(0, ReplaceFileContent(dir.Path(), "decoded", 7));
-  EXPECT_EQ(0, ReplaceFileContent("/dev/null", "decoded", 7));
-}
-
 TEST(ErrorText, EveryCode) {
   struct Case {
     int code;

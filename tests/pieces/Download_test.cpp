@@ -73,7 +73,7 @@ TEST_F(PiecedDownloadTest, AnswerBrokenOffMidBody) {
     }
     // Nothing but the output file (when kept) is left in the directory.
     EXPECT_EQ(c.exists ? 1u : 0u, dir.Names().size());
-    EXPECT_EQ(nullptr, client.m_OutputFile);
+    EXPECT_EQ(nullptr, client.m_OutputFile.Get());
     EXPECT_EQ("untouched", response);
     EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
     EXPECT_EQ(c.existed ? "bytes=1000-" : "", RequestHeader(FakeSocketSent(0), "Range"));
@@ -112,9 +112,10 @@ TEST_F(PiecedDownloadTest, CompressedBodyIsKeptAsSent) {
   const std::string path = m_Dir.File("z.gz");
   ASSERT_EQ(1, client.Download(kUrl, path.c_str(), response, nullptr, 0, 0));
   EXPECT_EQ(packed, TempDir::ReadFile(path));
+  // The file has the body; no copy of it is held in memory.
   unsigned int length = 0;
-  const char* body = client.GetBody(&length);
-  EXPECT_EQ(packed, std::string(body, length));
+  client.GetBody(&length);
+  EXPECT_EQ(0u, length);
 }
 
 // A link is a sink: what came before the failure stays in what it points to.

@@ -1,4 +1,4 @@
-#include "engine/DownloadBody.h"
+#include "engine/ContentRange.h"
 
 #include "platform/CRuntime.h"
 
@@ -19,17 +19,4 @@ int ParseContentRangeStart(const std::string& value, uint64_t* first) {
   if (*p != '-') return 0;
   if (first) *first = number;
   return 1;
-}
-
-int RewriteFileFrom(FileHandle file, uint64_t base, const char* data, uint32_t length) {
-  if (!file) return 0;
-  int ok = 1;
-  if (FileIsRegular(file)) {
-    ok = FileSeek(file, static_cast<int64_t>(base), FILE_SEEK_BEGIN, NULL) &&
-         FileTruncate(file, base);
-  }
-  uint32_t written = 0;
-  if (ok && length > 0) ok = FileWrite(file, data, length, &written) && written == length;
-  if (!FileClose(file)) ok = 0;
-  return ok;
 }

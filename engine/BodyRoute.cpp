@@ -1,0 +1,76 @@
+// Where the bytes of a response body go: chosen once when the head is in,
+// then every received byte and every byte of the body itself passes here.
+#include <cstring>
+
+#include "engine/HttpClient.h"
+
+int CHttpClient::ChooseBodyRoute() {
+  m_BodyRoute = BODY_TO_MEMORY;
+  // A download decides what becomes of its file: a 2xx body goes there.
+  if (m_OutputFile && !PrepareDownloadBody()) return 0;
+  if (m_BodyRoute == BODY_TO_MEMORY && m_ContentLength > kMemoryBodyLimit) {
+    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
+    return 0;
+  }
+  return 1;
+}
+
+int CHttpClient::TakeReceived(const char* data, unsigned int length, uint64_t done) {
+  if (m_BodyRoute == BODY_TO_MEMORY) return 1;
+  if (m_BodyRoute == BODY_TO_FILE_AS_RECEIVED && !WriteOutput(data, length)) return 0;
+  ReportProgress(done);
+  return 1;
+}
+
+int CHttpClient::TakeBody(const char* data, unsigned int length) {
+  switch (m_BodyRoute) {
+    case BODY_TO_MEMORY:
+      return KeepInMemory(m_DechunkedStream, data, length);
+    case BODY_TO_FILE_AS_RECEIVED:
+      return 1;
+    case BODY_TO_FILE:
+      break;
+  }
+  if (!m_Download.m_Decoding) return WriteOutput(data, length);
+  if (m_BodyDecoder->Decode(data, length, WriteDecoded, this)) return 1;
+  if (m_ErrorCode == HTTP_ERR_NONE) m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+  return 0;
+}
+
+int CHttpClient::EndBody(int read) {
+  int ok = read;
+  // The decoder's verdict counts only for a body that arrived whole; one
+  // cut off failed for that reason.
+  if (ok && m_Download.m_Decoding && !m_BodyDecoder->End()) {
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    ok = 0;
+  }
+  // Gathered bytes reach the file on every way out, failures included, so
+  // the download finds the file as if every piece had been written at once.
+  if (m_OutputFile && !m_OutputFile.Flush() && ok) {
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    ok = 0;
+  }
+  return ok;
+}
+
+int CHttpClient::WriteOutput(const char* data, size_t length) {
+  if (m_OutputFile.Write(data, length)) return 1;
+  m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+  return 0;
+}
+
+int CHttpClient::WriteDecoded(void* client, const char* data, size_t length) {
+  return static_cast<CHttpClient*>(client)->WriteOutput(data, length);
+}
+
+int CHttpClient::KeepInMemory(CMemStream& stream, const char* data, unsigned int size) {
+  if (size == 0) return 1;
+  unsigned int written = 0;
+  if (static_cast<uint64_t>(stream.m_Length) + size > kMemoryBodyLimit ||
+      !stream.Write(data, size, &written) || written != size) {
+    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
+    return 0;
+  }
+  return 1;
+}

@@ -1,0 +1,30 @@
+#include "frontend/DownloadDecoder.h"
+
+#include "engine/HttpClient.h"
+#include "frontend/ImpBroxCmd.h"
+
+CDownloadDecoder::CDownloadDecoder(const CImpBroxCmd& cmd) : m_Cmd(cmd), m_Failed(0) {}
+
+int CDownloadDecoder::Begin(const CHttpClient& client) {
+  m_Failed = 0;
+  if (m_Cmd.m_Origin || m_Cmd.m_Compress) return 0;
+  // A resumed file holds earlier bytes in front of this part: a part alone
+  // does not decode, and decoding it would lose them.
+  if (m_Cmd.m_Append && client.m_StatusCode == 206) return 0;
+  const InflateFormat format = InflateFormatFor(client.GetContentEncoding());
+  if (format == INFLATE_NONE) return 0;
+  m_Inflater.Begin(format);
+  return 1;
+}
+
+int CDownloadDecoder::Decode(const char* data, size_t length, BodyWriter write, void* param) {
+  if (m_Inflater.Feed(data, length, write, param) == INFLATE_OK) return 1;
+  m_Failed = 1;
+  return 0;
+}
+
+int CDownloadDecoder::End() {
+  if (m_Inflater.Finish() == INFLATE_OK) return 1;
+  m_Failed = 1;
+  return 0;
+}

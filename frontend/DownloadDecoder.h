@@ -1,0 +1,32 @@
+// Decoding a downloaded body on its way to the file, as it arrives: the
+// front end's decoder for the engine's downloads.
+#ifndef ZELVORA_FRONTEND_DOWNLOADDECODER_H
+#define ZELVORA_FRONTEND_DOWNLOADDECODER_H
+
+#include <cstddef>
+
+#include "engine/BodyDecoder.h"
+#include "frontend/Inflater.h"
+
+class CImpBroxCmd;
+
+class CDownloadDecoder : public CBodyDecoder {
+ public:
+  // cmd must outlive the decoder; its options are read at every Begin.
+  explicit CDownloadDecoder(const CImpBroxCmd& cmd);
+
+  // 1 for a gzip or deflate body (Content-Encoding, any case, whole value)
+  // unless -origin or -compress keep the bytes as received, or the answer
+  // is a 206 part under -append (it lands after the file's old end as it came).
+  int Begin(const CHttpClient& client) override;
+  int Decode(const char* data, size_t length, BodyWriter write, void* param) override;
+  int End() override;
+  int Failed() const override { return m_Failed; }
+
+ private:
+  const CImpBroxCmd& m_Cmd;
+  CInflater m_Inflater;
+  int m_Failed;
+};
+
+#endif

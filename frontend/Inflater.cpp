@@ -1,0 +1,139 @@
+#include "frontend/Inflater.h"
+
+#include <zlib.h>
+
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include "frontend/BodyDecode.h"
+#include "platform/CRuntime.h"
+
+namespace {
+
+// Large enough that a writer sees few calls, small enough to stay in the
+// cache while zlib fills it.
+const size_t kInflateBlock = 256 * 1024;
+// zlib counts its input in 32 bits: a longer piece goes in slices.
+const size_t kMostPerCall = 1u << 30;
+
+const int kGzipWindow = 31;
+const int kZlibWindow = 15;
+const int kRawWindow = -15;
+
+}  // namespace
+
+InflateFormat InflateFormatFor(const std::string& contentEncoding) {
+  if (StrICmp(contentEncoding.c_str(), "gzip") == 0) return INFLATE_GZIP;
+  if (StrICmp(contentEncoding.c_str(), "deflate") == 0) return INFLATE_DEFLATE;
+  return INFLATE_NONE;
+}
+
+CInflater::CInflater()
+    : m_Format(INFLATE_NONE),
+      m_State(INFLATE_BAD_DATA),
+      m_Started(0),
+      m_AtStreamEnd(0),
+      m_Fed(0),
+      m_FirstByte(0) {}
+
+CInflater::~CInflater() {
+  if (m_Started) inflateEnd(m_Stream.get());
+}
+
+void CInflater::Begin(InflateFormat format) {
+  if (m_Started) inflateEnd(m_Stream.get());
+  m_Started = 0;
+  m_AtStreamEnd = 0;
+  m_Fed = 0;
+  m_Format = format;
+  m_State = format == INFLATE_NONE ? INFLATE_BAD_DATA : INFLATE_OK;
+}
+
+InflateResult CInflater::Fail(InflateResult result) {
+  m_State = result;
+  return result;
+}
+
+InflateResult CInflater::Start(int windowBits) {
+  if (!m_Stream) m_Stream.reset(new (std::nothrow) z_stream_s);
+  if (!m_Block) m_Block.reset(new (std::nothrow) char[kInflateBlock]);
+  if (!m_Stream || !m_Block) return Fail(INFLATE_NO_MEMORY);
+  memset(m_Stream.get(), 0, sizeof(z_stream_s));
+  const int status = inflateInit2(m_Stream.get(), windowBits);
+  if (status != Z_OK) return Fail(status == Z_MEM_ERROR ? INFLATE_NO_MEMORY : INFLATE_BAD_DATA);
+  m_Started = 1;
+  return INFLATE_OK;
+}
+
+InflateResult CInflater::Feed(const char* data, size_t length, InflateWriter write, void* param) {
+  if (m_State != INFLATE_OK) return m_State;
+  if (length == 0) return INFLATE_OK;
+  if (data == nullptr || write == nullptr) return Fail(INFLATE_BAD_DATA);
+  if (!m_Started) {
+    if (m_Format == INFLATE_GZIP) {
+      if (Start(kGzipWindow) != INFLATE_OK) return m_State;
+    } else {
+      // HTTP's "deflate" is the zlib format, but many servers send it raw:
+      // the first two bytes tell which.
+      if (m_Fed == 0 && length == 1) {
+        m_FirstByte = data[0];
+        m_Fed = 1;
+        return INFLATE_OK;
+      }
+      char head[2] = {m_Fed == 1 ? m_FirstByte : data[0], m_Fed == 1 ? data[0] : data[1]};
+      if (Start(HasZlibHeader(head, 2) ? kZlibWindow : kRawWindow) != INFLATE_OK) return m_State;
+      if (m_Fed == 1 && Run(&m_FirstByte, 1, write, param) != INFLATE_OK) return m_State;
+    }
+  }
+  m_Fed += length;
+  while (length > 0) {
+    const size_t slice = length < kMostPerCall ? length : kMostPerCall;
+    if (Run(data, slice, write, param) != INFLATE_OK) return m_State;
+    data += slice;
+    length -= slice;
+  }
+  return INFLATE_OK;
+}
+
+InflateResult CInflater::Run(const char* data, size_t length, InflateWriter write, void* param) {
+  z_stream_s& stream = *m_Stream;
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+  stream.avail_in = static_cast<uInt>(length);
+  // zlib may hold decoded bytes back when the block fills up: it is called
+  // again until it leaves room in the block.
+  int blockFilled = 0;
+  for (;;) {
+    if (m_AtStreamEnd) {
+      if (stream.avail_in == 0) break;
+      // Bytes after a deflate stream are no part of it and do not count;
+      // after a gzip member only another member may follow.
+      if (m_Format == INFLATE_DEFLATE) break;
+      if (inflateReset(&stream) != Z_OK) return Fail(INFLATE_BAD_DATA);
+      m_AtStreamEnd = 0;
+    }
+    if (stream.avail_in == 0 && !blockFilled) break;
+    stream.next_out = reinterpret_cast<Bytef*>(m_Block.get());
+    stream.avail_out = static_cast<uInt>(kInflateBlock);
+    const int status = inflate(&stream, Z_NO_FLUSH);
+    const size_t produced = kInflateBlock - stream.avail_out;
+    blockFilled = stream.avail_out == 0;
+    if (status == Z_STREAM_END) {
+      m_AtStreamEnd = 1;
+    } else if (status == Z_BUF_ERROR) {
+      // Nothing more to do with what it has: the rest comes with the next piece.
+      if (produced == 0) break;
+    } else if (status != Z_OK) {
+      return Fail(status == Z_MEM_ERROR ? INFLATE_NO_MEMORY : INFLATE_BAD_DATA);
+    }
+    if (produced > 0 && !write(param, m_Block.get(), produced)) return Fail(INFLATE_WRITE_FAILED);
+  }
+  return INFLATE_OK;
+}
+
+InflateResult CInflater::Finish() {
+  if (m_State != INFLATE_OK) return m_State;
+  // No byte at all is an empty body: nothing to decode.
+  if (m_Fed == 0) return INFLATE_OK;
+  return m_AtStreamEnd ? INFLATE_OK : Fail(INFLATE_BAD_DATA);
+}

@@ -1,0 +1,70 @@
+// The one decoding loop for gzip and deflate bodies: fed a piece at a time,
+// it hands each decoded block to a writer as soon as it is made, so a body
+// of any size decodes in a fixed amount of memory. Bodies in memory, in a
+// file and on their way to a pipe all go through it.
+#ifndef ZELVORA_FRONTEND_INFLATER_H
+#define ZELVORA_FRONTEND_INFLATER_H
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+struct z_stream_s;
+
+enum InflateFormat {
+  INFLATE_NONE,     // not a coding decoded here
+  INFLATE_GZIP,     // one or more gzip members (RFC 1952), one after another
+  INFLATE_DEFLATE   // a deflate stream, with the zlib wrapper (RFC 1950) or raw (RFC 1951)
+};
+
+enum InflateResult {
+  INFLATE_OK,            // every byte so far decoded and written
+  INFLATE_BAD_DATA,      // not (or no longer) data of the format: damaged, or cut short at the end
+  INFLATE_WRITE_FAILED,  // the writer refused a block
+  INFLATE_NO_MEMORY      // the decoder's state could not be had
+};
+
+// Takes one decoded block; 1 to go on, 0 to stop the decoding.
+typedef int (*InflateWriter)(void* param, const char* data, size_t length);
+
+// The format for a Content-Encoding value: "gzip" or "deflate" in any case,
+// the whole value; INFLATE_NONE for anything else.
+InflateFormat InflateFormatFor(const std::string& contentEncoding);
+
+class CInflater {
+ public:
+  CInflater();
+  virtual ~CInflater();
+  CInflater(const CInflater&) = delete;
+  CInflater& operator=(const CInflater&) = delete;
+
+  // Starts a new body of the given format; what an earlier body left is
+  // dropped. INFLATE_NONE decodes nothing: every Feed then fails.
+  void Begin(InflateFormat format);
+  // Decodes the next length bytes of the body and writes what they give.
+  // After any result but INFLATE_OK the body stays failed with that result.
+  InflateResult Feed(const char* data, size_t length, InflateWriter write, void* param);
+  // The body ended: INFLATE_OK when it ended where its format lets it end
+  // (after a whole gzip member or deflate stream, or with no byte at all).
+  InflateResult Finish();
+
+ private:
+  InflateResult Start(int windowBits);
+  InflateResult Run(const char* data, size_t length, InflateWriter write, void* param);
+  InflateResult Fail(InflateResult result);
+
+  InflateFormat m_Format;
+  InflateResult m_State;
+  // A zlib stream is under way (its state is set up).
+  int m_Started;
+  // The last stream ended and nothing came after it yet.
+  int m_AtStreamEnd;
+  // Bytes of the body fed so far (a deflate body's first byte waits in
+  // m_FirstByte until the second tells its wrapper).
+  size_t m_Fed;
+  char m_FirstByte;
+  std::unique_ptr<z_stream_s> m_Stream;
+  std::unique_ptr<char[]> m_Block;
+};
+
+#endif
