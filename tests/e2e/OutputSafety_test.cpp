@@ -103,6 +103,7 @@ TEST_F(OutputSafety, PipeGetsWhatAFileWouldHold) {
       {"chunked gzip", ChunkedReply(gzHeader, gz), {}, text},
       {"deflate", Ok(RawDeflate(text), "Content-Encoding: deflate\r\n"), {}, text},
       {"compress", ChunkedReply(gzHeader, gz), {"-compress"}, gz},
+      {"two gzip members", ChunkedReply(gzHeader, gz + Gzip("tail")), {}, text + "tail"},
       {"other coding", Ok("bytes as sent", "Content-Encoding: br\r\n"), {}, "bytes as sent"},
   };
   const std::string fifo = m_Sandbox.File("fifo");

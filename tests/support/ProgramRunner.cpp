@@ -180,6 +180,10 @@ CProgramResult CProgramSandbox::Run(const std::vector<std::string>& args, const 
       signal(SIGXFSZ, SIG_IGN);
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (m_AddressSpaceLimit != 0) {
+      struct rlimit limit = {m_AddressSpaceLimit, m_AddressSpaceLimit};
+      setrlimit(RLIMIT_AS, &limit);
+    }
     dup2(inPipe[0], 0);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);

@@ -70,6 +70,9 @@ class CProgramSandbox {
   // When not 0, later runs may write files of at most this many bytes; a
   // write past it fails (as on a full disk) instead of ending the program.
   void SetFileSizeLimit(unsigned long bytes) { m_FileSizeLimit = bytes; }
+  // When not 0, later runs may map at most this many bytes of memory, code
+  // and libraries included; an allocation past it fails.
+  void SetAddressSpaceLimit(unsigned long bytes) { m_AddressSpaceLimit = bytes; }
 
   // Runs the copy with `args` (not counting the program name). Standard
   // input gets `input` and is then closed.
@@ -84,6 +87,7 @@ class CProgramSandbox {
   int m_SignalNumber = 0;
   std::function<bool(const std::string&)> m_SignalReady;
   unsigned long m_FileSizeLimit = 0;
+  unsigned long m_AddressSpaceLimit = 0;
   int m_Ready = 0;
 };
 
