@@ -10,10 +10,12 @@
 #include "frontend/OutputFileOps.h"
 #include "frontend/RequestData.h"
 #include "platform/Console.h"
+#include "platform/Interrupt.h"
 
 namespace {
 
 void PrintFailureText(int code, const std::string& host) {
+  EndProgressLine();
   printf("Error: HTTP Session failed, ");
   if (code == HTTP_ERR_CONNECT) {
     printf("Can't connect remote host \"%s\".\r\n", host.c_str());
@@ -65,6 +67,7 @@ StoreResult FinishDownload(std::string& outputPath, const std::string& backupPat
 }  // namespace
 
 void PrintNotDecoded(const CImpBroxCmd& cmd) {
+  EndProgressLine();
   printf("Error: The %s body could not be decoded; nothing was stored.\r\n",
          cmd.m_ContentEncoding.c_str());
 }
@@ -104,11 +107,15 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
     PrintSessionFailure(client);
     return 0;
   }
-  if ((cmd.m_OutputToFile || cmd.m_Upload) && cmd.m_Progress) printf("\r\n");
+  if ((cmd.m_OutputToFile || cmd.m_Upload) && cmd.m_Progress) {
+    printf("\r\n");
+    g_ConsoleInfo.m_ProgressOpen = 0;
+  }
   if (!toFile) {
     if (!cmd.m_Origin) OutputResponseBody(client, cmd);
     ConsoleFlush();
-    return 1;
+    // Interrupted at a -step prompt: the run stopped before its end.
+    return InterruptRequested() ? 0 : 1;
   }
   if (client.IsSuccess()) {
     const StoreResult stored = FinishDownload(outputPath, backupPath, cmd, client);
