@@ -7,7 +7,7 @@
 
 class CHttpClient;
 
-// The console state of standard output saved before progress output.
+// The console state of standard output around progress output.
 struct ConsoleInfo {
   int m_Saved;         // 1 when a cursor position was saved on a terminal
   int m_ProgressOpen;  // 1 when a progress text ends the output, no line end after it
