@@ -36,6 +36,8 @@ int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd) {
   // An interrupt stops the batch after the file under way, which the failed
   // download leaves absent, so the next run fetches it again.
   for (size_t i = 0; i < cmd.m_BatchUrls.size() && !InterruptRequested(); ++i) {
+    // Every line of the batch ends with its file's outcome.
+    g_ConsoleInfo.m_ProgressOpen = 0;
     const std::string& url = cmd.m_BatchUrls[i];
     printf("Download \"%s\"......", GetLastSegment(url).c_str());
     std::string path = cmd.m_BatchDir + "/" + GetBatchFileName(url);

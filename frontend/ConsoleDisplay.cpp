@@ -7,6 +7,7 @@
 #include "frontend/BodyDecode.h"
 #include "frontend/ImpBroxCmd.h"
 #include "platform/Console.h"
+#include "platform/Interrupt.h"
 
 void OutputStepByStep(unsigned int length, const char* data, int step, unsigned short stepSize) {
   if (data == NULL) return;
@@ -21,7 +22,8 @@ void OutputStepByStep(unsigned int length, const char* data, int step, unsigned 
       printf("====================\r\n");
       // The banner must be visible before the wait, even when stdout is a pipe.
       fflush(stdout);
-      ConsoleReadChar();
+      // An interrupt at the prompt ends the paging, as it ends a transfer.
+      if (ConsoleReadChar() < 0 && InterruptRequested()) return;
     }
     // A failed or short write does not stop the paging.
     ConsoleWrite(data + done, piece);

@@ -14,8 +14,9 @@ int OutputResponseBody(const CHttpClient& client, const CImpBroxCmd& cmd);
 
 // Writes length bytes to standard output in pieces of stepSize bytes. With a
 // non-zero step flag, a three-line banner and a wait for one character of
-// standard input come before every piece, the first included. A length of 0
-// writes nothing and does not wait.
+// standard input come before every piece, the first included (one key on a
+// terminal). An interrupt at the wait ends the paging there: no further piece
+// is written. A length of 0 writes nothing and does not wait.
 void OutputStepByStep(unsigned int length, const char* data, int step, unsigned short stepSize);
 
 #endif

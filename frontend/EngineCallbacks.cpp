@@ -12,7 +12,13 @@
 #include "frontend/OutputNaming.h"
 #include "platform/Console.h"
 
-ConsoleInfo g_ConsoleInfo = {0};
+ConsoleInfo g_ConsoleInfo = {0, 0};
+
+void EndProgressLine() {
+  if (!g_ConsoleInfo.m_ProgressOpen) return;
+  ConsoleWrite("\r\n", 2);
+  g_ConsoleInfo.m_ProgressOpen = 0;
+}
 
 void SaveConsolePosition() { g_ConsoleInfo.m_Saved = ConsoleSaveCursor(); }
 
@@ -33,6 +39,7 @@ void OnResponseHead(CHttpClient* client, const char* headText, void* param) {
   if (cmd->m_Progress && cmd->m_Upload) {
     // Ends the line on which the upload's progress text stood.
     ConsoleWrite("\r\n", 2);
+    g_ConsoleInfo.m_ProgressOpen = 0;
   }
   if (headText != NULL) ConsoleWrite(headText, static_cast<uint32_t>(strlen(headText)));
   if (cmd->m_Progress) SaveConsolePosition();
@@ -71,6 +78,7 @@ void OnProgress(CHttpClient* client, uint64_t total, uint64_t done, void* param)
   char text[64];
   FormatProgressText(text, sizeof(text), client->m_Chunked, total, done);
   ConsoleWrite(text, static_cast<uint32_t>(strlen(text)));
+  g_ConsoleInfo.m_ProgressOpen = 1;
   // A shorter text must not leave the tail of a longer one behind.
   if (restored) ConsoleClearToLineEnd();
 }

@@ -7,12 +7,17 @@
 
 class CHttpClient;
 
-// The console state of standard output saved before progress output.
+// The console state of standard output around progress output.
 struct ConsoleInfo {
-  int m_Saved;  // 1 when a cursor position was saved on a terminal
+  int m_Saved;         // 1 when a cursor position was saved on a terminal
+  int m_ProgressOpen;  // 1 when a progress text ends the output, no line end after it
 };
 
 extern ConsoleInfo g_ConsoleInfo;
+
+// Writes a line end when a progress text ends the output so far, so that a
+// message that follows starts a line of its own; writes nothing otherwise.
+void EndProgressLine();
 
 // Saves the cursor position of standard output into g_ConsoleInfo, so that
 // the following progress texts are written there. Writes nothing when

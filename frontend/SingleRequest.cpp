@@ -11,10 +11,12 @@
 #include "frontend/RequestData.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
+#include "platform/Interrupt.h"
 
 namespace {
 
 void PrintFailureText(int code, const std::string& host) {
+  EndProgressLine();
   printf("Error: HTTP Session failed, ");
   if (code == HTTP_ERR_CONNECT) {
     printf("Can't connect remote host \"%s\".\r\n", host.c_str());
@@ -55,6 +57,7 @@ int BodyNotDecoded(const CHttpClient& client) {
 }  // namespace
 
 void PrintNotDecoded(const CImpBroxCmd& cmd) {
+  EndProgressLine();
   printf("Error: The %s body could not be decoded; nothing was stored.\r\n",
          cmd.m_ContentEncoding.c_str());
 }
@@ -102,7 +105,10 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
     }
     return 0;
   }
-  if ((cmd.m_OutputToFile || cmd.m_Upload) && cmd.m_Progress) printf("\r\n");
+  if ((cmd.m_OutputToFile || cmd.m_Upload) && cmd.m_Progress) {
+    printf("\r\n");
+    g_ConsoleInfo.m_ProgressOpen = 0;
+  }
   if (!toFile) {
     const int shown = cmd.m_Origin || OutputResponseBody(client, cmd);
     ConsoleFlush();
@@ -110,7 +116,8 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
       PrintBodyNotShown(cmd);
       return 0;
     }
-    return 1;
+    // Interrupted at a -step prompt: the run stopped before its end.
+    return InterruptRequested() ? 0 : 1;
   }
   if (client.IsSuccess()) {
     FinishDownload(outputPath, backupPath, cmd);

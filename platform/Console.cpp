@@ -2,8 +2,22 @@
 
 #include <errno.h>
 #include <poll.h>
+#include <signal.h>
 #include <stdio.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <atomic>
+
+#include "platform/Interrupt.h"
+
+namespace {
+
+// The terminal's mode from before a key wait, while the wait has it changed.
+struct termios g_SavedMode;
+volatile sig_atomic_t g_ModeChanged = 0;
+
+}  // namespace
 
 // A standard output left non-blocking by another program is waited on, not dropped.
 static int WriteAll(int fd, const char* data, size_t length) {
@@ -55,9 +69,42 @@ int ConsoleClearToLineEnd() {
   return WriteTerminalSequence("\033[K", 3);
 }
 
+void ConsoleRestoreTerminalMode() {
+  if (!g_ModeChanged) return;
+  tcsetattr(STDIN_FILENO, TCSANOW, &g_SavedMode);
+  g_ModeChanged = 0;
+}
+
+// Line editing and echo are off only while the wait lasts; signals stay on,
+// so Ctrl-C still interrupts.
+static int ReadKey() {
+  struct termios oneKey;
+  if (tcgetattr(STDIN_FILENO, &g_SavedMode) != 0) return -1;
+  oneKey = g_SavedMode;
+  oneKey.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  oneKey.c_cc[VMIN] = 1;
+  oneKey.c_cc[VTIME] = 0;
+  // The saved mode must be complete before a signal handler may use it.
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  g_ModeChanged = 1;
+  int c = -1;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &oneKey) == 0 && InterruptWaitForInput(STDIN_FILENO) == 1) {
+    unsigned char key = 0;
+    ssize_t n;
+    do {
+      n = read(STDIN_FILENO, &key, 1);
+    } while (n < 0 && errno == EINTR && !InterruptRequested());
+    if (n == 1 && !InterruptRequested()) c = key;
+  }
+  ConsoleRestoreTerminalMode();
+  return c;
+}
+
 // Pending output (a prompt) is flushed first so it shows before the wait.
 int ConsoleReadChar() {
   fflush(stdout);
+  if (InterruptRequested()) return -1;
+  if (isatty(STDIN_FILENO)) return ReadKey();
   int c = getchar();
-  return c == EOF ? -1 : c;
+  return c == EOF || InterruptRequested() ? -1 : c;
 }

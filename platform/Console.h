@@ -27,8 +27,18 @@ int ConsoleRestoreCursor();
 // or 0 when standard output is not a terminal (nothing written).
 int ConsoleClearToLineEnd();
 
-// Reads one character from standard input (getchar). Returns the character,
-// or -1 at the end of input; never waits at the end of input.
+// Reads one character from standard input. On a terminal it takes one key
+// as it is typed, without Enter and without echo, and puts the terminal's
+// mode back before it returns, whatever ended the wait. From a pipe or a file
+// it reads the next byte (getchar). Returns the character, or -1 at the end
+// of input, on a read failure or once an interrupt has come
+// (InterruptRequested), before or during the wait; never waits at the end of
+// input.
 int ConsoleReadChar();
+
+// Puts back the terminal mode that ConsoleReadChar changed while it waits;
+// does nothing at any other time. Safe in a signal handler: the second
+// interrupt calls it before it ends the process.
+void ConsoleRestoreTerminalMode();
 
 #endif

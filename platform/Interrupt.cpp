@@ -1,8 +1,12 @@
 #include "platform/Interrupt.h"
 
+#include <errno.h>
+#include <poll.h>
 #include <signal.h>
 
 #include <cstring>
+
+#include "platform/Console.h"
 
 namespace {
 
@@ -11,9 +15,10 @@ volatile sig_atomic_t g_Interrupted = 0;
 const int kCaught[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Only async-signal-safe calls here: the flag, and for a second signal the
-// default action taken again.
+// terminal's mode put back and the default action taken again.
 void OnInterrupt(int signalNumber) {
   if (g_Interrupted) {
+    ConsoleRestoreTerminalMode();
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);
     return;
@@ -42,3 +47,24 @@ int InterruptCatch() {
 }
 
 int InterruptRequested() { return g_Interrupted ? 1 : 0; }
+
+int InterruptWaitForInput(int descriptor) {
+  sigset_t caught;
+  sigemptyset(&caught);
+  for (int signalNumber : kCaught) sigaddset(&caught, signalNumber);
+  // Held back between the look at the flag and the wait; the wait itself lets
+  // them in, so one that comes in between ends the wait instead of being lost.
+  sigset_t before;
+  if (sigprocmask(SIG_BLOCK, &caught, &before) != 0) return -1;
+  sigset_t during = before;
+  for (int signalNumber : kCaught) sigdelset(&during, signalNumber);
+  struct pollfd entry = {descriptor, POLLIN, 0};
+  int ready = 0;
+  while (!g_Interrupted) {
+    ready = ppoll(&entry, 1, nullptr, &during);
+    if (ready >= 0 || errno != EINTR) break;
+  }
+  const int result = g_Interrupted ? 0 : ready > 0 ? 1 : -1;
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+  return result;
+}

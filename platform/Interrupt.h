@@ -7,11 +7,18 @@
 // run as interrupted: a blocked socket call then fails at once instead of
 // going on, and so does every later one, so the run ends the way a failed
 // transfer ends and puts the user's files back. A second one ends the
-// process at once, as if it had not been caught. Returns 1, or 0 when the
-// handler could not be set.
+// process at once, as if it had not been caught, after it has put back a
+// terminal mode that a key wait changed (ConsoleRestoreTerminalMode). Returns
+// 1, or 0 when the handler could not be set.
 int InterruptCatch();
 
 // 1 once an interrupt has come, else 0. Safe to call at any time.
 int InterruptRequested();
+
+// Waits until descriptor has input to read or an interrupt has come, with no
+// moment in which an interrupt could come unseen and leave the wait blocked.
+// Returns 1 when input (or its end) is there, 0 once an interrupt has come
+// (also one that came before the call), -1 when the wait failed.
+int InterruptWaitForInput(int descriptor);
 
 #endif

@@ -7,6 +7,12 @@
 
 namespace {
 
+// The request with a header line of the user's own, which comes first.
+std::string WithHeader(const std::string& request, const std::string& line) {
+  const size_t firstLineEnd = request.find("\r\n") + 2;
+  return request.substr(0, firstLineEnd) + line + "\r\n" + request.substr(firstLineEnd);
+}
+
 class ConsoleRun : public ::testing::Test {
  protected:
   ConsoleRun() : m_Sandbox(ZELVORA_EXE) {}
@@ -52,6 +58,11 @@ TEST_F(ConsoleRun, PostOfTextAndOfAFile) {
     std::string reply;    // the answer, which the program shows as it is
   } cases[] = {
       {{"-d", "user=u&pass=p"}, PlainRequest("POST", "/form", "user=u&pass=p"), Ok("done")},
+      // The README's form login: -d names no type, the -h line does.
+      {{"-d", "user=u&pass=p", "-h", "Content-Type: application/x-www-form-urlencoded"},
+       WithHeader(PlainRequest("POST", "/form", "user=u&pass=p"),
+                  "Content-Type: application/x-www-form-urlencoded"),
+       Ok("done")},
       {{"-d", "post.bin", "-file"}, PlainRequest("POST", "/form", fileBytes), Ok("done")},
       // "-d" right before another option has an empty value: still a POST.
       {{"-d", "-progress"}, PlainRequest("POST", "/form"), Ok("done")},
@@ -90,6 +101,18 @@ TEST_F(ConsoleRun, HeadersFromTheCommandLineAndFromAFile) {
     server.Stop();
     EXPECT_EQ(expected, server.Request(0)) << source[1];
   }
+}
+
+// What a user may not expect: the first -h alone counts, the fragment goes
+// with the path, Host has no port, User-Agent is empty, and an unknown option
+// after the URL is ignored.
+TEST_F(ConsoleRun, RequestCarriesTheFirstHeaderOptionAndTheFragment) {
+  CScriptedServer server(CServerScript::OneReply(Ok("")));
+  const CProgramResult run =
+      RunIn(m_Sandbox, {server.Url("/a#top"), "-h", "X-A: 1", "-h", "X-B: 2", "-unknown"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  server.Stop();
+  EXPECT_EQ(WithHeader(PlainRequest("GET", "/a#top"), "X-A: 1"), server.Request(0));
 }
 
 TEST_F(ConsoleRun, BodiesAreShownDecodedUnlessAskedForAsReceived) {

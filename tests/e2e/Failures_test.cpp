@@ -1,6 +1,9 @@
 // Runs that stop before any request, and transfers that fail: the exact
 // message on standard output and the exit value.
+#include <signal.h>
+
 #include <string>
+#include <vector>
 
 #include "e2e/E2e.h"
 #include "support/TlsServer.h"
@@ -115,6 +118,53 @@ TEST(SessionFailures, MessageForEachWayATransferFails) {
     size_t at = run.m_Out.find(kSessionFailed);
     ASSERT_NE(std::string::npos, at) << c.name << ": " << run.m_Out;
     EXPECT_EQ(std::string(kSessionFailed) + c.text, run.m_Out.substr(at)) << c.name;
+  }
+}
+
+// The message keeps its words and its missing line end; it only starts on a
+// line of its own when progress text stands before it.
+TEST(SessionFailures, ErrorAfterProgressStartsALineOfItsOwn) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+  const CServerScript reset{{Exchange().Send(head + Pattern(5000)).Pause(100).Reset()}};
+  const CServerScript held{
+      {Exchange().Send(head + Pattern(5000)).Pause(20000).Send(Pattern(95000))}};
+  const CServerScript closed{{Exchange().Close()}};
+  struct Case {
+    const char* name;
+    CServerScript script;
+    std::vector<std::string> options;
+    int signalNumber;  // sent once progress text is out; 0 for none
+    bool terminal;     // standard output a terminal: progress in place
+    std::string text;
+  } cases[] = {
+      {"reset, download", reset, {"-o", "out.bin"}, 0, false, "Network failed."},
+      {"ctrl-c, download", held, {"-o", "out.bin"}, SIGINT, false, "Network failed."},
+      {"ctrl-c, download, terminal", held, {"-o", "out.bin"}, SIGINT, true, "Network failed."},
+      {"closed, upload", closed, {"-u", "up.bin"}, 0, false, "Remote host disconnected."},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    sandbox.WriteFile("up.bin", Pattern(20000));
+    sandbox.SetTerminalOutput(c.terminal);
+    if (c.signalNumber != 0) {
+      sandbox.SetSignalWhen(c.signalNumber, [](const std::string& out) {
+        return out.find('%') != std::string::npos;
+      });
+    }
+    CScriptedServer server(c.script);
+    std::vector<std::string> args = {server.Url("/f"), "-progress"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CProgramResult run = RunIn(sandbox, args);
+    EXPECT_EQ(0, run.m_ExitCode);
+    const std::string tail = "\r\n" + std::string(kSessionFailed) + c.text;
+    ASSERT_GT(run.m_Out.size(), tail.size()) << run.m_Out;
+    EXPECT_EQ(tail, run.m_Out.substr(run.m_Out.size() - tail.size())) << run.m_Out;
+    // Right after the last progress text, which a terminal has cleared behind.
+    const std::string before = run.m_Out.substr(0, run.m_Out.size() - tail.size());
+    const std::string end = c.terminal ? "%\033[K" : "%";
+    ASSERT_GE(before.size(), end.size());
+    EXPECT_EQ(end, before.substr(before.size() - end.size())) << run.m_Out;
   }
 }
 

@@ -171,6 +171,40 @@ TEST_F(OutputFile, UploadLeavesTheOutputFileAlone) {
   }
 }
 
+// Run from another directory: bare names, -O and a batch without -p use the
+// program's folder; a name with a folder and -p's folder the current one.
+TEST_F(OutputFile, BareNamesLiveNextToTheProgramAndFoldersFollowTheCurrentDirectory) {
+  TempDir work;
+  m_Sandbox.SetWorkDir(work.Path());
+  m_Sandbox.WriteFile("post.txt", "posted");
+  struct Case {
+    std::string url;  // path on the server
+    std::vector<std::string> options;
+    std::string written;  // where the body lands
+  } cases[] = {
+      {"/a", {"-o", "page.html"}, m_Sandbox.File("page.html")},
+      {"/a", {"-o", "./page.html"}, work.File("page.html")},
+      {"/report", {"-O"}, m_Sandbox.File("report")},
+      {"/f[1-1]", {"-O"}, m_Sandbox.File("f1")},
+      {"/g[1-1]", {"-O", "-p", "photos"}, work.File("photos/g1")},
+      {"/post", {"-o", "posted.bin", "-d", "post.txt", "-file"}, m_Sandbox.File("posted.bin")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.written);
+    CScriptedServer server(CServerScript::OneReply(Ok("payload")));
+    std::vector<std::string> args = {server.Url(c.url)};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CProgramResult run = RunIn(m_Sandbox, args);
+    EXPECT_EQ(1, run.m_ExitCode) << run.m_Out;
+    EXPECT_EQ("payload", TempDir::ReadFile(c.written));
+    server.Stop();
+    // A bare -d file name is read from the program's folder too.
+    if (c.url == "/post") {
+      EXPECT_EQ("posted", BodyOf(server.Request(0)));
+    }
+  }
+}
+
 TEST_F(OutputFile, DefaultNameComesFromTheResponseOrTheUrl) {
   struct Case {
     const char* path;

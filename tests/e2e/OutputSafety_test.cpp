@@ -167,6 +167,24 @@ TEST_F(OutputSafety, StandardOutputAsTheOutputGetsTheBodyInItsPlace) {
   EXPECT_FALSE(TempDir::Exists("/dev/stdout_zelvor.bk"));
 }
 
+// The README's recipe for the body alone in a pipe: the head and the messages
+// go to the standard output, which the recipe throws away.
+TEST_F(OutputSafety, BodyAloneReachesAnotherProgramThroughTheStandardError) {
+  const std::string text = Pattern(3000);
+  const std::string replies[] = {Ok(text), ChunkedReply("Content-Encoding: gzip\r\n", Gzip(text))};
+  m_Sandbox.WriteFile("want.bin", text);
+  ASSERT_EQ(0, system(("cd '" + m_Sandbox.Dir() + "' && sha256sum < want.bin > want.txt").c_str()));
+  for (const std::string& reply : replies) {
+    CScriptedServer server(CServerScript::OneReply(reply));
+    const std::string command = "cd '" + m_Sandbox.Dir() + "' && timeout 20 ./zelvora '" +
+                                server.Url("/t") +
+                                "' -o /dev/stderr 2>&1 >/dev/null | sha256sum > got.txt";
+    const int status = system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(m_Sandbox.ReadFile("want.txt"), m_Sandbox.ReadFile("got.txt"));
+  }
+}
+
 // Interrupted while the body comes: the run ends as a failed transfer does.
 TEST_F(OutputSafety, InterruptBringsTheEarlierFileBack) {
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";

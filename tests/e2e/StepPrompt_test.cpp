@@ -1,0 +1,119 @@
+// The -step prompt in a terminal: one key turns one page, and an interrupt
+// ends the run; the terminal's mode is back however the program ends.
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "e2e/E2e.h"
+#include "support/TerminalProgram.h"
+
+namespace {
+
+std::string Banner(int size) {
+  return "\r\n====================\r\npress any key continue (" + std::to_string(size) +
+         ") .....\r\n====================\r\n";
+}
+
+// The prompt waits for a key once line editing and echo are off.
+bool WaitForKeyMode(const CTerminalProgram& run) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (run.LineEditing() || run.Echo()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+class StepPrompt : public ::testing::Test {
+ protected:
+  StepPrompt() : m_Sandbox(ZELVORA_EXE) {}
+  CProgramSandbox m_Sandbox;
+};
+
+TEST_F(StepPrompt, OneKeyTurnsOnePageWithoutEnterOrEcho) {
+  const std::string reply = Ok("abcdefghij");
+  CScriptedServer server(CServerScript::OneReply(reply));
+  CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "4"}, m_Sandbox.Dir());
+  ASSERT_TRUE(run.Started());
+  const std::string first = HeadOf(reply) + Banner(4);
+  ASSERT_TRUE(run.ReadUntil(first)) << run.Output();
+  ASSERT_TRUE(WaitForKeyMode(run));
+  // No Enter: the key alone turns the page, and it is not shown.
+  run.Type("a");
+  ASSERT_TRUE(run.ReadUntil(first + "abcd" + Banner(4))) << run.Output();
+  // Enter is a key like any other.
+  run.Type("\r");
+  ASSERT_TRUE(run.ReadUntil(first + "abcd" + Banner(4) + "efgh" + Banner(2))) << run.Output();
+  run.Type("b");
+  EXPECT_EQ(1, run.Wait());
+  EXPECT_EQ(first + "abcd" + Banner(4) + "efgh" + Banner(2) + "ij", run.Output());
+  EXPECT_TRUE(run.LineEditing());
+  EXPECT_TRUE(run.Echo());
+}
+
+TEST_F(StepPrompt, InterruptAtThePromptEndsTheRunAtOnce) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  struct Case {
+    const char* name;
+    int signalNumber;  // 0: Ctrl-C typed on the terminal
+    bool origin;       // -origin: the prompt stands in the middle of the transfer
+    std::string after;
+  };
+  const Case cases[] = {
+      {"ctrl-c", 0, false, ""},
+      {"SIGTERM", SIGTERM, false, ""},
+      {"SIGHUP", SIGHUP, false, ""},
+      {"ctrl-c, -origin", 0, true, "Error: HTTP Session failed, Network failed."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Under -origin the rest of the body comes late: the transfer is still on.
+    CScriptedServer server(
+        c.origin ? CServerScript{{Exchange().Send(head + "abcd").Pause(20000).Send("efghij")}}
+                 : CServerScript::OneReply(head + "abcdefghij"));
+    std::vector<std::string> args = {server.Url("/p"), "-step", "4"};
+    if (c.origin) args.push_back("-origin");
+    CTerminalProgram run(m_Sandbox.ExePath(), args, m_Sandbox.Dir());
+    ASSERT_TRUE(run.Started());
+    const std::string shown = head + Banner(4);
+    ASSERT_TRUE(run.ReadUntil(shown)) << run.Output();
+    ASSERT_TRUE(WaitForKeyMode(run));
+    if (c.signalNumber == 0) {
+      run.Type("\x03");
+    } else {
+      kill(run.Pid(), c.signalNumber);
+    }
+    EXPECT_EQ(0, run.Wait());
+    EXPECT_EQ(shown + c.after, run.Output());
+    EXPECT_TRUE(run.LineEditing());
+    EXPECT_TRUE(run.Echo());
+  }
+}
+
+// A second signal ends the program at once; the mode goes back first.
+TEST_F(StepPrompt, SecondSignalEndsTheProgramWithTheModeBack) {
+  const std::string reply = Ok("abcdefghij");
+  CScriptedServer server(CServerScript::OneReply(reply));
+  CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "4"}, m_Sandbox.Dir());
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.ReadUntil(HeadOf(reply) + Banner(4))) << run.Output();
+  ASSERT_TRUE(WaitForKeyMode(run));
+  // Both come while the program is stopped at the prompt, so the second is
+  // handled before the first could end the wait.
+  kill(run.Pid(), SIGSTOP);
+  int status = 0;
+  ASSERT_EQ(run.Pid(), waitpid(run.Pid(), &status, WUNTRACED));
+  ASSERT_TRUE(WIFSTOPPED(status));
+  kill(run.Pid(), SIGINT);
+  kill(run.Pid(), SIGTERM);
+  kill(run.Pid(), SIGCONT);
+  const int value = run.Wait();
+  EXPECT_TRUE(value == 128 + SIGINT || value == 128 + SIGTERM) << value;
+  EXPECT_TRUE(run.LineEditing());
+  EXPECT_TRUE(run.Echo());
+}
+
+}  // namespace
