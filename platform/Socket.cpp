@@ -45,7 +45,7 @@ SocketHandle SocketCreateTcp() {
   return fd;
 }
 
-// Linux takes the time-out as a timeval; 0 means no time-out, as before.
+// The kernel takes the time-out as a timeval; 0 means no time-out.
 static int SetTimeout(SocketHandle socket, int option, uint32_t milliseconds) {
   struct timeval tv;
   tv.tv_sec = static_cast<time_t>(milliseconds / 1000);

@@ -13,7 +13,7 @@ struct AtoiCase {
   int expected;
 };
 
-TEST(AtoiSaturating, ReadsLikeTheOriginalLibrary) {
+TEST(AtoiSaturating, StopsAtTheFirstNonDigitAndSaturates) {
   const AtoiCase cases[] = {
       {"0", 0},           {"42", 42},           {"  17x", 17},       {"+5", 5},
       {"-5", -5},         {"abc", 0},           {"", 0},             {"2147483647", 2147483647},
