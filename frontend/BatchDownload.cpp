@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/HttpClient.h"
+#include "engine/PathSegment.h"
 #include "frontend/EngineCallbacks.h"
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/OutputFileOps.h"
@@ -11,17 +12,8 @@
 #include "platform/FileSystem.h"
 #include "platform/Interrupt.h"
 
-namespace {
-
-std::string GetLastSegment(const std::string& url) {
-  size_t slash = url.rfind('/');
-  return slash == std::string::npos ? url : url.substr(slash + 1);
-}
-
-}  // namespace
-
 std::string GetBatchFileName(const std::string& url) {
-  std::string name = GetLastSegment(url);
+  std::string name = LastSegment(url, "/");
   ReplaceReservedChars(name);
   return name;
 }
@@ -37,7 +29,7 @@ int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd) {
   // download leaves absent, so the next run fetches it again.
   for (size_t i = 0; i < cmd.m_BatchUrls.size() && !InterruptRequested(); ++i) {
     const std::string& url = cmd.m_BatchUrls[i];
-    printf("Download \"%s\"......", GetLastSegment(url).c_str());
+    printf("Download \"%s\"......", LastSegment(url, "/").c_str());
     std::string path = cmd.m_BatchDir + "/" + GetBatchFileName(url);
     PathKind kind = PathGetKind(path.c_str());
     // A link, even one to nothing, is somebody's: never written through.
