@@ -4,11 +4,11 @@
 
 int* BuildKmpTable(const char* pattern, int length) {
   if (!pattern || length < 1) return NULL;
-  int* table = new int[length];
+  int* table = new int[static_cast<size_t>(length)];
   // border[j]: length of the longest proper prefix of pattern[0, j] that is
   // also its suffix (the plain failure function), used to derive the
   // improved entries.
-  int* border = new int[length];
+  int* border = new int[static_cast<size_t>(length)];
   border[0] = 0;
   for (int j = 1; j < length; ++j) {
     int k = border[j - 1];

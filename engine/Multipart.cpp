@@ -10,8 +10,8 @@ std::string CreateGuidString() {
   memset(text, 0, sizeof(text));
   PlatformGuid guid;
   if (GuidCreate(&guid)) {
-    // The third group alone is lower case, on purpose: boundaries keep the
-    // exact form they have always had, which receivers may match.
+    // The third group alone is lower case, on purpose: the boundary's form
+    // is part of what the program sends, and receivers may match it.
     snprintf(text, sizeof(text), "%08X%04X%04x%02X%02X%02X%02X%02X%02X%02X%02X",
              static_cast<unsigned int>(guid.Data1), static_cast<unsigned int>(guid.Data2),
              static_cast<unsigned int>(guid.Data3), guid.Data4[0], guid.Data4[1], guid.Data4[2],

@@ -11,8 +11,9 @@ extern SSL_CTX* g_SslCtx;
 // 1 between a successful InitNetwork and CleanupNetwork: TLS may be set up.
 extern int g_SslInited;
 
-// 1 when the socket library runs at version 2.2, else 0. Sets up no TLS: a
-// plain run never pays for it.
+// 1 when the socket layer started at the interface level the engine is
+// written for (2.2, see NetStartup), else 0. Sets up no TLS: a plain run
+// never pays for it.
 int InitNetwork();
 // Frees the TLS context when there is one and shuts the socket library down.
 void CleanupNetwork();

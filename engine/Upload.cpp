@@ -1,11 +1,11 @@
 // Sending one local file as the single part of a multipart/form-data POST.
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "engine/HttpClient.h"
 #include "engine/Multipart.h"
+#include "engine/PathSegment.h"
 #include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
 
@@ -14,13 +14,11 @@ namespace {
 // The file is read, sent and reported in blocks of this size.
 const uint32_t kUploadBlock = 8192;
 
-// The text after the last "\"; without one, after the last "/"; else all of it.
+// The text after the last "\"; without one, after the last "/"; else all of
+// it. A "\" outranks every "/", also one that comes after it.
 std::string UploadBaseName(const char* path) {
-  const char* back = strrchr(path, '\\');
-  if (back) return back + 1;
-  const char* slash = strrchr(path, '/');
-  if (slash) return slash + 1;
-  return path;
+  const std::string text = path;
+  return LastSegment(text, text.find('\\') != std::string::npos ? "\\" : "/");
 }
 
 }  // namespace

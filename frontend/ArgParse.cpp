@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/PathSegment.h"
 #include "frontend/OptionTable.h"
 #include "platform/CRuntime.h"
 #include "platform/Process.h"
@@ -34,15 +35,15 @@ CArgParse::~CArgParse() { ClearOptions(); }
 
 int CArgParse::Parse(int argc, char** argv) {
   std::string modulePath = ReadExecutablePath();
-  size_t separator = modulePath.find_last_of("\\/");
-  if (separator == std::string::npos) {
+  const size_t nameStart = LastSegmentStart(modulePath, "\\/");
+  if (nameStart == 0) {
     // Not a full path (or none at all): files named without a directory are
     // then looked up relative to the current directory.
     m_ModuleDir = ".";
     m_ModuleFileName = modulePath;
   } else {
-    m_ModuleDir = modulePath.substr(0, separator);
-    m_ModuleFileName = modulePath.substr(separator + 1);
+    m_ModuleDir = modulePath.substr(0, nameStart - 1);
+    m_ModuleFileName = modulePath.substr(nameStart);
   }
   const char* commandLine = ProcessGetCommandLine();
   m_CommandLine = commandLine != NULL ? commandLine : "";

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/HttpClient.h"
+#include "engine/PathSegment.h"
 #include "frontend/EngineCallbacks.h"
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/OutputFileOps.h"
@@ -11,17 +12,8 @@
 #include "platform/FileSystem.h"
 #include "platform/Interrupt.h"
 
-namespace {
-
-std::string GetLastSegment(const std::string& url) {
-  size_t slash = url.rfind('/');
-  return slash == std::string::npos ? url : url.substr(slash + 1);
-}
-
-}  // namespace
-
 std::string GetBatchFileName(const std::string& url) {
-  std::string name = GetLastSegment(url);
+  std::string name = LastSegment(url, "/");
   ReplaceReservedChars(name);
   return name;
 }
@@ -39,7 +31,7 @@ int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd) {
     // Every line of the batch ends with its file's outcome.
     g_ConsoleInfo.m_ProgressOpen = 0;
     const std::string& url = cmd.m_BatchUrls[i];
-    printf("Download \"%s\"......", GetLastSegment(url).c_str());
+    printf("Download \"%s\"......", LastSegment(url, "/").c_str());
     std::string path = cmd.m_BatchDir + "/" + GetBatchFileName(url);
     PathKind kind = PathGetKind(path.c_str());
     // A link, even one to nothing, is somebody's: never written through.

@@ -8,8 +8,8 @@
 #include "platform/CRuntime.h"
 #include "platform/FileSystem.h"
 
-// The messages below keep their exact words and spacing, "Error :" in some
-// and "Error:" in others: scripts match them as they have always read.
+// The messages below are part of the program's interface: scripts match
+// their exact words and spacing, "Error :" in some and "Error:" in others.
 
 namespace {
 

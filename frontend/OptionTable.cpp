@@ -38,12 +38,12 @@ int ClassifyOption(const char* token, int* takesValue) {
   return 0;
 }
 
-// Every line is kept byte for byte, its spelling slips ("setp", "specifed")
-// included: scripts and tests compare the text as it has always read.
+// The usage text is part of the program's interface: scripts and tests
+// compare it byte for byte, its spelling slips ("setp", "specifed") included.
 void PrintUsage() {
   printf("\r\n");
-  // The one line that ends in a bare "\n", on purpose: the usage text stays
-  // byte for byte what it has always been.
+  // The one line that ends in a bare "\n", on purpose: it is part of the
+  // text that scripts compare byte for byte.
   printf("openssl version : %s\n", OpenSSL_version(OPENSSL_VERSION));
   printf("example: zelvora www.example.com\r\n\r\n");
   printf("  The following parameter need value:\r\n");

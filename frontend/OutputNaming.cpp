@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/PathSegment.h"
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/PathCheck.h"
 #include "frontend/TextHelpers.h"
@@ -87,8 +88,7 @@ std::string GetExtByContentType(const CImpBroxCmd& cmd) {
 }
 
 std::string CleanResponseFileName(const std::string& name) {
-  size_t sep = name.find_last_of("/\\");
-  std::string clean = sep == std::string::npos ? name : name.substr(sep + 1);
+  std::string clean = LastSegment(name, "/\\");
   ReplaceReservedChars(clean);
   // Control bytes would reach the file system and the "Download:" line.
   for (char& c : clean) {

@@ -1,5 +1,6 @@
-// The standard output handle, the console cursor and the keyboard. Stands in
-// for the system's console services and the standard output handle's write.
+// Standard output, the terminal's cursor and the keyboard: unformatted
+// writes that keep their order with printf, and the cursor moves of the
+// progress display.
 #ifndef ZELVORA_PLATFORM_CONSOLE_H
 #define ZELVORA_PLATFORM_CONSOLE_H
 

@@ -60,6 +60,14 @@ static FileHandle WrapFd(int fd) {
   return file;
 }
 
+// Closes a descriptor that FileOpen gives up and leaves error in errno, so a
+// caller sees why the open failed rather than what close said.
+static FileHandle CloseAndFail(int fd, int error) {
+  close(fd);
+  errno = error;
+  return nullptr;
+}
+
 // A second opener of a locked file fails before anything is truncated, and
 // only regular files are ever locked or truncated.
 FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
@@ -80,44 +88,27 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
   if (fd < 0) return nullptr;
 
   struct stat st;
-  if (fstat(fd, &st) != 0) {
-    int saved = errno;
-    close(fd);
-    errno = saved;
-    return nullptr;
-  }
+  if (fstat(fd, &st) != 0) return CloseAndFail(fd, errno);
   if (mode != FILE_OPEN_READ_EXISTING && IsStandardOutput(st)) {
     // The file our own messages go to (-o /dev/stdout, say): a write of
     // ours must land after what was printed and before what is printed next,
     // so the handle shares the standard output's position. Nothing of it
     // is cut or locked.
     int shared = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (shared < 0) return CloseAndFail(fd, errno);
     close(fd);
-    if (shared < 0) return nullptr;
     return WrapFd(shared);
   }
-  if (S_ISDIR(st.st_mode)) {
-    close(fd);
-    errno = EISDIR;
-    return nullptr;
-  }
+  if (S_ISDIR(st.st_mode)) return CloseAndFail(fd, EISDIR);
   if (S_ISREG(st.st_mode)) {
-    if (!LockFd(fd, share)) {
-      int saved = errno;
-      close(fd);
-      errno = saved;
-      return nullptr;
-    }
+    if (!LockFd(fd, share)) return CloseAndFail(fd, errno);
     // An empty file is left alone: on ext4 a truncation to zero marks the
     // file for a write-back at close (its guard for rewrites in place), which
     // for a file just created costs a flush of everything written to it.
     // The size is read again under the lock.
     if (mode == FILE_CREATE_ALWAYS && (fstat(fd, &st) != 0 || st.st_size != 0) &&
         ftruncate(fd, 0) != 0) {
-      int saved = errno;
-      close(fd);
-      errno = saved;
-      return nullptr;
+      return CloseAndFail(fd, errno);
     }
   }
   return WrapFd(fd);

@@ -1,6 +1,6 @@
-// Files, directories and paths. Stands in for the system's file services
-// (open/create, read, write, seek, size, attributes, delete, move, directory
-// creation). Every path given to these functions may use "\" or "/" as the
+// Files, directories and paths: open/create, read, write, seek, size, what a
+// path holds, delete, move and directory creation, for the engine and the
+// front end. Every path given to these functions may use "\" or "/" as the
 // separator; "\" is turned into "/" before the system sees it.
 #ifndef ZELVORA_PLATFORM_FILESYSTEM_H
 #define ZELVORA_PLATFORM_FILESYSTEM_H
@@ -19,7 +19,7 @@ enum FileOpenMode {
 };
 
 enum FileShareMode {
-  FILE_SHARE_EXCLUSIVE,  // nobody else may open the file while it is open (share mode 0)
+  FILE_SHARE_EXCLUSIVE,  // nobody else may open the file while it is open (a lock)
   FILE_SHARE_READERS     // others may read at the same time
 };
 
@@ -82,7 +82,7 @@ enum PathKind {
   PATH_OTHER       // anything else: a file, a device, ...
 };
 
-// What is at the path: exactly one of three outcomes (the attribute query).
+// What is at the path, links followed: exactly one of three outcomes.
 PathKind PathGetKind(const char* path);
 
 // 1 when the path names a regular file (links followed), else 0.

@@ -1,4 +1,4 @@
-// Fresh globally unique identifiers. Stands in for the system's GUID creation.
+// Fresh random identifiers, 16 bytes each (the multipart boundary is made of one).
 #ifndef ZELVORA_PLATFORM_GUID_H
 #define ZELVORA_PLATFORM_GUID_H
 

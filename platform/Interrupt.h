@@ -1,5 +1,5 @@
-// Ctrl-C, a hang-up of the terminal and a request to terminate. Stands in for
-// the system's console control handler.
+// Ctrl-C, a hang-up of the terminal and a request to terminate: how a run is
+// stopped from outside and still puts the user's files back.
 #ifndef ZELVORA_PLATFORM_INTERRUPT_H
 #define ZELVORA_PLATFORM_INTERRUPT_H
 

@@ -1,5 +1,5 @@
-// The running process. Stands in for the system's module-path and
-// command-line queries.
+// The running process: where its executable is (the front end looks for
+// files beside it) and its command line as one text.
 #ifndef ZELVORA_PLATFORM_PROCESS_H
 #define ZELVORA_PLATFORM_PROCESS_H
 

@@ -45,7 +45,7 @@ SocketHandle SocketCreateTcp() {
   return fd;
 }
 
-// Linux takes the time-out as a timeval; 0 means no time-out, as before.
+// The kernel takes the time-out as a timeval; 0 means no time-out.
 static int SetTimeout(SocketHandle socket, int option, uint32_t milliseconds) {
   struct timeval tv;
   tv.tv_sec = static_cast<time_t>(milliseconds / 1000);
@@ -131,18 +131,22 @@ int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
   return Fail(errno == EAGAIN ? EADDRNOTAVAIL : errno);
 }
 
-int SocketSend(SocketHandle socket, const char* data, int length) {
-  if (length < 0 || (!data && length > 0)) {
+// One send or receive of up to length bytes, done by transfer(length): the
+// count it moved, or -1 with the reason kept for SocketLastError. After an
+// interrupt none goes on, even one that could; a signal that cut one short
+// without an interrupt only starts it again.
+template <typename Transfer>
+static int TransferOnce(const void* buffer, int length, Transfer transfer) {
+  if (length < 0 || (!buffer && length > 0)) {
     g_SocketErrno = EINVAL;
     return -1;
   }
   for (;;) {
-    // After an interrupt no transfer goes on, even one that could.
     if (InterruptRequested()) {
       g_SocketErrno = EINTR;
       return -1;
     }
-    ssize_t n = send(socket, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    ssize_t n = transfer(static_cast<size_t>(length));
     if (n >= 0) return static_cast<int>(n);
     if (errno == EINTR) continue;
     g_SocketErrno = errno;
@@ -150,23 +154,13 @@ int SocketSend(SocketHandle socket, const char* data, int length) {
   }
 }
 
+int SocketSend(SocketHandle socket, const char* data, int length) {
+  return TransferOnce(data, length,
+                      [&](size_t size) { return send(socket, data, size, MSG_NOSIGNAL); });
+}
+
 int SocketReceive(SocketHandle socket, char* buffer, int length) {
-  if (length < 0 || (!buffer && length > 0)) {
-    g_SocketErrno = EINVAL;
-    return -1;
-  }
-  for (;;) {
-    // After an interrupt no transfer goes on, even one that could.
-    if (InterruptRequested()) {
-      g_SocketErrno = EINTR;
-      return -1;
-    }
-    ssize_t n = recv(socket, buffer, static_cast<size_t>(length), 0);
-    if (n >= 0) return static_cast<int>(n);
-    if (errno == EINTR) continue;
-    g_SocketErrno = errno;
-    return -1;
-  }
+  return TransferOnce(buffer, length, [&](size_t size) { return recv(socket, buffer, size, 0); });
 }
 
 void SocketClose(SocketHandle socket) {

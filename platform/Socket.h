@@ -1,5 +1,5 @@
-// TCP sockets and name resolution. Stands in for the system's socket library
-// (start-up, socket, options, resolve, connect, send, receive, close, last error).
+// TCP sockets and name resolution for the engine: start-up, socket, options,
+// resolve, connect, send, receive, close and the reason of the last failure.
 #ifndef ZELVORA_PLATFORM_SOCKET_H
 #define ZELVORA_PLATFORM_SOCKET_H
 
@@ -8,10 +8,13 @@
 typedef int SocketHandle;
 const SocketHandle INVALID_SOCKET_HANDLE = -1;
 
-// Starts the socket library asking for the given version (0x0202 for 2.2).
-// Returns 1 with *gotVersion set to the version it runs (0x0202 here), 0 on
-// failure. Also makes writes to a closed connection fail with an error
-// instead of ending the process (SIGPIPE ignored). May be called again.
+// Starts the socket layer. wantVersion is the level of this interface that
+// the caller is written for, the major number in the low byte and the minor
+// in the high one; this layer offers one level, 2.2 (0x0202), and always
+// reports that in *gotVersion, whatever was asked, so a caller that needs
+// another level sees the mismatch. Returns 1, 0 on failure. Also makes
+// writes to a closed connection fail with an error instead of ending the
+// process (SIGPIPE ignored). May be called again.
 int NetStartup(uint16_t wantVersion, uint16_t* gotVersion);
 
 // Shuts the socket library down. Always safe.

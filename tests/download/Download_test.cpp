@@ -20,6 +20,7 @@
 #include "platform/FileSystem.h"
 #include "support/BodyCoding.h"
 #include "support/CallbackLog.h"
+#include "support/DownloadLeft.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 
@@ -143,13 +144,7 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
     EXPECT_EQ(c.result, client.Download(server.Url("/f").c_str(), path.c_str(), response, nullptr, 0,
                                         c.keepOrigin));
     EXPECT_EQ(c.code, client.m_ErrorCode);
-    EXPECT_EQ(c.exists, TempDir::Exists(path));
-    if (c.exists) {
-      EXPECT_EQ(c.after, TempDir::ReadFile(path));
-    }
-    // Nothing but the output file (when kept) is left in the directory.
-    EXPECT_EQ(c.exists ? 1u : 0u, dir.Names().size());
-    EXPECT_EQ(nullptr, client.m_OutputFile.Get());
+    ExpectDownloadLeft(dir, path, client, c.exists, c.after);
     if (!c.response.empty()) {
       EXPECT_EQ(c.response, response);
     }

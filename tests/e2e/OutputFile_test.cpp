@@ -234,28 +234,30 @@ TEST_F(OutputFile, DefaultNameComesFromTheResponseOrTheUrl) {
   }
 }
 
-TEST_F(OutputFile, EarlierFileKeepsItsNameWhenTheDownloadGetsAnother) {
-  m_Sandbox.WriteFile("data", "earlier");
-  std::string reply = Ok("payload", "Content-Disposition: attachment; filename=report.pdf\r\n");
-  CScriptedServer server(CServerScript::OneReply(reply));
-  CProgramResult run = RunIn(m_Sandbox, {server.Url("/files/data"), "-O"});
-  EXPECT_EQ(1, run.m_ExitCode);
-  EXPECT_EQ(HeadOf(reply) + Download("report.pdf"), run.m_Out);
-  EXPECT_EQ("payload", m_Sandbox.ReadFile("report.pdf"));
-  EXPECT_EQ("earlier", m_Sandbox.ReadFile("data"));
-  EXPECT_EQ(Files({"data", "report.pdf"}), m_Sandbox.Files());
-}
-
-TEST_F(OutputFile, TakenResponseNameLeavesTheDownloadUnderItsFirstName) {
-  m_Sandbox.WriteFile("report.pdf", "mine");
-  std::string reply = Ok("payload", "Content-Disposition: attachment; filename=report.pdf\r\n");
-  CScriptedServer server(CServerScript::OneReply(reply));
-  CProgramResult run = RunIn(m_Sandbox, {server.Url("/files/data"), "-O"});
-  EXPECT_EQ(1, run.m_ExitCode);
-  EXPECT_EQ(HeadOf(reply) + Download("data"), run.m_Out);
-  EXPECT_EQ("payload", m_Sandbox.ReadFile("data"));
-  EXPECT_EQ("mine", m_Sandbox.ReadFile("report.pdf"));
-  EXPECT_EQ(Files({"data", "report.pdf"}), m_Sandbox.Files());
+// The URL names the file "data", the response "report.pdf". An earlier file
+// under either name keeps its name and its bytes: the download takes the
+// response's name when that is free, else it stays under the URL's.
+TEST_F(OutputFile, EarlierFileKeepsItsNameWhicheverNameTheDownloadGets) {
+  struct Case {
+    const char* earlier;     // there before the run
+    const char* downloaded;  // the name the body is written under
+  } cases[] = {
+      {"data", "report.pdf"},
+      {"report.pdf", "data"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.earlier);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    sandbox.WriteFile(c.earlier, "earlier");
+    std::string reply = Ok("payload", "Content-Disposition: attachment; filename=report.pdf\r\n");
+    CScriptedServer server(CServerScript::OneReply(reply));
+    CProgramResult run = RunIn(sandbox, {server.Url("/files/data"), "-O"});
+    EXPECT_EQ(1, run.m_ExitCode);
+    EXPECT_EQ(HeadOf(reply) + "Download: " + sandbox.File(c.downloaded) + "\r\n", run.m_Out);
+    EXPECT_EQ("payload", sandbox.ReadFile(c.downloaded));
+    EXPECT_EQ("earlier", sandbox.ReadFile(c.earlier));
+    EXPECT_EQ(Files({"data", "report.pdf"}), sandbox.Files());
+  }
 }
 
 TEST_F(OutputFile, ResponseNamesNeverReachOutsideTheTargetDirectory) {

@@ -123,7 +123,8 @@ TEST_F(OutputSafety, PipeGetsWhatAFileWouldHold) {
       CProgramResult run = RunIn(m_Sandbox, args);
       std::string got;
       char block[8192];
-      for (ssize_t n; (n = read(reader, block, sizeof(block))) > 0;) got.append(block, n);
+      for (ssize_t n; (n = read(reader, block, sizeof(block))) > 0;)
+        got.append(block, static_cast<size_t>(n));
       close(reader);
       EXPECT_EQ(1, run.m_ExitCode);
       EXPECT_EQ(HeadOf(c.reply) + "Download: " + path + "\r\n",

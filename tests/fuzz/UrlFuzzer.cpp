@@ -27,7 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(host.size() + path.size() <= url.size() + 1);
   FUZZ_CHECK(url.find(host) != std::string::npos);
   // Nothing that could end a line or a field of the request head gets through.
-  for (unsigned char byte : host + path) FUZZ_CHECK(byte > 0x20 && byte != 0x7F);
+  for (char c : host + path) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    FUZZ_CHECK(byte > 0x20 && byte != 0x7F);
+  }
 
   // The optional outputs may be left out.
   std::string otherScheme;

@@ -127,9 +127,9 @@ TEST_P(OutputNamingTest, ChoosesThePath) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, OutputNamingTest, ::testing::ValuesIn(kNamingCases),
-                         [](const ::testing::TestParamInfo<NamingCase>& info) {
+                         [](const ::testing::TestParamInfo<NamingCase>& testInfo) {
                            std::string name;
-                           for (const char* p = info.param.m_Label; *p; ++p) {
+                           for (const char* p = testInfo.param.m_Label; *p; ++p) {
                              name += isalnum((unsigned char)*p) ? *p : '_';
                            }
                            return name;

@@ -63,7 +63,7 @@ class PtyChild {
     char buffer[4096];
     ssize_t got = read(m_Master, buffer, sizeof(buffer));
     if (got <= 0) return false;
-    m_Output.append(buffer, got);
+    m_Output.append(buffer, static_cast<size_t>(got));
     return true;
   }
   // Reads to the end of the child's output.

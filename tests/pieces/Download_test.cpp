@@ -1,15 +1,19 @@
 // Downloads into a file where the test decides what every receive hands out:
-// what the file holds when the answer breaks off after part of the body, and
-// the callbacks and bytes of a body split across receives.
+// what the file holds when the answer breaks off after part of the body, the
+// callbacks and bytes of a body split across receives, and a resume past 4 GiB.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/HttpClient.h"
 #include "fakesocket/FakeSocket.h"
 #include "support/CallbackLog.h"
+#include "support/DownloadLeft.h"
 #include "support/RequestText.h"
 #include "support/TempDir.h"
 
@@ -67,13 +71,7 @@ TEST_F(PiecedDownloadTest, AnswerBrokenOffMidBody) {
     std::string response = "untouched";
     EXPECT_EQ(0, client.Download(kUrl, path.c_str(), response, nullptr, 0, 0));
     EXPECT_EQ(c.code, client.m_ErrorCode);
-    EXPECT_EQ(c.exists, TempDir::Exists(path));
-    if (c.exists) {
-      EXPECT_EQ(c.after, TempDir::ReadFile(path));
-    }
-    // Nothing but the output file (when kept) is left in the directory.
-    EXPECT_EQ(c.exists ? 1u : 0u, dir.Names().size());
-    EXPECT_EQ(nullptr, client.m_OutputFile.Get());
+    ExpectDownloadLeft(dir, path, client, c.exists, c.after);
     EXPECT_EQ("untouched", response);
     EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
     EXPECT_EQ(c.existed ? "bytes=1000-" : "", RequestHeader(FakeSocketSent(0), "Range"));
@@ -136,6 +134,33 @@ TEST_F(PiecedDownloadTest, LinkKeepsThePartBeforeAFailure) {
   EXPECT_EQ(target, std::string(pointsTo));
   EXPECT_EQ(2u, m_Dir.Names().size());
   EXPECT_FALSE(RequestHasHeader(FakeSocketSent(0), "Range"));
+}
+
+// A file past 4 GiB (sparse: no disk space taken) is resumed at its whole
+// size: the Range asks for what follows byte 5 000 000 000, and a 206 whose
+// Content-Range starts there is appended at that offset.
+TEST_F(PiecedDownloadTest, ResumePastFourGibibytesAppendsAtTheWholeSize) {
+  const std::string path = m_Dir.File("big.bin");
+  const uint64_t size = UINT64_C(5000000000);
+  TempDir::WriteFile(path, "");
+  ASSERT_EQ(0, truncate(path.c_str(), static_cast<off_t>(size)));
+  FakeSocketScript({CFakeConnection().Receive(
+      "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 5000000000-5000000003/5000000004\r\n"
+      "Content-Length: 4\r\n\r\ntail")});
+  CHttpClient client;
+  std::string response;
+  EXPECT_EQ(1, client.Download(kUrl, path.c_str(), response, nullptr, 0, 0));
+  EXPECT_EQ("bytes=5000000000-", RequestHeader(FakeSocketSent(0), "Range"));
+  struct stat st;
+  ASSERT_EQ(0, stat(path.c_str(), &st));
+  EXPECT_EQ(size + 4, static_cast<uint64_t>(st.st_size));
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  char bytes[5] = {'x', 'x', 'x', 'x', 'x'};
+  EXPECT_EQ(5, pread(fd, bytes, sizeof bytes, static_cast<off_t>(size - 1)));
+  close(fd);
+  // The last old byte (a hole reads as zero), then the four new ones.
+  EXPECT_EQ(std::string("\0tail", 5), std::string(bytes, sizeof bytes));
 }
 
 }  // namespace

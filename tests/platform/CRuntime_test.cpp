@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cinttypes>
-#include <cstdio>
-#include <cstring>
+#include <cstdint>
 
 #include "platform/CRuntime.h"
 
@@ -13,7 +11,7 @@ struct AtoiCase {
   int expected;
 };
 
-TEST(AtoiSaturating, ReadsLikeTheOriginalLibrary) {
+TEST(AtoiSaturating, StopsAtTheFirstNonDigitAndSaturates) {
   const AtoiCase cases[] = {
       {"0", 0},           {"42", 42},           {"  17x", 17},       {"+5", 5},
       {"-5", -5},         {"abc", 0},           {"", 0},             {"2147483647", 2147483647},
@@ -40,12 +38,6 @@ TEST(StrICmp, IgnoresAsciiCaseOnly) {
   EXPECT_GT(StrICmp("abcd", "ABC"), 0);
   EXPECT_NE(StrICmp("\xC4", "\xE4"), 0);
   EXPECT_EQ(StrNICmp("GZIPped", "gzip", 4), 0);
-}
-
-TEST(SixtyFourBitFormat, PrintsTheWholeValue) {
-  char text[64];
-  snprintf(text, sizeof text, "bytes=%" PRIu64 "-", UINT64_C(5000000000));
-  EXPECT_STREQ(text, "bytes=5000000000-");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -131,9 +132,24 @@ TEST(Socket, ConnectToAClosedPortFails) {
   SocketClose(INVALID_SOCKET_HANDLE);
 }
 
+// The kernel's state of a TCP socket (TCP_CLOSE before a connect, TCP_SYN_SENT
+// while its handshake waits for an answer), or -1.
+int TcpState(int fd) {
+  tcp_info info{};
+  socklen_t length = sizeof info;
+  return getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 ? info.tcpi_state : -1;
+}
+
+// Why this holds on every run, whatever the scheduling: a listener with a
+// backlog of 0 queues one connection, the filler's, and while that queue is
+// full the kernel drops every handshake that comes in. The client's next try
+// goes out only after the initial retransmission time-out, one second later.
+// The acceptor empties the queue 400 ms after it has seen the connect under
+// way, between the 100 ms send time-out and that retry, so the connect must
+// outlast the time-out and then succeeds on the retry. A stalled acceptor
+// only delays the retry that succeeds; the wait for the connect to be under
+// way is bounded, so the test cannot hang.
 TEST(Socket, ConnectOutlastsTheSendTimeOut) {
-  // With the accept queue full the system drops the handshake and retries it
-  // later; the short send time-out must not end the connect in between.
   Listener listener(0);
   int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
@@ -145,7 +161,9 @@ TEST(Socket, ConnectOutlastsTheSendTimeOut) {
   ASSERT_NE(s, INVALID_SOCKET_HANDLE);
   ASSERT_EQ(SocketSetSendTimeout(s, 100), 1);
   std::vector<int> accepted;
-  std::thread acceptor([&listener, &accepted] {
+  std::thread acceptor([&listener, &accepted, s] {
+    for (int i = 0; i < 1000 && TcpState(s) == TCP_CLOSE; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     for (int i = 0; i < 2; ++i) accepted.push_back(listener.Accept());
   });

@@ -99,7 +99,7 @@ void CScriptedServer::AcceptLoop() {
 
 int CScriptedServer::Record(int index, const std::string& request) {
   std::lock_guard<std::mutex> lock(m_Mutex);
-  m_Records[index].m_Requests.push_back(request);
+  m_Records[static_cast<size_t>(index)].m_Requests.push_back(request);
   m_Requests.push_back(request);
   m_Changed.notify_all();
   return 1;
@@ -107,8 +107,8 @@ int CScriptedServer::Record(int index, const std::string& request) {
 
 void CScriptedServer::Finish(int index, const CServerConnection& connection) {
   std::lock_guard<std::mutex> lock(m_Mutex);
-  m_Records[index].m_PeerClosed = connection.PeerClosed();
-  m_Records[index].m_Finished = true;
+  m_Records[static_cast<size_t>(index)].m_PeerClosed = connection.PeerClosed();
+  m_Records[static_cast<size_t>(index)].m_Finished = true;
   m_Changed.notify_all();
 }
 
@@ -158,8 +158,8 @@ void CScriptedServer::Serve(int index, int fd) {
     int done = connection.AcceptTls(m_TlsContext);
     {
       std::lock_guard<std::mutex> lock(m_Mutex);
-      m_Records[index].m_HandshakeDone = done != 0;
-      m_Records[index].m_ServerName = connection.ServerName();
+      m_Records[static_cast<size_t>(index)].m_HandshakeDone = done != 0;
+      m_Records[static_cast<size_t>(index)].m_ServerName = connection.ServerName();
     }
     if (!done) {
       connection.CloseWithoutNotify();
@@ -185,7 +185,7 @@ void CScriptedServer::Serve(int index, int fd) {
   } else {
     int open = 1;
     if (static_cast<size_t>(index) < m_Script.m_Connections.size()) {
-      for (const CExchange& exchange : m_Script.m_Connections[index]) {
+      for (const CExchange& exchange : m_Script.m_Connections[static_cast<size_t>(index)]) {
         open = Play(index, connection, exchange);
         if (!open) break;
       }

@@ -53,7 +53,8 @@ inline CapturedStdio RunWithStdio(const std::function<void()>& body, const std::
   lseek(outFd, 0, SEEK_SET);
   char buffer[4096];
   ssize_t got;
-  while ((got = read(outFd, buffer, sizeof(buffer))) > 0) result.m_Output.append(buffer, got);
+  while ((got = read(outFd, buffer, sizeof(buffer))) > 0)
+    result.m_Output.append(buffer, static_cast<size_t>(got));
   close(outFd);
   return result;
 }
