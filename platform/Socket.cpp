@@ -169,6 +169,20 @@ int SocketReceive(SocketHandle socket, char* buffer, int length) {
   }
 }
 
+int SocketHasInput(SocketHandle socket) {
+  struct pollfd p;
+  p.fd = socket;
+  p.events = POLLIN;
+  p.revents = 0;
+  for (;;) {
+    const int rc = poll(&p, 1, 0);
+    if (rc == 0) return 0;
+    // A close, a reset or an invalid socket shows in revents as well.
+    if (rc > 0) return 1;
+    if (errno != EINTR) return 1;
+  }
+}
+
 void SocketClose(SocketHandle socket) {
   if (socket == INVALID_SOCKET_HANDLE) return;
   close(socket);

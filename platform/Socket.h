@@ -46,6 +46,11 @@ int SocketSend(SocketHandle socket, const char* data, int length);
 // the connection, or -1 on failure (see SocketLastError).
 int SocketReceive(SocketHandle socket, char* buffer, int length);
 
+// 1 when a receive would not wait: bytes, the peer's close or a failure are
+// waiting on the socket; 0 when nothing is. Never waits. A socket that cannot
+// be asked counts as one with something waiting.
+int SocketHasInput(SocketHandle socket);
+
 // Once an interrupt has come (InterruptRequested, platform/Interrupt.h),
 // connect, send and receive fail at once, and a blocked one returns failed.
 
