@@ -170,6 +170,8 @@ int SocketReceive(SocketHandle socket, char* buffer, int length) {
 }
 
 int SocketHasInput(SocketHandle socket) {
+  // The system passes over a negative descriptor as one with nothing to read.
+  if (socket == INVALID_SOCKET_HANDLE) return 1;
   struct pollfd p;
   p.fd = socket;
   p.events = POLLIN;
