@@ -1,5 +1,6 @@
 // TCP sockets and name resolution. Stands in for the system's socket library
-// (start-up, socket, options, resolve, connect, send, receive, close, last error).
+// (start-up, socket, options, resolve, connect, send, receive, waiting input,
+// close, last error).
 #ifndef ZELVORA_PLATFORM_SOCKET_H
 #define ZELVORA_PLATFORM_SOCKET_H
 
