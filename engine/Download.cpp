@@ -58,6 +58,13 @@ int CHttpClient::PrepareDownloadBody() {
     m_OutputFile.Drop();
     return 1;
   }
+  // Without a length the body would end only with the connection, which is
+  // never waited for: the download would look complete and hold nothing.
+  // Answers that carry no body stand as they are.
+  if (!m_LengthKnown && m_StatusCode != 204 && m_StatusCode != 205) {
+    m_ErrorCode = HTTP_ERR_NO_BODY_LENGTH;
+    return 0;
+  }
   m_BodyRoute = state.m_KeepOrigin ? BODY_TO_FILE_AS_RECEIVED : BODY_TO_FILE;
   if (state.m_ResumeFrom > 0 && !ContinueResumedFile()) return 0;
   if (state.m_KeepOrigin || !m_BodyDecoder || !m_BodyDecoder->Begin(*this)) return 1;

@@ -104,10 +104,15 @@ class CHttpClient {
   // keep-alive answered, and the response ended where its framing says.
   void FinishResponse();
   // 1 when a connection to m_Host:m_Port with the scheme of m_UseTls is ready:
-  // the open one when it goes there, else a new one (handshake done for TLS).
-  // 0 with m_ErrorCode set, except after a failed handshake, which prints
-  // "SSL: ..." and records nothing; a half-made connection stays for Close.
+  // the open one when it goes there and NothingLeftUnread, else a new one
+  // (handshake done for TLS). 0 with m_ErrorCode set, except after a failed
+  // handshake, which prints "SSL: ..." and records nothing; a half-made
+  // connection stays for Close.
   int Connect();
+  // 1 when nothing waits unread on the open connection: no bytes read ahead,
+  // none left in the TLS session, and neither bytes nor the peer's close on
+  // the socket. Does not wait.
+  int NothingLeftUnread();
   // The steps of a new connection. OpenSocket: the TCP connection to
   // m_Host:m_Port, recorded as the open one; 0 with HTTP_ERR_CONNECT.
   // StartTls: the session on it and its handshake; 0 with
@@ -124,8 +129,9 @@ class CHttpClient {
   // *received; 0 with m_ErrorCode set (closed by the peer, socket or TLS
   // failure, time-out), or without a code when there is no plain socket.
   // On a plain connection bytes are read ahead in larger blocks and kept
-  // with the connection: a call returns at once while any are buffered, the
-  // next request on the same connection gets the rest, Close drops them.
+  // with the connection: a call returns at once while any are buffered;
+  // bytes left after a response keep the next request off the connection
+  // (Connect), Close drops them.
   int Receive(char* buffer, int* received);
   // The TLS path of Receive: one read of the session, at most kReceiveBlock.
   int ReceiveTls(char* buffer, int* received);
@@ -136,12 +142,16 @@ class CHttpClient {
   void BuildRequestHead(std::string& head, int method, int contentLength);
   // Reads m_ResponseHead into the status, the header map and the fields the
   // body reader needs; changes no file and no connection. 1, or 0 with
-  // HTTP_ERR_RESPONSE_FORMAT (no head, or a first line without a space).
+  // HTTP_ERR_RESPONSE_FORMAT (no head, or a first line without a space) or
+  // ReadBodyFields' code.
   int ParseHeaders();
   // The fields of ParseHeaders that frame the body and the connection:
   // m_ContentLength, m_KeepAlive, m_ContentEncoding with m_Compressed, and
-  // m_Chunked (only without a length).
-  void ReadBodyFields();
+  // m_Chunked, and m_LengthKnown. Chunked coding wins over any
+  // Content-Length (the connection is then not kept). 1, or 0 with
+  // HTTP_ERR_RESPONSE_FORMAT (a length that is no decimal number, or lengths
+  // that differ).
+  int ReadBodyFields();
   // Reads one response, head and body, from the connection: into the
   // streams, or into m_OutputFile for a download (ChooseBodyRoute decides
   // once the head is in). 1 when it was read whole
@@ -177,6 +187,8 @@ class CHttpClient {
   int64_t m_ContentLength;
   int m_KeepAlive;
   int m_Chunked;
+  // 0 when the answer framed its body neither by length nor by chunks.
+  int m_LengthKnown;
   int m_Compressed;
   std::string m_ContentEncoding;
   std::string m_Location;
@@ -241,8 +253,14 @@ class CHttpClient {
   };
 
   // Steps of ReadResponse. Each returns 1, or 0 with m_ErrorCode set where
-  // a reason is known.
+  // a reason is known. ReadHead passes over interim answers (1xx but 101):
+  // only the final head is parsed and goes to the head callback.
   int ReadHead();
+  // Moves the first headLength bytes of m_RawStream (a whole head) into
+  // m_ResponseHead. 0 with HTTP_ERR_RESPONSE_FORMAT for a head that holds a
+  // zero byte (nothing is taken then), or HTTP_ERR_BODY_TOO_LARGE without
+  // memory for it.
+  int TakeHead(unsigned int headLength);
   int ReadBodyByLength();
   int ReadChunkedBody();
   // The body bytes that came with the head, to the callbacks and the route.
@@ -288,7 +306,8 @@ class CHttpClient {
 
   // Steps of Download (see Download.cpp for what each leaves on disk).
   int OpenOutput(const char* filePath);
-  // Once the head of a 2xx answer is in: whether a 206 continues the file,
+  // Once the head of a 2xx answer is in: HTTP_ERR_NO_BODY_LENGTH for a body
+  // framed neither way (but a 204 or 205, which carry none), whether a 206 continues the file,
   // the side file for a whole body that replaces a resumed one, and whether
   // the body is decoded (a sink's then goes to a scratch file). 1, or 0
   // with m_ErrorCode set.

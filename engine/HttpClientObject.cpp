@@ -22,6 +22,7 @@ CHttpClient::CHttpClient()
       m_ContentLength(0),
       m_KeepAlive(0),
       m_Chunked(0),
+      m_LengthKnown(1),
       m_Compressed(0),
       m_BodyDecoder(NULL),
       m_HeadCallback(NULL),
@@ -69,6 +70,7 @@ void CHttpClient::Reset() {
   m_ContentLength = 0;
   m_KeepAlive = 0;
   m_Chunked = 0;
+  m_LengthKnown = 1;
   m_Compressed = 0;
   m_ContentEncoding.clear();
   m_Location.clear();

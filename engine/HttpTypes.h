@@ -15,7 +15,9 @@ enum HttpError {
   HTTP_ERR_BODY_TOO_LARGE = 7,
   HTTP_ERR_CHUNK_TOO_LARGE = 8,
   HTTP_ERR_SSL_SESSION = 10,
-  HTTP_ERR_FILE_OPERATION = 15
+  HTTP_ERR_FILE_OPERATION = 15,
+  // A download's 2xx answer gave neither a length nor chunked coding.
+  HTTP_ERR_NO_BODY_LENGTH = 16
 };
 
 // Bodies kept in memory may neither be announced longer nor grow past this

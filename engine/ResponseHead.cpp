@@ -27,6 +27,21 @@ int SplitHeaderLine(const std::string& line, std::string& name, std::string& val
   return 1;
 }
 
+// A length value: optional blanks and tabs, decimal digits, optional blanks
+// and tabs. 1 with *number (saturated at the 64-bit limit), else 0.
+int ReadDecimal(const std::string& value, int64_t* number) {
+  std::string::size_type at = value.find_first_not_of(" \t");
+  if (at == std::string::npos || value[at] < '0' || value[at] > '9') return 0;
+  int64_t result = 0;
+  for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at) {
+    const int64_t digit = value[at] - '0';
+    result = result > (INT64_MAX - digit) / 10 ? INT64_MAX : result * 10 + digit;
+  }
+  if (value.find_first_not_of(" \t", at) != std::string::npos) return 0;
+  *number = result;
+  return 1;
+}
+
 }  // namespace
 
 int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
@@ -69,6 +84,42 @@ int ParseResponseHead(const char* headText, std::string& version, std::string& s
 
 void TrimSpaces(char* text) { TrimChar(text, ' '); }
 
+int IsInterimAnswer(const char* headText) {
+  std::string version, statusText, reason;
+  HeaderMap headers;
+  if (!headText || !ParseResponseHead(headText, version, statusText, reason, headers)) return 0;
+  const int status = AtoiSaturating(statusText.c_str());
+  return status >= 100 && status <= 199 && status != 101 ? 1 : 0;
+}
+
+int ReadContentLength(const char* headText, int64_t* length) {
+  if (!headText) return 0;
+  const std::string text(headText);
+  // Header lines start after the status line; an empty one means none.
+  std::string::size_type start = text.find("\r\n");
+  if (start == std::string::npos || start == 0) return 0;
+  start += 2;
+  int found = 0;
+  int64_t first = 0;
+  for (;;) {
+    const std::string::size_type end = text.find("\r\n", start);
+    if (end == std::string::npos) break;
+    const std::string line = text.substr(start, end - start);
+    start = end + 2;
+    if (line.empty()) break;
+    std::string name, value;
+    if (!SplitHeaderLine(line, name, value) || StrICmp(name.c_str(), "Content-Length") != 0)
+      continue;
+    int64_t number = 0;
+    if (!ReadDecimal(value, &number)) return -1;
+    if (found && number != first) return -1;
+    found = 1;
+    first = number;
+  }
+  if (found && length) *length = first;
+  return found;
+}
+
 int GetHeaderValue(const char* name, std::string& value, const HeaderMap& headers) {
   if (!name) return 0;
   for (HeaderMap::const_iterator it = headers.begin(); it != headers.end(); ++it) {
@@ -92,7 +143,7 @@ int CHttpClient::ParseHeaders() {
   }
 
   m_StatusCode = AtoiSaturating(statusText.c_str());
-  ReadBodyFields();
+  if (!ReadBodyFields()) return 0;
 
   std::string location;
   if (m_StatusCode >= 300 && m_StatusCode <= 399 &&
@@ -102,13 +153,8 @@ int CHttpClient::ParseHeaders() {
   return 1;
 }
 
-void CHttpClient::ReadBodyFields() {
-  // Read as 64 bits: lengths beyond 2 GiB must not be cut.
-  m_ContentLength = -1;
+int CHttpClient::ReadBodyFields() {
   std::string value;
-  if (GetHeaderValue("Content-Length", value, m_ResponseHeaders))
-    m_ContentLength = Atoi64Saturating(value.c_str());
-
   m_KeepAlive = 0;
   if (GetHeaderValue("Connection", value, m_ResponseHeaders))
     m_KeepAlive = StrICmp(value.c_str(), "Keep-Alive") == 0 ? 1 : 0;
@@ -118,11 +164,30 @@ void CHttpClient::ReadBodyFields() {
     if (IsCompressedEncoding(value)) m_Compressed = 1;
   }
 
-  // A length of 0 or more wins over chunked coding.
-  if (m_ContentLength < 0) {
-    m_ContentLength = 0;
-    if (GetHeaderValue("Transfer-Encoding", value, m_ResponseHeaders) &&
-        StrICmp(value.c_str(), "chunked") == 0)
-      m_Chunked = 1;
+  // Read as 64 bits: lengths beyond 2 GiB must not be cut.
+  m_ContentLength = 0;
+  m_LengthKnown = 1;
+  int64_t length = 0;
+  const int lengthFound = ReadContentLength(m_ResponseHead, &length);
+  if (GetHeaderValue("Transfer-Encoding", value, m_ResponseHeaders) &&
+      StrICmp(value.c_str(), "chunked") == 0) {
+    // The chunks frame the body whatever length stands beside them; an
+    // answer framed both ways cannot be trusted to end where the next one
+    // starts, so its connection carries no other request.
+    m_Chunked = 1;
+    if (lengthFound != 0) m_KeepAlive = 0;
+    return 1;
   }
+  if (lengthFound < 0) {
+    m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
+    return 0;
+  }
+  if (lengthFound > 0) {
+    m_ContentLength = length;
+    return 1;
+  }
+  // Neither: the body would end only with the connection, which is never
+  // waited for; what becomes of it is the reader's choice.
+  m_LengthKnown = 0;
+  return 1;
 }

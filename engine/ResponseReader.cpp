@@ -7,6 +7,7 @@
 #include "engine/ChunkDecoder.h"
 #include "engine/HttpClient.h"
 #include "engine/KmpSearch.h"
+#include "engine/ResponseHead.h"
 
 namespace {
 
@@ -49,24 +50,44 @@ int CHttpClient::ReadResponse() {
 
 int CHttpClient::ReadHead() {
   char buffer[kReceiveBlock];
-  int received = 0;
-  int headLength = -1;
   for (;;) {
+    // Bytes behind an interim answer may already hold the next head.
+    int headLength = -1;
+    if (m_RawStream.m_Length > 4)
+      headLength = KmpSearch(m_RawStream.m_Data, static_cast<int>(m_RawStream.m_Length),
+                             "\r\n\r\n", 4);
+    if (headLength > 0) {
+      if (!TakeHead(static_cast<unsigned int>(headLength))) return 0;
+      // A 1xx answer we did not ask for comes before the final one, which is
+      // the one shown, stored and reported.
+      if (IsInterimAnswer(m_ResponseHead)) continue;
+      break;
+    }
+    if (m_RawStream.m_Length > kHeadLimit) {
+      m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
+      return 0;
+    }
+    int received = 0;
     if (!Receive(buffer, &received)) return 0;
     if (!AppendChecked(m_RawStream, buffer, static_cast<unsigned int>(received))) {
       m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
       return 0;
     }
-    if (m_RawStream.m_Length > 4)
-      headLength = KmpSearch(m_RawStream.m_Data, static_cast<int>(m_RawStream.m_Length),
-                             "\r\n\r\n", 4);
-    if (headLength > 0) break;
-    if (m_RawStream.m_Length > kHeadLimit) {
-      m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
-      return 0;
-    }
   }
 
+  // The head callback sees the head even when it is refused.
+  const int parsed = ParseHeaders();
+  if (m_HeadCallback) m_HeadCallback(this, m_ResponseHead, m_CallbackParam);
+  return parsed;
+}
+
+int CHttpClient::TakeHead(unsigned int headLength) {
+  // The head is handled as text from here on: a zero byte would cut it, and
+  // the lines after it would be lost unseen.
+  if (memchr(m_RawStream.m_Data, 0, headLength)) {
+    m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
+    return 0;
+  }
   free(m_ResponseHead);
   m_ResponseHead = static_cast<char*>(malloc(static_cast<size_t>(headLength) + 1));
   if (!m_ResponseHead) {
@@ -74,13 +95,9 @@ int CHttpClient::ReadHead() {
     return 0;
   }
   unsigned int taken = 0;
-  m_RawStream.Read(m_ResponseHead, static_cast<unsigned int>(headLength), &taken);
+  m_RawStream.Read(m_ResponseHead, headLength, &taken);
   m_ResponseHead[headLength] = 0;
-
-  // The head callback sees the head even when it is refused.
-  const int parsed = ParseHeaders();
-  if (m_HeadCallback) m_HeadCallback(this, m_ResponseHead, m_CallbackParam);
-  return parsed;
+  return 1;
 }
 
 int CHttpClient::DeliverFirstBytes(unsigned int length) {

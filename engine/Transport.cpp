@@ -51,14 +51,23 @@ int CHttpClient::Connect() {
 
   if (m_Socket != INVALID_SOCKET_HANDLE) {
     // The open connection serves only the scheme, host and port it was made
-    // for; a request elsewhere gets a fresh one.
+    // for; a request elsewhere gets a fresh one. So does one after bytes
+    // that no request of ours asked for: they would be read as its answer.
     if (m_ConnHost == m_Host && m_ConnPort == m_Port && m_ConnTls == (m_UseTls ? 1 : 0) &&
-        (!m_UseTls || m_Ssl))
+        (!m_UseTls || m_Ssl) && NothingLeftUnread())
       return 1;
     Close();
   }
   if (!OpenSocket()) return 0;
   return m_UseTls ? StartTls() : 1;
+}
+
+int CHttpClient::NothingLeftUnread() {
+  if (m_ReadAheadStart != m_ReadAheadEnd) return 0;
+  if (m_Ssl && SSL_pending(m_Ssl) > 0) return 0;
+  // Bytes the server sent after its answer, or its close of the idle
+  // connection, wait on the socket.
+  return SocketHasInput(m_Socket) ? 0 : 1;
 }
 
 int CHttpClient::OpenSocket() {

@@ -56,9 +56,17 @@ int ParseUrl(const char* url, std::string& scheme, std::string* host, std::strin
   if (colon != std::string::npos) {
     hostText = authority.substr(0, colon);
     const std::string portText = authority.substr(colon + 1);
-    // Only the low 16 bits of the value count.
-    if (!portText.empty() && port)
-      *port = static_cast<unsigned short>(static_cast<unsigned int>(AtoiSaturating(portText.c_str())));
+    // Only digits naming 1 to 65535 are a port: any other text, cut to fit,
+    // would connect somewhere nobody asked for. An empty one keeps the
+    // scheme's port.
+    unsigned int value = 0;
+    for (const char digit : portText) {
+      if (digit < '0' || digit > '9') return 0;
+      value = value * 10 + static_cast<unsigned int>(digit - '0');
+      if (value > 65535) return 0;
+    }
+    if (!portText.empty() && value == 0) return 0;
+    if (!portText.empty() && port) *port = static_cast<unsigned short>(value);
   }
 
   if (host) *host = hostText;

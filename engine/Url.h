@@ -5,8 +5,10 @@
 #include <string>
 
 // 1 when the URL was split, 0 for an empty URL, a URL holding a blank or a
-// control byte (below 0x21, or 0x7F), a scheme other than http or https, or
-// an empty authority. Host and path are written only on 1.
+// control byte (below 0x21, or 0x7F), a scheme other than http or https, an
+// empty authority, or a port text (after the authority's last colon) that is
+// neither empty nor digits naming 1 to 65535. Host and path are written only
+// on 1.
 int ParseUrl(const char* url, std::string& scheme, std::string* host, std::string* path,
              unsigned short* port, int* useTls);
 

@@ -5,8 +5,8 @@ namespace {
 // The texts keep their exact wording, slips and all: scripts match them.
 const char* const kUnknownFailure = "Unknown failed: maybe system error";
 
-// Indexed by code - 1; codes 1 to 15.
-const char* const kErrorTexts[15] = {
+// Indexed by code - 1; codes 1 to 16.
+const char* const kErrorTexts[16] = {
     "URL format error",              // 1
     "Can't connect remote host",     // 2
     "Remote host disconnected",      // 3
@@ -22,11 +22,12 @@ const char* const kErrorTexts[15] = {
     kUnknownFailure,                 // 13
     kUnknownFailure,                 // 14
     "File operation failed",         // 15
+    "Response gave no body length",  // 16
 };
 
 }  // namespace
 
 const char* GetErrorText(int code) {
-  if (code >= 1 && code <= 15) return kErrorTexts[code - 1];
+  if (code >= 1 && code <= 16) return kErrorTexts[code - 1];
   return kUnknownFailure;
 }

@@ -163,6 +163,22 @@ int SocketReceive(SocketHandle socket, char* buffer, int length) {
   return TransferOnce(buffer, length, [&](size_t size) { return recv(socket, buffer, size, 0); });
 }
 
+int SocketHasInput(SocketHandle socket) {
+  // The system passes over a negative descriptor as one with nothing to read.
+  if (socket == INVALID_SOCKET_HANDLE) return 1;
+  struct pollfd p;
+  p.fd = socket;
+  p.events = POLLIN;
+  p.revents = 0;
+  for (;;) {
+    const int rc = poll(&p, 1, 0);
+    if (rc == 0) return 0;
+    // A close, a reset or an invalid socket shows in revents as well.
+    if (rc > 0) return 1;
+    if (errno != EINTR) return 1;
+  }
+}
+
 void SocketClose(SocketHandle socket) {
   if (socket == INVALID_SOCKET_HANDLE) return;
   close(socket);

@@ -1,5 +1,6 @@
 // TCP sockets and name resolution for the engine: start-up, socket, options,
-// resolve, connect, send, receive, close and the reason of the last failure.
+// resolve, connect, send, receive, waiting input, close and the reason of
+// the last failure.
 #ifndef ZELVORA_PLATFORM_SOCKET_H
 #define ZELVORA_PLATFORM_SOCKET_H
 
@@ -48,6 +49,11 @@ int SocketSend(SocketHandle socket, const char* data, int length);
 // Receives up to length bytes once. Returns the count, 0 when the peer closed
 // the connection, or -1 on failure (see SocketLastError).
 int SocketReceive(SocketHandle socket, char* buffer, int length);
+
+// 1 when a receive would not wait: bytes, the peer's close or a failure are
+// waiting on the socket; 0 when nothing is. Never waits. A socket that cannot
+// be asked counts as one with something waiting.
+int SocketHasInput(SocketHandle socket);
 
 // Once an interrupt has come (InterruptRequested, platform/Interrupt.h),
 // connect, send and receive fail at once, and a blocked one returns failed.

@@ -139,18 +139,45 @@ TEST(ParseHeadersTest, ResponseStateFromHead) {
        HTTP_ERR_NONE, 200, 42, 0, 0, 0, "", ""},
       {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n", GET, 1, HTTP_ERR_NONE,
        200, 0, 1, 0, 0, "", ""},
-      {"letters as length block chunked",
+      {"chunked wins over letters as length",
        "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nTransfer-Encoding: chunked\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
+       HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
+      {"chunked wins over a length, and the connection is not kept",
+       "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 10\r\n"
+       "Transfer-Encoding: chunked\r\n\r\n",
+       GET, 1, HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
+      {"chunked alone keeps the connection",
+       "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 0, 1, 1, 0, "", ""},
       {"negative length counts as absent",
        "HTTP/1.1 200 OK\r\nContent-Length: -5\r\nTransfer-Encoding: chunked\r\n\r\n", GET, 1,
        HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
       {"list ending in chunked is not chunked",
        "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200,
        0, 0, 0, 0, "", ""},
-      {"first of duplicate lengths",
+      {"lengths that differ",
        "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 7\r\ncontent-length: 9\r\n\r\n",
+       GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"lengths that differ in a name of another case",
+       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length: 9\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"the same length twice", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length: 5\r\n\r\n",
        GET, 1, HTTP_ERR_NONE, 200, 5, 0, 0, 0, "", ""},
+      {"length between tabs", "HTTP/1.1 200 OK\r\nContent-Length:\t7\t\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 7, 0, 0, 0, "", ""},
+      {"letters as length", "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"two numbers as length", "HTTP/1.1 200 OK\r\nContent-Length: 1 2\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"digits then letters as length", "HTTP/1.1 200 OK\r\nContent-Length: 12x\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"empty length", "HTTP/1.1 200 OK\r\nContent-Length:\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"a length after the blank line is no header",
+       "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nContent-Length: x\r\n", GET, 1, HTTP_ERR_NONE,
+       200, 3, 0, 0, 0, "", ""},
       {"keep-alive any case", "HTTP/1.1 200 OK\r\nConnection: keep-alive\r\n\r\n", GET, 1,
        HTTP_ERR_NONE, 200, 0, 0, 1, 0, "", ""},
       {"close", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 0, 0,
@@ -243,6 +270,49 @@ TEST(ParseHeadersTest, LeavesTheOutputFileAlone) {
     EXPECT_EQ(file, client.m_OutputFile.Get()) << c.status << " " << c.length;
     EXPECT_EQ(c.length, client.m_ContentLength);
   }
+}
+
+// A head that frames its body neither way is parsed; what becomes of such
+// a body is the reader's choice (tests/pieces/Download_test.cpp).
+TEST(ParseHeadersTest, TellsWhetherTheBodyIsFramed) {
+  const struct {
+    const char* head;
+    int known;
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\n\r\n", 0},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", 1},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", 1},
+      {"HTTP/1.1 204 No Content\r\n\r\n", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.head);
+    CHttpClient client;
+    SetHead(client, c.head);
+    EXPECT_EQ(1, client.ParseHeaders());
+    EXPECT_EQ(c.known, client.m_LengthKnown);
+    EXPECT_EQ(0, client.m_ContentLength);
+  }
+}
+
+// Only an interim answer is passed over; 101 and every final status are the
+// answer.
+TEST(IsInterimAnswerTest, OneHundredsButSwitchingProtocols) {
+  const struct {
+    const char* head;
+    int interim;
+  } cases[] = {
+      {"HTTP/1.1 100 Continue\r\n\r\n", 1},
+      {"HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n", 1},
+      {"HTTP/1.1 199\r\n\r\n", 1},
+      {"HTTP/1.1 101 Switching Protocols\r\n\r\n", 0},
+      {"HTTP/1.1 200 OK\r\n\r\n", 0},
+      {"HTTP/1.1 099 Odd\r\n\r\n", 0},
+      {"HTTP/1.1 1000 Odd\r\n\r\n", 0},
+      {"HTTP/1.1-100\r\n\r\n", 0},
+      {"\r\n\r\n", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.interim, IsInterimAnswer(c.head)) << c.head;
+  EXPECT_EQ(0, IsInterimAnswer(nullptr));
 }
 
 }  // namespace

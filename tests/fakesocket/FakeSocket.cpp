@@ -92,7 +92,16 @@ int ScriptReceive(CLiveConnection& live, char* buffer, int length) {
 }  // namespace
 
 CFakeConnection& CFakeConnection::Receive(const std::string& bytes) {
-  if (!bytes.empty()) m_Pieces.push_back(bytes);
+  if (bytes.empty()) return *this;
+  m_Pieces.push_back(bytes);
+  m_Unasked.push_back(false);
+  return *this;
+}
+
+CFakeConnection& CFakeConnection::Unasked(const std::string& bytes) {
+  if (bytes.empty()) return *this;
+  m_Pieces.push_back(bytes);
+  m_Unasked.push_back(true);
   return *this;
 }
 
@@ -114,6 +123,11 @@ CFakeConnection& CFakeConnection::Reset() {
 
 CFakeConnection& CFakeConnection::TimeOut() {
   m_End = FAKE_END_TIME_OUT;
+  return *this;
+}
+
+CFakeConnection& CFakeConnection::EndUnasked() {
+  m_EndUnasked = true;
   return *this;
 }
 
@@ -217,6 +231,19 @@ int SocketReceive(SocketHandle socket, char* buffer, int length) {
   CLiveConnection* live = Find(socket);
   if (!live) return Fail(SOCKET_ERR_OTHER);
   return ScriptReceive(*live, buffer, length);
+}
+
+int SocketHasInput(SocketHandle socket) {
+  if (socket == INVALID_SOCKET_HANDLE) return 1;
+  if (g_Serving) return g_Offset < g_Size || !g_EndWithError;
+  const CLiveConnection* live = Find(socket);
+  // A receive on a socket that is not connected fails at once.
+  if (!live || !live->m_Connected || live->m_Closed) return 1;
+  if (live->m_Offset > 0) return 1;
+  const CFakeConnection& script = live->m_Script;
+  if (live->m_Piece < script.m_Pieces.size())
+    return live->m_Piece < script.m_Unasked.size() && script.m_Unasked[live->m_Piece];
+  return script.m_EndUnasked;
 }
 
 void SocketClose(SocketHandle socket) {

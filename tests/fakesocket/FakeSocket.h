@@ -21,6 +21,12 @@
 // 0, the default), Reset() (-1, SOCKET_ERR_RESET) or TimeOut() (-1,
 // SOCKET_ERR_TIMED_OUT).
 //
+// SocketHasInput sees what the peer sent before the client asked: the rest
+// of a piece a receive did not take whole, a piece scripted with
+// Unasked(bytes) once the pieces before it are taken, and, once every piece
+// is taken, an end scripted with EndUnasked(). Receive pieces and other ends
+// count as answers to what the client sends next: the check does not see them.
+//
 // What it records, until the next FakeSocketScript: FakeSocketConnects()
 // (successful connects), FakeSocketSent(i) (every byte sent on connection i,
 // in order) and FakeSocketClosed(i) (the client closed connection i).
@@ -51,12 +57,19 @@ class CFakeConnection {
   CFakeConnection& Receive(const std::string& bytes);
   // The bytes as receives of pieceSize each (the last may be shorter).
   CFakeConnection& ReceiveInPieces(const std::string& bytes, size_t pieceSize);
+  // A piece that is already waiting when the client checks the socket.
+  CFakeConnection& Unasked(const std::string& bytes);
   CFakeConnection& Close();
   CFakeConnection& Reset();
   CFakeConnection& TimeOut();
+  // The end is already waiting once every piece is taken.
+  CFakeConnection& EndUnasked();
 
   std::vector<std::string> m_Pieces;
+  // Per piece: sent before the client asked (see Unasked).
+  std::vector<bool> m_Unasked;
   EFakeEnd m_End = FAKE_END_CLOSE;
+  bool m_EndUnasked = false;
 };
 
 // Replaces the script and clears what was recorded.

@@ -6,15 +6,21 @@
 //   mode & 4: a HEAD request (for the direct reads)
 //   mode & 8: the connection times out instead of closing at the end
 //   mode & 16: Download resumes a file that already holds bytes
+// Every accepted answer is checked against where the served bytes put its
+// head: interim answers passed over, no head cut at a zero byte, a length
+// that is a decimal number unless chunks frame the body (and then no kept
+// connection beside a length), and no download stored without a length.
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include <unistd.h>
 
-#include "fakesocket/FakeSocket.h"
 #include "FuzzInput.h"
 #include "engine/HttpClient.h"
+#include "engine/ResponseHead.h"
+#include "fakesocket/FakeSocket.h"
+#include "platform/CRuntime.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -70,6 +76,93 @@ void WriteFile(const std::string& path, const char* data, size_t length) {
   FileClose(file);
 }
 
+// Where the served bytes put the answer's head, found without the reader:
+// heads end at the first blank line after the one before, and interim
+// answers (1xx but 101) are passed over. FINAL_HEAD with *head, or
+// ZERO_IN_HEAD when a head up to the final one holds a zero byte, or
+// NO_FINAL_HEAD.
+enum HeadWalk { NO_FINAL_HEAD, FINAL_HEAD, ZERO_IN_HEAD };
+
+HeadWalk WalkHeads(const uint8_t* served, size_t size, std::string* head) {
+  const std::string text(reinterpret_cast<const char*>(served), size);
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find("\r\n\r\n", start);
+    if (end == std::string::npos) return NO_FINAL_HEAD;
+    const std::string one = text.substr(start, end + 4 - start);
+    if (one.find('\0') != std::string::npos) return ZERO_IN_HEAD;
+    start = end + 4;
+    if (IsInterimAnswer(one.c_str())) continue;
+    *head = one;
+    return FINAL_HEAD;
+  }
+}
+
+// The Content-Length lines of a head, read on their own. 1 when every one
+// is the same plain decimal number (blanks and tabs around it) or there is
+// none, with *count lines and *length its value; else 0.
+int LengthLines(const std::string& head, int* count, int64_t* length) {
+  *count = 0;
+  *length = 0;
+  size_t start = head.find("\r\n");
+  if (start == 0 || start == std::string::npos) return 1;
+  for (start += 2;;) {
+    const size_t end = head.find("\r\n", start);
+    if (end == std::string::npos || end == start) return 1;
+    const std::string line = head.substr(start, end - start);
+    start = end + 2;
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    const size_t nameStart = line.find_first_not_of(' ');
+    const size_t nameEnd = line.find_last_not_of(' ', colon - 1);
+    if (nameStart >= colon || nameEnd == std::string::npos) continue;
+    const std::string name = line.substr(nameStart, nameEnd + 1 - nameStart);
+    if (StrICmp(name.c_str(), "Content-Length") != 0) continue;
+    const std::string value = line.substr(colon + 1);
+    const size_t first = value.find_first_not_of(" \t");
+    const size_t last = value.find_last_not_of(" \t");
+    if (first == std::string::npos) return 0;
+    int64_t number = 0;
+    for (size_t i = first; i <= last; ++i) {
+      if (value[i] < '0' || value[i] > '9') return 0;
+      const int64_t digit = value[i] - '0';
+      number = number > (INT64_MAX - digit) / 10 ? INT64_MAX : number * 10 + digit;
+    }
+    if (*count > 0 && number != *length) return 0;
+    *length = number;
+    ++*count;
+  }
+}
+
+// What every answer the reader accepted must be, judged from the served
+// bytes: the final head whole (no interim one, nothing cut at a zero byte),
+// a length that is a decimal number unless the chunks frame the body, and a
+// connection that is not kept when both framings stand in the head.
+void CheckAcceptedHead(const CHttpClient& client, const uint8_t* served, size_t size) {
+  std::string head;
+  FUZZ_CHECK(WalkHeads(served, size, &head) == FINAL_HEAD);
+  FUZZ_CHECK(client.m_ResponseHead != nullptr && head == client.m_ResponseHead);
+  FUZZ_CHECK(!IsInterimAnswer(client.m_ResponseHead));
+  int lengthLines = 0;
+  int64_t length = 0;
+  const int lengthsAgree = LengthLines(head, &lengthLines, &length);
+  if (client.m_Chunked) {
+    FUZZ_CHECK(client.m_ContentLength == 0);
+    if (lengthLines > 0 || !lengthsAgree) FUZZ_CHECK(client.m_KeepAlive == 0);
+  } else {
+    FUZZ_CHECK(lengthsAgree);
+    FUZZ_CHECK(client.m_ContentLength == length);
+  }
+}
+
+// A head with a zero byte, up to the final one, is never read.
+void CheckRefusedZero(int ok, const CallbackTotals& totals, const uint8_t* served, size_t size) {
+  std::string head;
+  if (WalkHeads(served, size, &head) != ZERO_IN_HEAD) return;
+  FUZZ_CHECK(!ok);
+  FUZZ_CHECK(totals.m_Heads == 0);
+}
+
 // Nothing of one run may be left for the next.
 void RemoveOutputs() {
   FileDelete(g_OutputPath.c_str());
@@ -82,18 +175,21 @@ struct ReadOutcome {
   std::string m_Body;
 };
 
-ReadOutcome CheckReadResponse(CHttpClient& client, int toFile, size_t served, CallbackTotals& totals) {
+ReadOutcome CheckReadResponse(CHttpClient& client, int toFile, const uint8_t* servedBytes,
+                              size_t served, CallbackTotals& totals) {
   ReadOutcome outcome = {0, 0, std::string()};
   if (toFile) {
-    client.m_OutputFile = FileOpen(g_OutputPath.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE);
-    FUZZ_CHECK(client.m_OutputFile != NULL);
+    client.m_OutputFile.Take(FileOpen(g_OutputPath.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+    FUZZ_CHECK(client.m_OutputFile.Get() != NULL);
   }
   outcome.m_Ok = client.ReadResponse();
   FUZZ_CHECK(totals.m_Heads <= 1);
   FUZZ_CHECK(totals.m_Data <= served);
   FUZZ_CHECK(totals.m_LastDone <= served);
+  CheckRefusedZero(outcome.m_Ok, totals, servedBytes, served);
   if (!outcome.m_Ok) return outcome;
   FUZZ_CHECK(totals.m_Heads == 1);
+  CheckAcceptedHead(client, servedBytes, served);
   outcome.m_Status = client.m_StatusCode;
 
   unsigned int length = 0;
@@ -105,19 +201,19 @@ ReadOutcome CheckReadResponse(CHttpClient& client, int toFile, size_t served, Ca
   if (client.m_Method == HTTP_METHOD_HEAD) return outcome;
   outcome.m_Body.assign(body, length);
   // A body framed by its length ends exactly there, in memory or in the file.
-  const int fileKept = client.m_OutputFile != NULL;
+  const int fileKept = client.m_OutputFile.Get() != NULL;
   if (!client.m_Chunked && !fileKept) FUZZ_CHECK(length == client.m_ContentLength);
   if (fileKept) {
-    FileClose(client.m_OutputFile);
-    client.m_OutputFile = NULL;
+    // A body for the file is never also held in memory.
+    FUZZ_CHECK(length == 0);
+    client.m_OutputFile.Close();
     int exists = 0;
     const std::string content = ReadFile(g_OutputPath, &exists);
     FUZZ_CHECK(exists);
     FUZZ_CHECK(content.size() <= served);
     if (!client.m_Chunked) FUZZ_CHECK(static_cast<int64_t>(content.size()) == client.m_ContentLength);
-    // A chunked body reaches the file framed, whole blocks at a time (the
-    // download rewrites it afterwards), so only its decoded form is compared.
-    if (!client.m_Chunked) outcome.m_Body = content;
+    // The file gets the body de-chunked, however the bytes were cut.
+    outcome.m_Body = content;
   }
   return outcome;
 }
@@ -136,14 +232,25 @@ ReadOutcome ReadOnce(uint8_t mode, const uint8_t* served, size_t servedSize, con
   client.m_CallbackParam = &totals;
   client.m_Socket = SocketCreateTcp();
   client.m_Method = (mode & 4) ? HTTP_METHOD_HEAD : HTTP_METHOD_GET;
-  return CheckReadResponse(client, mode & 1, servedSize, totals);
+  return CheckReadResponse(client, mode & 1, served, servedSize, totals);
 }
 
-void CheckDownload(CHttpClient& client, int resume, size_t served) {
-  (void)served;
+void CheckDownload(CHttpClient& client, int resume, const uint8_t* served, size_t size) {
   if (resume) WriteFile(g_OutputPath, kOldBytes, sizeof(kOldBytes) - 1);
   std::string response;
   const int ok = client.Download("http://fuzz.test/file", g_OutputPath.c_str(), response, NULL, 0, 0);
+  if (ok) {
+    CheckAcceptedHead(client, served, size);
+    // A stored body had a length or chunks; a 2xx answer with neither
+    // carries none only as a 204 or 205.
+    std::string head;
+    int lengthLines = 0;
+    int64_t length = 0;
+    WalkHeads(served, size, &head);
+    LengthLines(head, &lengthLines, &length);
+    if (client.IsSuccess() && !client.m_Chunked && lengthLines == 0)
+      FUZZ_CHECK(client.m_StatusCode == 204 || client.m_StatusCode == 205);
+  }
   int exists = 0;
   const std::string content = ReadFile(g_OutputPath, &exists);
   if (!ok || !client.IsSuccess()) {
@@ -217,9 +324,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(totals.m_Data <= servedSize);
         if (ok) FUZZ_CHECK(response.size() <= servedSize);
         if (!ok) break;
+        // Only the first answer's head is where the walk finds it.
+        if (i == 0) CheckAcceptedHead(client, served, servedSize);
       }
     } else {
-      CheckDownload(client, (mode & 16) ? 1 : 0, servedSize);
+      CheckDownload(client, (mode & 16) ? 1 : 0, served, servedSize);
     }
   }
   RemoveOutputs();

@@ -104,9 +104,10 @@ TEST(ErrorText, EveryCode) {
       {8, "Chunk size too large"},
       {10, "SSL session failed"},
       {15, "File operation failed"},
+      {16, "Response gave no body length"},
   };
   for (const Case& c : cases) EXPECT_STREQ(c.text, GetErrorText(c.code)) << c.code;
-  const int unknown[] = {0, 5, 9, 11, 12, 13, 14, 16, -1, 1000};
+  const int unknown[] = {0, 5, 9, 11, 12, 13, 14, 17, -1, 1000};
   for (int code : unknown) {
     EXPECT_STREQ("Unknown failed: maybe system error", GetErrorText(code)) << code;
   }

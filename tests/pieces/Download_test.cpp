@@ -163,4 +163,45 @@ TEST_F(PiecedDownloadTest, ResumePastFourGibibytesAppendsAtTheWholeSize) {
   EXPECT_EQ(std::string("\0tail", 5), std::string(bytes, sizeof bytes));
 }
 
+// A 2xx body bound for a file needs a length or chunks: without either it
+// would end only with the connection, which is never read. Answers that
+// carry no body, and bodies bound for memory, stand as they are.
+TEST_F(PiecedDownloadTest, DownloadWithoutALengthIsRefused) {
+  const struct {
+    const char* head;
+    bool post;
+    int result;
+    HttpError error;
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\n\r\n", false, 0, HTTP_ERR_NO_BODY_LENGTH},
+      {"HTTP/1.1 200 OK\r\n\r\n", true, 0, HTTP_ERR_NO_BODY_LENGTH},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", false, 1, HTTP_ERR_NONE},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", false, 1,
+       HTTP_ERR_NONE},
+      {"HTTP/1.1 204 No Content\r\n\r\n", false, 1, HTTP_ERR_NONE},
+      {"HTTP/1.1 205 Reset Content\r\n\r\n", false, 1, HTTP_ERR_NONE},
+      {"HTTP/1.1 304 Not Modified\r\n\r\n", false, 1, HTTP_ERR_NONE},
+      {"HTTP/1.1 404 Not Found\r\n\r\n", false, 1, HTTP_ERR_NONE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.head) + (c.post ? " to a POST" : ""));
+    TempDir dir;
+    const std::string path = dir.File("out.bin");
+    FakeSocketScript({CFakeConnection().Receive(c.head).Close()});
+    CHttpClient client;
+    std::string response;
+    EXPECT_EQ(c.result, client.Download(kUrl, path.c_str(), response, c.post ? "a=1" : nullptr,
+                                        c.post ? 3 : 0, 0));
+    EXPECT_EQ(c.error, client.m_ErrorCode);
+    // Nothing is stored for a body that was never read.
+    EXPECT_EQ(c.result == 1 && c.head[9] == '2', TempDir::Exists(path));
+  }
+  // The same answer is read into memory as an empty body.
+  FakeSocketScript({CFakeConnection().Receive("HTTP/1.1 200 OK\r\n\r\n").Close()});
+  CHttpClient client;
+  std::string response = "untouched";
+  EXPECT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+  EXPECT_EQ("", response);
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 // must stay as if every receive read at most one 8 KiB block from the socket.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "engine/HttpClient.h"
@@ -70,29 +71,52 @@ TEST_F(ReadAheadTest, HeadLimitCountsReceivesOfOneBlock) {
   }
 }
 
-TEST_F(ReadAheadTest, BytesPastAResponseStayWithTheConnection) {
-  // The first response fills exactly one receive block; what follows it in
-  // the same receive is read ahead. A kept connection serves it to the next
-  // request; a closed one drops it and the next request gets a fresh answer.
-  const std::string second = "HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nsecond";
+// Bytes after a whole answer were asked for by no request: wherever they
+// wait (in the receive block that ended the body, read ahead beyond it, or
+// still on the socket), the next request goes out on a new connection and
+// gets its own answer. So does one after the server's close of the idle
+// connection. Only a connection with nothing left on it is used again.
+TEST_F(ReadAheadTest, BytesPastAResponseNeverAnswerTheNextRequest) {
+  const std::string evil = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nEVIL";
+  const std::string fresh = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfresh";
+  const std::string kept = "Keep-Alive";
+  const std::string exact = ResponseOfSize(kReceiveBlock, kept);
+  ASSERT_EQ(static_cast<size_t>(kReceiveBlock), exact.size());
+  const std::string small = ResponseOfSize(1000, kept);
+  // A chunked answer of exactly one receive block: one chunk whose size
+  // text has four digits.
+  const std::string chunkedHead =
+      "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string chunkedEnd = "\r\n0\r\n\r\n";
+  const size_t data = kReceiveBlock - chunkedHead.size() - 6 - chunkedEnd.size();
+  char sizeText[8];
+  snprintf(sizeText, sizeof(sizeText), "%04zx", data);
+  const std::string chunked = chunkedHead + sizeText + "\r\n" + std::string(data, 'c') + chunkedEnd;
+  ASSERT_EQ(static_cast<size_t>(kReceiveBlock), chunked.size());
   struct Case {
-    const char* connection;
-    const char* body;
+    const char* name;
+    CFakeConnection first;
     int connections;
-  } cases[] = {{"Keep-Alive", "second", 1}, {"close", "fresh", 2}};
+  } cases[] = {
+      {"in the block that ended the body", CFakeConnection().Receive(small + evil), 2},
+      {"read ahead beyond that block", CFakeConnection().Receive(exact + evil), 2},
+      {"chunked, read ahead beyond that block", CFakeConnection().Receive(chunked + evil), 2},
+      {"waiting on the socket", CFakeConnection().Receive(exact).Unasked(evil), 2},
+      {"the server closed the idle connection", CFakeConnection().Receive(exact).EndUnasked(), 2},
+      {"nothing left: the connection is used again",
+       CFakeConnection().Receive(exact).Receive(fresh), 1},
+      {"closed by its answer",
+       CFakeConnection().Receive(ResponseOfSize(kReceiveBlock, "close") + evil), 2},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.connection);
-    const std::string first = ResponseOfSize(kReceiveBlock, c.connection);
-    ASSERT_EQ(static_cast<size_t>(kReceiveBlock), first.size());
-    FakeSocketScript(
-        {CFakeConnection().Receive(first + second),
-         CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfresh")});
+    SCOPED_TRACE(c.name);
+    FakeSocketScript({c.first, CFakeConnection().Receive(fresh)});
     CHttpClient client;
     std::string response;
     ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
-    EXPECT_EQ(first.substr(first.size() - 10), response.substr(response.size() - 10));
+    EXPECT_EQ(std::string::npos, response.find("EVIL"));
     ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
-    EXPECT_EQ(c.body, response);
+    EXPECT_EQ("fresh", response);
     EXPECT_EQ(c.connections, FakeSocketConnects());
   }
 }

@@ -3,6 +3,7 @@
 // callbacks per receive, a kept connection the server closed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -191,6 +192,57 @@ TEST_F(PiecedRequestTest, ReusedConnectionEndedByTheServerFails) {
     EXPECT_EQ(1, FakeSocketConnects());
     const std::string sent = FakeSocketSent(0);
     EXPECT_EQ(sent.substr(0, sent.size() / 2), sent.substr(sent.size() / 2));
+  }
+}
+
+// Interim answers come before the final one, in any cut of receives; only
+// the final head is parsed and reported, its body read. A 101 is an answer
+// of its own, and a zero byte fails an interim head like any other.
+TEST_F(PiecedRequestTest, InterimAnswersBeforeTheFinalOne) {
+  const std::string final = "HTTP/1.1 200\r\nContent-Length: 5\r\n\r\nhello";
+  const std::string interims =
+      "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a.css>\r\n\r\n";
+  struct Case {
+    const char* name;
+    CFakeConnection reply;
+    HttpMethod method;
+    int result;
+    int status;
+    std::string head;
+    std::string response;
+  } cases[] = {
+      {"in one receive", CFakeConnection().Receive(interims + final), HTTP_METHOD_GET, 1, 200,
+       "HTTP/1.1 200\r\nContent-Length: 5\r\n\r\n", "hello"},
+      {"a byte per receive", CFakeConnection().ReceiveInPieces(interims + final, 1),
+       HTTP_METHOD_GET, 1, 200, "HTTP/1.1 200\r\nContent-Length: 5\r\n\r\n", "hello"},
+      {"to a HEAD request",
+       CFakeConnection().Receive(interims).Receive("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n"),
+       HTTP_METHOD_HEAD, 1, 200, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", ""},
+      {"101 is the answer",
+       CFakeConnection().Receive("HTTP/1.1 101 Switching Protocols\r\n\r\n" + final),
+       HTTP_METHOD_GET, 1, 101, "HTTP/1.1 101 Switching Protocols\r\n\r\n", ""},
+      {"zero byte in an interim head",
+       CFakeConnection().Receive(std::string("HTTP/1.1 100 \0\r\n\r\n", 18) + final),
+       HTTP_METHOD_GET, 0, 0, "", "untouched"},
+      {"no final answer", CFakeConnection().Receive(interims), HTTP_METHOD_GET, 0, 0, "",
+       "untouched"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSocketScript({c.reply});
+    CHttpClient client;
+    CallbackLog log;
+    log.Attach(client);
+    std::string response = "untouched";
+    EXPECT_EQ(c.result, client.Request(c.method, kUrl, response, nullptr, 0));
+    EXPECT_EQ(c.status, client.m_StatusCode);
+    EXPECT_EQ(c.head, log.m_Head);
+    EXPECT_EQ(c.response, response);
+    EXPECT_EQ(c.head.empty() ? 0 : 1, std::count(log.m_Events.begin(), log.m_Events.end(), "head"));
+    // The final status line has no reason; none of an interim one stays.
+    if (c.status == 200 && c.method == HTTP_METHOD_GET) {
+      EXPECT_EQ("", client.m_ReasonPhrase);
+    }
   }
 }
 

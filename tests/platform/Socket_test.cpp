@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -116,6 +117,34 @@ TEST(Socket, ExchangesBytesAndSeesThePeerClose) {
   close(conn.peer);
   conn.peer = -1;
   EXPECT_EQ(SocketReceive(conn.client, buffer, sizeof buffer), 0);
+}
+
+// Waits (bounded) until the socket has something to read, as a blocked
+// receive would; the check under test itself never waits.
+void AwaitInput(SocketHandle socket) {
+  pollfd p{socket, POLLIN, 0};
+  ASSERT_EQ(1, poll(&p, 1, 5000));
+}
+
+TEST(Socket, HasInputSeesBytesAndThePeerCloseWithoutWaiting) {
+  Listener listener;
+  Connection conn;
+  ASSERT_TRUE(Connect(listener, conn));
+  EXPECT_EQ(0, SocketHasInput(conn.client));
+  ASSERT_EQ(send(conn.peer, "left", 4, 0), 4);
+  AwaitInput(conn.client);
+  EXPECT_EQ(1, SocketHasInput(conn.client));
+  // Asking takes nothing.
+  EXPECT_EQ(1, SocketHasInput(conn.client));
+  char buffer[8];
+  ASSERT_EQ(4, SocketReceive(conn.client, buffer, sizeof buffer));
+  EXPECT_EQ(0, SocketHasInput(conn.client));
+  close(conn.peer);
+  conn.peer = -1;
+  AwaitInput(conn.client);
+  EXPECT_EQ(1, SocketHasInput(conn.client));
+  EXPECT_EQ(0, SocketReceive(conn.client, buffer, sizeof buffer));
+  EXPECT_EQ(1, SocketHasInput(INVALID_SOCKET_HANDLE));
 }
 
 TEST(Socket, ConnectToAClosedPortFails) {

@@ -146,7 +146,7 @@ TEST_F(RequestTest, FailuresRecordTheirCode) {
   auto scripted = [](CExchange e) { return std::unique_ptr<CScriptedServer>(new CScriptedServer({{e}})); };
   cases.push_back({"refused connect", nullptr,
                    "http://127.0.0.1:" + std::to_string(closedPort) + "/", HTTP_ERR_CONNECT, false});
-  cases.push_back({"port 0", nullptr, "http://127.0.0.1:0/", HTTP_ERR_CONNECT, false});
+  cases.push_back({"port 0", nullptr, "http://127.0.0.1:0/", HTTP_ERR_URL_FORMAT, false});
   cases.push_back({"port 65535", nullptr, "http://127.0.0.1:65535/", HTTP_ERR_CONNECT, false});
   cases.push_back({"scheme not http", nullptr, "ftp://127.0.0.1/", HTTP_ERR_URL_FORMAT, false});
   cases.push_back({"line end in the path", nullptr,
@@ -191,7 +191,7 @@ TEST_F(RequestTest, ErrorCodeStartsClearAfterAFailure) {
   CHttpClient client;
   std::string response;
   EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, "http://127.0.0.1:0/", response, nullptr, 0));
-  EXPECT_EQ(HTTP_ERR_CONNECT, client.m_ErrorCode);
+  EXPECT_EQ(HTTP_ERR_URL_FORMAT, client.m_ErrorCode);
   EXPECT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
   EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
 }
