@@ -138,6 +138,12 @@ int CScriptedServer::Play(int index, CServerConnection& connection, const CExcha
       case SERVER_ACTION_SHUTDOWN_WRITE:
         connection.ShutdownWrite();
         break;
+      case SERVER_ACTION_HOLD:
+        connection.HoldSends(true);
+        break;
+      case SERVER_ACTION_FLUSH:
+        connection.HoldSends(false);
+        break;
     }
     if (!connection.IsOpen()) return 0;
   }

@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <poll.h>
 #include <strings.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -278,6 +280,11 @@ void CServerConnection::Reset() {
   setsockopt(m_Fd, SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
   close(m_Fd);
   m_Fd = -1;
+}
+
+void CServerConnection::HoldSends(bool hold) {
+  const int on = hold ? 1 : 0;
+  if (m_Fd >= 0) setsockopt(m_Fd, IPPROTO_TCP, TCP_CORK, &on, sizeof(on));
 }
 
 void CServerConnection::ShutdownWrite() {

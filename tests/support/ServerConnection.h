@@ -63,6 +63,8 @@ class CServerConnection {
   void CloseWithoutNotify();
   void Reset();
   void ShutdownWrite();
+  // On: what is sent stays in the kernel until it is turned off again.
+  void HoldSends(bool hold);
   bool IsOpen() const { return m_Fd >= 0; }
 
  private:

@@ -63,6 +63,16 @@ CExchange& CExchange::Reset() {
   return *this;
 }
 
+CExchange& CExchange::Hold() {
+  m_Actions.push_back({SERVER_ACTION_HOLD, std::string(), 0});
+  return *this;
+}
+
+CExchange& CExchange::Flush() {
+  m_Actions.push_back({SERVER_ACTION_FLUSH, std::string(), 0});
+  return *this;
+}
+
 CExchange& CExchange::ShutdownWrite() {
   m_Actions.push_back({SERVER_ACTION_SHUTDOWN_WRITE, std::string(), 0});
   return *this;

@@ -37,6 +37,10 @@ enum EServerActionKind {
   SERVER_ACTION_CLOSE_NO_NOTIFY,
   SERVER_ACTION_RESET,           // SO_LINGER 0 and close: the peer sees ECONNRESET
   SERVER_ACTION_SHUTDOWN_WRITE,  // TLS close_notify and FIN, connection kept for reading
+  // Later sends wait in the server until SERVER_ACTION_FLUSH, then leave
+  // together: the peer finds them all at once (two TLS records, say).
+  SERVER_ACTION_HOLD,
+  SERVER_ACTION_FLUSH,
 };
 
 struct CServerAction {
@@ -66,6 +70,8 @@ class CExchange {
   CExchange& Reset();
   CExchange& ThenReset() { return Reset(); }
   CExchange& ShutdownWrite();
+  CExchange& Hold();
+  CExchange& Flush();
   CExchange& SendAndClose(const std::string& bytes) { return Send(bytes).Close(); }
 
   // True when an action ends the connection (CLOSE, CLOSE_NO_NOTIFY, RESET).
