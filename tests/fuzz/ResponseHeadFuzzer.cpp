@@ -41,8 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(client.m_ContentLength >= 0);
     FUZZ_CHECK(!client.m_Chunked || client.m_ContentLength == 0);
     FUZZ_CHECK(client.m_Compressed == 0 || client.m_Compressed == 1);
-    // A body held in memory is refused up front when announced too large.
-    FUZZ_CHECK(client.m_Method == HTTP_METHOD_HEAD || client.m_ContentLength <= 67108864);
+    // Either framing, or neither; never both at once.
+    FUZZ_CHECK(client.m_LengthKnown == 0 || client.m_LengthKnown == 1);
+    FUZZ_CHECK(client.m_LengthKnown || (!client.m_Chunked && client.m_ContentLength == 0));
   } else {
     FUZZ_CHECK(client.m_ErrorCode != HTTP_ERR_NONE);
   }
