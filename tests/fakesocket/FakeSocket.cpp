@@ -14,6 +14,7 @@ struct CLiveConnection {
   CFakeConnection m_Script;
   size_t m_Piece = 0;   // the piece the next receive takes from
   size_t m_Offset = 0;  // bytes of it already handed out
+  uint64_t m_Round = 0;  // times the piece was handed out whole
   bool m_Connected = false;
   bool m_Closed = false;
   std::string m_Sent;
@@ -83,8 +84,13 @@ int ScriptReceive(CLiveConnection& live, char* buffer, int length) {
   memcpy(buffer, piece.data() + live.m_Offset, count);
   live.m_Offset += count;
   if (live.m_Offset == piece.size()) {
-    ++live.m_Piece;
     live.m_Offset = 0;
+    const std::vector<uint64_t>& repeats = live.m_Script.m_Repeats;
+    const uint64_t times = live.m_Piece < repeats.size() ? repeats[live.m_Piece] : 1;
+    if (++live.m_Round >= times) {
+      ++live.m_Piece;
+      live.m_Round = 0;
+    }
   }
   return static_cast<int>(count);
 }
@@ -95,6 +101,15 @@ CFakeConnection& CFakeConnection::Receive(const std::string& bytes) {
   if (bytes.empty()) return *this;
   m_Pieces.push_back(bytes);
   m_Unasked.push_back(false);
+  m_Repeats.resize(m_Pieces.size() - 1, 1);
+  m_Repeats.push_back(1);
+  return *this;
+}
+
+CFakeConnection& CFakeConnection::ReceiveRepeated(const std::string& bytes, uint64_t times) {
+  if (bytes.empty() || times == 0) return *this;
+  Receive(bytes);
+  m_Repeats.back() = times;
   return *this;
 }
 

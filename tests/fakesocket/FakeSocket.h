@@ -59,6 +59,9 @@ class CFakeConnection {
   CFakeConnection& ReceiveInPieces(const std::string& bytes, size_t pieceSize);
   // A piece that is already waiting when the client checks the socket.
   CFakeConnection& Unasked(const std::string& bytes);
+  // The bytes times times over, each time as one receive's worth, with no
+  // copy made: a stream of many GiB costs only its piece.
+  CFakeConnection& ReceiveRepeated(const std::string& bytes, uint64_t times);
   CFakeConnection& Close();
   CFakeConnection& Reset();
   CFakeConnection& TimeOut();
@@ -68,6 +71,8 @@ class CFakeConnection {
   std::vector<std::string> m_Pieces;
   // Per piece: sent before the client asked (see Unasked).
   std::vector<bool> m_Unasked;
+  // Per piece: how many times it is handed out in a row.
+  std::vector<uint64_t> m_Repeats;
   EFakeEnd m_End = FAKE_END_CLOSE;
   bool m_EndUnasked = false;
 };
