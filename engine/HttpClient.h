@@ -88,43 +88,16 @@ class CHttpClient {
   // was read ahead on it; the response fields stay.
   void Close();
 
-  // Steps of one exchange.
-  // URL, connection, head, body (when there is one), then ReadResponse: 1
-  // when a response was read, 0 with m_ErrorCode set where a reason is
-  // known; the caller closes the connection after a 0.
-  int SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen);
-  // Splits url into m_Host, m_Path, m_Port and m_UseTls: 1, or 0 with
-  // HTTP_ERR_URL_FORMAT (also for no url).
-  int TakeUrl(const char* url);
-  // Connect, then the head of a method request (contentLength < 0 leaves
-  // its Content-Length line out): 1 when the head is sent, else 0 as
-  // Connect or Send leave it.
-  int SendHead(HttpMethod method, int contentLength);
-  // Closes the connection unless it may carry the next request: no redirect,
-  // keep-alive answered, and the response ended where its framing says.
-  void FinishResponse();
+  // Steps of one exchange that tests drive on their own.
   // 1 when a connection to m_Host:m_Port with the scheme of m_UseTls is ready:
   // the open one when it goes there and NothingLeftUnread, else a new one
   // (handshake done for TLS). 0 with m_ErrorCode set, except after a failed
   // handshake, which prints "SSL: ..." and records nothing; a half-made
   // connection stays for Close.
   int Connect();
-  // 1 when nothing waits unread on the open connection: no bytes read ahead,
-  // none left in the TLS session, and neither bytes nor the peer's close on
-  // the socket. Does not wait.
-  int NothingLeftUnread();
-  // The steps of a new connection. OpenSocket: the TCP connection to
-  // m_Host:m_Port, recorded as the open one; 0 with HTTP_ERR_CONNECT.
-  // StartTls: the session on it and its handshake; 0 with
-  // HTTP_ERR_SSL_SESSION, or printed and without a code for the handshake.
-  int OpenSocket();
-  int StartTls();
   // 1 when all length bytes were handed to the connection (TLS or plain),
   // 0 with m_ErrorCode set.
   int Send(const char* data, int length);
-  // The plain-socket path of Send. 0 without a code when there is no socket,
-  // no data or no length.
-  int SendAll(const char* data, int length);
   // 1 with 1 to kReceiveBlock bytes copied into buffer and their count in
   // *received; 0 with m_ErrorCode set (closed by the peer, socket or TLS
   // failure, time-out), or without a code when there is no plain socket.
@@ -133,8 +106,6 @@ class CHttpClient {
   // bytes left after a response keep the next request off the connection
   // (Connect), Close drops them.
   int Receive(char* buffer, int* received);
-  // The TLS path of Receive: one read of the session, at most kReceiveBlock.
-  int ReceiveTls(char* buffer, int* received);
   // Appends the request head to head: the request line for method and
   // m_Path, every request header, Host, Accept, Accept-Encoding and
   // User-Agent where no header of that name (any case) stands in, the
@@ -145,13 +116,6 @@ class CHttpClient {
   // HTTP_ERR_RESPONSE_FORMAT (no head, or a first line without a space) or
   // ReadBodyFields' code.
   int ParseHeaders();
-  // The fields of ParseHeaders that frame the body and the connection:
-  // m_ContentLength, m_KeepAlive, m_ContentEncoding with m_Compressed, and
-  // m_Chunked, and m_LengthKnown. Chunked coding wins over any
-  // Content-Length (the connection is then not kept). 1, or 0 with
-  // HTTP_ERR_RESPONSE_FORMAT (a length that is no decimal number, or lengths
-  // that differ).
-  int ReadBodyFields();
   // Reads one response, head and body, from the connection: into the
   // streams, or into m_OutputFile for a download (ChooseBodyRoute decides
   // once the head is in). 1 when it was read whole
@@ -217,6 +181,46 @@ class CHttpClient {
   // 1 when both stream buffers were allocated; a client without them never
   // sends a request.
   int m_StreamsReady;
+
+ private:
+  // Steps of one exchange.
+  // URL, connection, head, body (when there is one), then ReadResponse: 1
+  // when a response was read, 0 with m_ErrorCode set where a reason is
+  // known; the caller closes the connection after a 0.
+  int SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen);
+  // Splits url into m_Host, m_Path, m_Port and m_UseTls: 1, or 0 with
+  // HTTP_ERR_URL_FORMAT (also for no url).
+  int TakeUrl(const char* url);
+  // Connect, then the head of a method request (contentLength < 0 leaves
+  // its Content-Length line out): 1 when the head is sent, else 0 as
+  // Connect or Send leave it.
+  int SendHead(HttpMethod method, int contentLength);
+  // Closes the connection unless it may carry the next request: no redirect,
+  // keep-alive answered, and the response ended where its framing says.
+  void FinishResponse();
+  // 1 when nothing waits unread on the open connection: no bytes read ahead,
+  // none left in the TLS session, and neither bytes nor the peer's close on
+  // the socket. Does not wait.
+  int NothingLeftUnread();
+  // The steps of a new connection. OpenSocket: the TCP connection to
+  // m_Host:m_Port, recorded as the open one; 0 with HTTP_ERR_CONNECT.
+  // StartTls: the session on it and its handshake; 0 with
+  // HTTP_ERR_SSL_SESSION, or printed and without a code for the handshake.
+  int OpenSocket();
+  int StartTls();
+  // The plain-socket path of Send. 0 without a code when there is no socket,
+  // no data or no length.
+  int SendAll(const char* data, int length);
+  // The TLS path of Receive: one read of the session, at most kReceiveBlock.
+  int ReceiveTls(char* buffer, int* received);
+  // The fields of ParseHeaders that frame the body and the connection:
+  // m_ContentLength, m_KeepAlive, m_ContentEncoding with m_Compressed, and
+  // m_Chunked, and m_LengthKnown. Chunked coding wins over any
+  // Content-Length (the connection is then not kept). 1, or 0 with
+  // HTTP_ERR_RESPONSE_FORMAT (a length that is no decimal number, or lengths
+  // that differ).
+  int ReadBodyFields();
+
   // Plain-socket read-ahead: a block made on the first plain receive (never
   // filled with zeros), and the bytes in it from m_ReadAheadStart to
   // m_ReadAheadEnd that no Receive has handed out yet.
@@ -224,7 +228,6 @@ class CHttpClient {
   unsigned int m_ReadAheadStart;
   unsigned int m_ReadAheadEnd;
 
- private:
   // Where the bytes of a body go, chosen once its head is known.
   enum BodyRoute {
     BODY_TO_MEMORY,            // the streams, within kMemoryBodyLimit

@@ -54,21 +54,25 @@ int BodyNotDecoded(const CHttpClient& client) {
   return client.m_BodyDecoder != NULL && client.m_BodyDecoder->Failed();
 }
 
-}  // namespace
-
+// Says that the body could not be decoded (with the encoding it came in)
+// and that nothing was stored.
 void PrintNotDecoded(const CImpBroxCmd& cmd) {
   EndProgressLine();
   printf("Error: The %s body could not be decoded; nothing was stored.\r\n",
          cmd.m_ContentEncoding.c_str());
 }
 
+// The same for a body meant for the console, of which nothing was shown.
 void PrintBodyNotShown(const CImpBroxCmd& cmd) {
   printf("Error: The %s body could not be decoded.\r\n", cmd.m_ContentEncoding.c_str());
 }
 
+// "Error: HTTP Session failed, " and the words for the client's result code.
 void PrintSessionFailure(CHttpClient& client) {
   PrintFailureText(client.m_ErrorCode, client.GetHost());
 }
+
+}  // namespace
 
 int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd,
                     CHttpClient& client, const std::string& url) {

@@ -17,16 +17,4 @@ class CImpBroxCmd;
 int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd,
                     CHttpClient& client, const std::string& url);
 
-// Says that the response body could not be decoded (with the encoding it
-// came in) and that nothing was stored.
-void PrintNotDecoded(const CImpBroxCmd& cmd);
-
-// Says that the response body could not be decoded for the console (with
-// the encoding it came in).
-void PrintBodyNotShown(const CImpBroxCmd& cmd);
-
-// Prints "Error: HTTP Session failed, " and the words for the client's
-// result code.
-void PrintSessionFailure(CHttpClient& client);
-
 #endif
