@@ -35,11 +35,15 @@ enum HttpMethod {
 
 class CHttpClient;
 
+// The texts and data handed to a callback belong to the client and are
+// valid only during the call: a callback that keeps them copies them.
+
 // Called once per response after the head (also when parsing it failed).
 typedef void (*ResponseHeadCallback)(CHttpClient* client, const char* headText, void* param);
 // Called for every piece of body data as received (chunk-framed, compressed).
 typedef void (*ResponseDataCallback)(CHttpClient* client, const char* data, int length, void* param);
-// Called during file downloads and uploads.
+// Called during file downloads (done: body bytes received) and uploads
+// (done: file bytes sent).
 typedef void (*ProgressCallback)(CHttpClient* client, uint64_t total, uint64_t done, void* param);
 
 #endif

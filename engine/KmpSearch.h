@@ -1,5 +1,5 @@
-// Knuth-Morris-Pratt pattern search, used for the end of the response head
-// and for chunk-size lines.
+// Knuth-Morris-Pratt pattern search; the response reader finds the blank
+// line that ends a head with it.
 #ifndef ZELVORA_ENGINE_KMPSEARCH_H
 #define ZELVORA_ENGINE_KMPSEARCH_H
 

@@ -6,7 +6,6 @@
 #include "engine/PathSegment.h"
 #include "frontend/EngineCallbacks.h"
 #include "frontend/ImpBroxCmd.h"
-#include "frontend/OutputFileOps.h"
 #include "frontend/PathCheck.h"
 #include "frontend/RequestData.h"
 #include "platform/FileSystem.h"

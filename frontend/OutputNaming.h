@@ -1,7 +1,7 @@
-// What a response head says about the body's type and name, and the mapping
-// of a media subtype to a file extension. The path building itself is
-// CImpBroxCmd::MakeOutputPathFile and CImpBroxCmd::GetOutputPathFile, in
-// OutputPath.cpp.
+// Naming the output file: what a response head says about the body's type
+// and name, the mapping of a media subtype to a file extension, and (in
+// OutputNaming.cpp) the path built from them or from the URL,
+// CImpBroxCmd::MakeOutputPathFile and CImpBroxCmd::GetOutputPathFile.
 #ifndef ZELVORA_FRONTEND_OUTPUTNAMING_H
 #define ZELVORA_FRONTEND_OUTPUTNAMING_H
 

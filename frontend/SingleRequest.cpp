@@ -7,10 +7,9 @@
 #include "frontend/EngineCallbacks.h"
 #include "frontend/ErrorText.h"
 #include "frontend/ImpBroxCmd.h"
-#include "frontend/OutputFileOps.h"
+#include "frontend/OutputFile.h"
 #include "frontend/RequestData.h"
 #include "platform/Console.h"
-#include "platform/FileSystem.h"
 #include "platform/Interrupt.h"
 
 namespace {
@@ -22,29 +21,6 @@ void PrintFailureText(int code, const std::string& host) {
     printf("Can't connect remote host \"%s\".\r\n", host.c_str());
   } else {
     printf("%s.", GetErrorText(code));
-  }
-}
-
-// A 2xx download, decoded as it arrived: move the file to the name the
-// response suggests, then settle the backup.
-void FinishDownload(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd) {
-  const std::string originalPath = outputPath;
-  if (cmd.m_OutputToFile) {
-    std::string newPath;
-    cmd.GetOutputPathFile(newPath);
-    // A taken name makes the move fail, and a sink is never moved; the
-    // download then stays where it is and is reported there.
-    if (!newPath.empty() && newPath != outputPath &&
-        FileMove(outputPath.c_str(), newPath.c_str())) {
-      outputPath = newPath;
-    }
-  }
-  if (backupPath.empty()) return;
-  if (outputPath != originalPath) {
-    // The new body went elsewhere: the earlier file keeps its name.
-    FileMove(backupPath.c_str(), originalPath.c_str());
-  } else {
-    FileDelete(backupPath.c_str());
   }
 }
 
@@ -124,7 +100,7 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
     return InterruptRequested() ? 0 : 1;
   }
   if (client.IsSuccess()) {
-    FinishDownload(outputPath, backupPath, cmd);
+    SettleOutputFile(outputPath, backupPath, cmd);
     printf("Download: %s\r\n", outputPath.c_str());
     return 1;
   }

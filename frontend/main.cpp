@@ -7,9 +7,10 @@
 #include "engine/HttpClient.h"
 #include "engine/Network.h"
 #include "frontend/BatchDownload.h"
+#include "frontend/ClientSetup.h"
 #include "frontend/DownloadDecoder.h"
 #include "frontend/ImpBroxCmd.h"
-#include "frontend/RunSequence.h"
+#include "frontend/OutputFile.h"
 #include "frontend/SingleRequest.h"
 #include "platform/Interrupt.h"
 

@@ -1,7 +1,7 @@
 // Downloads into a file against a scripted server on 127.0.0.1: new and
 // resumed files, what a file holds after every kind of answer or failure,
 // chunked rewrites, devices as sinks. Answers broken off mid-body and bodies
-// split at chosen receives are in tests/pieces/Download_test.cpp.
+// split at chosen receives are in tests/exchange/Download_test.cpp.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

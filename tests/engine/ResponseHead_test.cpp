@@ -198,7 +198,7 @@ TEST(ParseHeadersTest, ResponseStateFromHead) {
       {"64 MiB in memory accepted", "HTTP/1.1 200 OK\r\nContent-Length: 67108864\r\n\r\n", GET, 1,
        HTTP_ERR_NONE, 200, 67108864, 0, 0, 0, "", ""},
       // Where the body goes, and so whether it is too large, is the
-      // reader's choice once the head is parsed (tests/pieces/BodySize_test).
+      // reader's choice once the head is parsed (tests/exchange/BodySize_test).
       {"64 MiB + 1 parsed",
        "HTTP/1.1 301 Moved\r\nContent-Length: 67108865\r\nLocation: /x\r\n\r\n", GET, 1,
        HTTP_ERR_NONE, 301, 67108865, 0, 0, 0, "", "/x"},
@@ -273,7 +273,7 @@ TEST(ParseHeadersTest, LeavesTheOutputFileAlone) {
 }
 
 // A head that frames its body neither way is parsed; what becomes of such
-// a body is the reader's choice (tests/pieces/Download_test.cpp).
+// a body is the reader's choice (tests/exchange/Download_test.cpp).
 TEST(ParseHeadersTest, TellsWhetherTheBodyIsFramed) {
   const struct {
     const char* head;

@@ -3,7 +3,7 @@
 // hands out: no server, no sleeps, no guessing where the kernel cuts.
 //
 // A program links it in place of platform/Socket.cpp: the fuzz targets, and
-// the test program in tests/pieces/ (everything there runs on this fake).
+// the test program in tests/exchange/ (everything there runs on this fake).
 //
 // Scripting connections:
 //
@@ -36,7 +36,7 @@
 //
 // Name resolution gives 127.0.0.1 for any non-empty host. Sends on a
 // connected socket always take every byte. One thread at a time.
-// A test that wants the fake goes into tests/pieces/.
+// A test that wants the fake goes into tests/exchange/.
 #ifndef ZELVORA_TESTS_FAKESOCKET_FAKESOCKET_H
 #define ZELVORA_TESTS_FAKESOCKET_FAKESOCKET_H
 

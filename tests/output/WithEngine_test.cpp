@@ -1,6 +1,6 @@
 // The callbacks and the body display driven by the real client against a
 // scripted server on 127.0.0.1. The progress shown per receive is in
-// tests/pieces/Progress_test.cpp.
+// tests/exchange/Progress_test.cpp.
 #include <gtest/gtest.h>
 
 #include <string>

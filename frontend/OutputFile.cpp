@@ -1,12 +1,33 @@
-#include "frontend/RunSequence.h"
+#include "frontend/OutputFile.h"
 
 #include <cstdio>
 
-#include "engine/HttpClient.h"
-#include "frontend/EngineCallbacks.h"
 #include "frontend/ImpBroxCmd.h"
-#include "frontend/OutputFileOps.h"
 #include "platform/FileSystem.h"
+
+std::string GetBackupPathFile(const std::string& outputPath) { return outputPath + "_zelvor.bk"; }
+
+int HasLeftBackup(const std::string& outputPath) {
+  const std::string backup = GetBackupPathFile(outputPath);
+  return PathIsLink(backup.c_str()) || PathIsRegularFile(backup.c_str());
+}
+
+int MakeOutputBackup(const std::string& outputPath, std::string& backupPath) {
+  backupPath.clear();
+  if (!PathIsRegularFile(outputPath.c_str())) return 1;
+  std::string backup = GetBackupPathFile(outputPath);
+  // FileMove never replaces: whatever stands under the backup name stays.
+  if (!FileMove(outputPath.c_str(), backup.c_str())) return 0;
+  backupPath = backup;
+  return 1;
+}
+
+void RestoreOutputBackup(const std::string& outputPath, const std::string& backupPath) {
+  FileDelete(outputPath.c_str());
+  // FileMove never replaces: when something is still at outputPath the backup
+  // simply stays under its own name.
+  if (!backupPath.empty()) FileMove(backupPath.c_str(), outputPath.c_str());
+}
 
 namespace {
 
@@ -56,15 +77,23 @@ void PrintOutputRefusal(OutputPrepared result, const std::string& outputPath) {
   }
 }
 
-void SetUpClient(CHttpClient& client, CImpBroxCmd& cmd, CBodyDecoder* decoder) {
-  client.m_BodyDecoder = decoder;
-  client.m_HeadCallback = OnResponseHead;
-  client.m_DataCallback = OnResponseData;
-  client.m_ProgressCallback = OnProgress;
-  client.m_CallbackParam = &cmd;
-  client.m_RequestHeaders.clear();
-  for (HeaderMap::const_iterator it = cmd.m_RequestHeaders.begin();
-       it != cmd.m_RequestHeaders.end(); ++it) {
-    client.AddHeader(it->first, it->second);
+void SettleOutputFile(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd) {
+  const std::string originalPath = outputPath;
+  if (cmd.m_OutputToFile) {
+    std::string newPath;
+    cmd.GetOutputPathFile(newPath);
+    // A taken name makes the move fail, and a sink is never moved; the
+    // download then stays where it is and is reported there.
+    if (!newPath.empty() && newPath != outputPath &&
+        FileMove(outputPath.c_str(), newPath.c_str())) {
+      outputPath = newPath;
+    }
+  }
+  if (backupPath.empty()) return;
+  if (outputPath != originalPath) {
+    // The new body went elsewhere: the earlier file keeps its name.
+    FileMove(backupPath.c_str(), originalPath.c_str());
+  } else {
+    FileDelete(backupPath.c_str());
   }
 }

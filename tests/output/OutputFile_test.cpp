@@ -1,6 +1,6 @@
 // The file steps around a download: backup, restore and the rewrite of a
 // decoded body. Each case starts from a small fixture in a fresh directory.
-#include "frontend/OutputFileOps.h"
+#include "frontend/OutputFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
