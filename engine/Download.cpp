@@ -11,6 +11,7 @@
 #include "engine/ResponseHead.h"
 #include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
+#include "platform/Interrupt.h"
 
 namespace {
 
@@ -272,6 +273,8 @@ int CHttpClient::DecodeFileInto(FileHandle file, BodyWriter write, void* param) 
   if (!block || !FileSeek(file, 0, FILE_SEEK_BEGIN, nullptr) || !m_BodyDecoder->Begin(*this))
     return 0;
   for (;;) {
+    // An interrupt ends this as it ends a transfer: the sink gets no more.
+    if (InterruptRequested()) return 0;
     uint32_t got = 0;
     if (!FileRead(file, block.get(), kCopyBlock, &got)) return 0;
     if (got == 0) return m_BodyDecoder->End();

@@ -42,6 +42,17 @@ int ReadDecimal(const std::string& value, int64_t* number) {
   return 1;
 }
 
+// The next line of a head from *start, without its CR LF; 0 at the blank
+// line that ends the head or where no CR LF follows. Only CR LF ends a
+// line; text after the last one is never looked at.
+int NextHeadLine(const std::string& text, std::string::size_type* start, std::string* line) {
+  const std::string::size_type end = text.find("\r\n", *start);
+  if (end == std::string::npos) return 0;
+  *line = text.substr(*start, end - *start);
+  *start = end + 2;
+  return !line->empty();
+}
+
 }  // namespace
 
 int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
@@ -51,14 +62,8 @@ int ParseResponseHead(const char* headText, std::string& version, std::string& s
 
   std::string::size_type start = 0;
   int first = 1;
-  for (;;) {
-    // Only CR LF ends a line; text after the last one is never looked at.
-    const std::string::size_type end = text.find("\r\n", start);
-    if (end == std::string::npos) break;
-    const std::string line = text.substr(start, end - start);
-    start = end + 2;
-    if (line.empty()) break;
-
+  std::string line;
+  while (NextHeadLine(text, &start, &line)) {
     if (first) {
       first = 0;
       const std::string::size_type blank = line.find(' ');
@@ -101,12 +106,8 @@ int ReadContentLength(const char* headText, int64_t* length) {
   start += 2;
   int found = 0;
   int64_t first = 0;
-  for (;;) {
-    const std::string::size_type end = text.find("\r\n", start);
-    if (end == std::string::npos) break;
-    const std::string line = text.substr(start, end - start);
-    start = end + 2;
-    if (line.empty()) break;
+  std::string line;
+  while (NextHeadLine(text, &start, &line)) {
     std::string name, value;
     if (!SplitHeaderLine(line, name, value) || StrICmp(name.c_str(), "Content-Length") != 0)
       continue;
