@@ -196,7 +196,8 @@ struct CStateReset {
 int CHttpClient::Download(const char* url, const char* filePath, std::string& response,
                           const char* body, int bodyLen, int keepOrigin) {
   Reset();
-  m_Download = DownloadState();
+  // The state lives for this call only: every way out clears it, so each
+  // call starts from a clear one.
   CStateReset<DownloadState> resetAtEnd{m_Download};
   if (!m_StreamsReady) {
     m_ErrorCode = HTTP_ERR_NETWORK;

@@ -49,11 +49,12 @@ class CHttpClient {
   // is held in memory, and the file is never rewritten. A path that is a
   // symbolic link, or an open file that is not regular, is a sink: never
   // resumed, truncated, moved or deleted here; a sink behind a link is
-  // written at its end. A body to decode for a sink collects as it came in a
-  // scratch file and is decoded into the sink only once it is known to
-  // decode whole, so a body that does not decode leaves nothing there. The body of any other status is
-  // kept in memory (GetBody, within kMemoryBodyLimit) and the file is put
-  // back as it was.
+  // written at its end. A body to decode for a sink collects as it came in
+  // a scratch file and is decoded into the sink only once it is known to
+  // decode whole, so a body that does not decode leaves nothing there. The
+  // body of any other status is kept in memory (GetBody, within
+  // kMemoryBodyLimit) and the file is put back as it was. A body that does
+  // not decode fails the download (m_BodyDecoder->Failed() then says so).
   int Download(const char* url, const char* filePath, std::string& response, const char* body,
                int bodyLen, int keepOrigin);
   // POSTs the file at filePath as the one part of a multipart/form-data
@@ -69,7 +70,8 @@ class CHttpClient {
   // m_RequestHeaders; a name already there (the same bytes) keeps its first
   // value.
   void AddHeader(const std::string& name, const std::string& value);
-  // The last response's body (de-chunked for a chunked one), never NULL,
+  // The last response's body kept in memory (de-chunked for a chunked one;
+  // empty after a 2xx download, whose body is in its file), never NULL,
   // with its byte count in *length (when not NULL). Zero-terminated only
   // when it does not fill its block; valid until the next request or Reset.
   const char* GetBody(unsigned int* length) const;
