@@ -54,7 +54,10 @@ inline ChildResult RunInChild(const std::function<int()>& body, const std::strin
     close(in[1]);
     return result;
   }
-  // Small inputs fit the pipe, so writing before reading cannot deadlock.
+  // Small inputs fit the pipe, so writing before reading cannot deadlock. A
+  // child that ends without reading its input closes the pipe first: the
+  // write must then fail, not end this process.
+  signal(SIGPIPE, SIG_IGN);
   size_t done = 0;
   while (done < input.size()) {
     ssize_t n = write(in[1], input.data() + done, input.size() - done);
