@@ -25,7 +25,8 @@ int CHttpClient::TakeReceived(const char* data, unsigned int length, uint64_t do
 int CHttpClient::TakeBody(const char* data, unsigned int length) {
   switch (m_BodyRoute) {
     case BODY_TO_MEMORY:
-      return KeepInMemory(m_DechunkedStream, data, length);
+      // A body by length collects where its first bytes came with the head.
+      return KeepInMemory(m_Chunked ? m_DechunkedStream : m_RawStream, data, length);
     case BODY_TO_FILE_AS_RECEIVED:
       return 1;
     case BODY_TO_FILE:

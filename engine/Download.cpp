@@ -27,16 +27,6 @@ const uint32_t kCopyBlock = 262144;
 
 int DropDecoded(void*, const char*, size_t) { return 1; }
 
-int WriteDecodedTo(void* file, const char* data, size_t length) {
-  while (length > 0) {
-    const uint32_t slice = length < (1u << 30) ? static_cast<uint32_t>(length) : (1u << 30);
-    if (!FileWrite(static_cast<FileHandle>(file), data, slice, nullptr)) return 0;
-    data += slice;
-    length -= slice;
-  }
-  return 1;
-}
-
 // A name next to path, path + stem with a number from the second try on,
 // that nothing uses yet; empty when none is free.
 std::string FreeSidePath(const std::string& path, const char* stem) {
@@ -263,10 +253,14 @@ int CHttpClient::SwapSideFileIn() {
 // second time into the sink. The scratch file vanishes as it closes, on
 // every way out.
 int CHttpClient::DecodeScratchToSink() {
-  CFileOwner sink(m_Download.m_SinkFile.release());
   CFileOwner scratch(m_OutputFile.Release());
-  return scratch.get() && DecodeFileInto(scratch.get(), DropDecoded, nullptr) &&
-         DecodeFileInto(scratch.get(), WriteDecodedTo, sink.get());
+  // The sink becomes the output, so the decoded bytes take the download's
+  // own way there.
+  m_OutputFile.Take(m_Download.m_SinkFile.release());
+  const int ok = scratch.get() && DecodeFileInto(scratch.get(), DropDecoded, nullptr) &&
+                 DecodeFileInto(scratch.get(), WriteDecoded, this);
+  m_OutputFile.Close();
+  return ok;
 }
 
 int CHttpClient::DecodeFileInto(FileHandle file, BodyWriter write, void* param) {

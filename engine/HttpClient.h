@@ -281,8 +281,9 @@ class CHttpClient {
   // has seen them); for a download the progress callback then reports done
   // bytes.
   int TakeReceived(const char* data, unsigned int length, uint64_t done);
-  // The body's own bytes (de-chunked). A body in memory by length is
-  // already in m_RawStream and never comes here.
+  // The body's own bytes (de-chunked): to the file (decoded when asked), or
+  // to memory, m_DechunkedStream for a chunked body, m_RawStream (behind
+  // its first bytes) for one by length.
   int TakeBody(const char* data, unsigned int length);
   // The body has been read whole: the decoder's verdict, and every gathered
   // byte in the file. 1, or 0 with HTTP_ERR_FILE_OPERATION.

@@ -140,10 +140,7 @@ int CHttpClient::ReadBodyByLength() {
     }
     have += piece;
     if (m_DataCallback) m_DataCallback(this, buffer, static_cast<int>(piece), m_CallbackParam);
-    if (!TakeReceived(buffer, piece, have)) return 0;
-    const int kept = m_BodyRoute == BODY_TO_MEMORY ? KeepInMemory(m_RawStream, buffer, piece)
-                                                   : TakeBody(buffer, piece);
-    if (!kept) return 0;
+    if (!TakeReceived(buffer, piece, have) || !TakeBody(buffer, piece)) return 0;
   }
   m_ResponseClean = surplus ? 0 : 1;
   return 1;
