@@ -75,8 +75,13 @@ void ConsoleRestoreTerminalMode() {
   g_ModeChanged = 0;
 }
 
+// The bytes of one key press arrive together (an arrow sends ESC [ A); a
+// press that is only its ESC so far gets this long for the rest of it.
+static const cc_t kKeyRestTenths = 1;
+
 // Line editing and echo are off only while the wait lasts; signals stay on,
-// so Ctrl-C still interrupts.
+// so Ctrl-C still interrupts. The key's first byte is the result; the rest
+// of what that press sent is read and dropped, so one press is one key.
 static int ReadKey() {
   struct termios oneKey;
   if (tcgetattr(STDIN_FILENO, &g_SavedMode) != 0) return -1;
@@ -89,12 +94,23 @@ static int ReadKey() {
   g_ModeChanged = 1;
   int c = -1;
   if (tcsetattr(STDIN_FILENO, TCSANOW, &oneKey) == 0 && InterruptWaitForInput(STDIN_FILENO) == 1) {
-    unsigned char key = 0;
+    unsigned char press[64];
     ssize_t n;
     do {
-      n = read(STDIN_FILENO, &key, 1);
+      n = read(STDIN_FILENO, press, sizeof(press));
     } while (n < 0 && errno == EINTR && !InterruptRequested());
-    if (n == 1 && !InterruptRequested()) c = key;
+    if (n >= 1 && !InterruptRequested()) {
+      c = press[0];
+      if (n == 1 && press[0] == 0x1B) {
+        // What follows a lone ESC within a moment is the rest of its press.
+        oneKey.c_cc[VMIN] = 0;
+        oneKey.c_cc[VTIME] = kKeyRestTenths;
+        if (tcsetattr(STDIN_FILENO, TCSANOW, &oneKey) == 0) {
+          n = read(STDIN_FILENO, press, sizeof(press));
+          (void)n;
+        }
+      }
+    }
   }
   ConsoleRestoreTerminalMode();
   return c;
