@@ -57,7 +57,7 @@ TEST_F(StepPrompt, OneKeyTurnsOnePageWithoutEnterOrEcho) {
 // A key that sends several bytes (an arrow, a function key) is one press:
 // it turns one page, and nothing of it is left for the next prompt.
 TEST_F(StepPrompt, KeyThatSendsSeveralBytesTurnsOnePage) {
-  const std::string reply = Ok("abcdefghij");
+  const std::string reply = Ok("abcdefghijkl");
   CScriptedServer server(CServerScript::OneReply(reply));
   CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "2"}, m_Sandbox.Dir());
   ASSERT_TRUE(run.Started());
@@ -73,6 +73,7 @@ TEST_F(StepPrompt, KeyThatSendsSeveralBytesTurnsOnePage) {
       {"F5", "\x1b[15~", "", "cd"},
       {"arrow in two writes", "\x1b", "[B", "ef"},
       {"a letter", "x", "", "gh"},
+      {"a letter of two UTF-8 bytes", "\xc3\xa9", "", "ij"},
   };
   for (const auto& press : presses) {
     SCOPED_TRACE(press.name);
@@ -91,7 +92,7 @@ TEST_F(StepPrompt, KeyThatSendsSeveralBytesTurnsOnePage) {
   ASSERT_TRUE(WaitForKeyMode(run));
   run.Type("\x1b[C");
   EXPECT_EQ(1, run.Wait());
-  EXPECT_EQ(shown + "ij", run.Output());
+  EXPECT_EQ(shown + "kl", run.Output());
   EXPECT_TRUE(run.LineEditing());
   EXPECT_TRUE(run.Echo());
 }
