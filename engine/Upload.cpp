@@ -76,7 +76,9 @@ void CHttpClient::BuildUploadParts(const char* filePath, uint64_t size, std::str
 
   char lengthText[32];
   snprintf(lengthText, sizeof(lengthText), "%" PRIu64, bodyLength);
-  AddHeader("Content-Type", "multipart/form-data; boundary=" + boundary);
+  // Quoted: the boundary holds "=", which a MIME parameter value may carry
+  // only inside a quoted string; strict form readers find no boundary else.
+  AddHeader("Content-Type", "multipart/form-data; boundary=\"" + boundary + "\"");
   AddHeader("Content-Length", lengthText);
 }
 

@@ -38,12 +38,15 @@ int ParseUrl(const char* url, std::string& scheme, std::string* host, std::strin
     rest = text;
   }
 
+  // The authority ends at the first "/", "?" or "#": a query or a fragment
+  // written right after the host or port belongs to the request target, not
+  // to the host or the port text.
   std::string authority;
   std::string tail;
-  const std::string::size_type slash = rest.find('/');
-  if (slash != std::string::npos) {
-    authority = rest.substr(0, slash);
-    tail = rest.substr(slash + 1);
+  const std::string::size_type authorityEnd = rest.find_first_of("/?#");
+  if (authorityEnd != std::string::npos) {
+    authority = rest.substr(0, authorityEnd);
+    tail = rest.substr(rest[authorityEnd] == '/' ? authorityEnd + 1 : authorityEnd);
   } else {
     authority = rest;
   }

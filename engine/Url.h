@@ -4,6 +4,8 @@
 
 #include <string>
 
+// The host part ends at the first "/", "?" or "#"; the path is "/" and the
+// rest (after that "/", or from that "?" or "#"), query and fragment kept.
 // 1 when the URL was split, 0 for an empty URL, a URL holding a blank or a
 // control byte (below 0x21, or 0x7F), a scheme other than http or https, an
 // empty authority, or a port text (after the authority's last colon) that is

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
+#include <string.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -75,8 +76,63 @@ void ConsoleRestoreTerminalMode() {
   g_ModeChanged = 0;
 }
 
+// Bytes read from the terminal that belong to key presses not taken yet
+// (keys typed ahead of the prompt), in order.
+static unsigned char g_Typed[64];
+static size_t g_TypedCount = 0;
+
+// A press whose bytes have not all come yet (an ESC alone, say) gets this
+// long for the rest of them.
+static const cc_t kKeyRestTenths = 1;
+
+// How many of `count` bytes make the first key press: an escape sequence
+// (ESC [ ... final byte, ESC O and one byte, ESC and one byte), a UTF-8
+// character, else one byte. `whole` is 0 when the bytes end inside it.
+static size_t KeyPressLength(const unsigned char* bytes, size_t count, int* whole) {
+  *whole = 1;
+  size_t length = 1;
+  if (bytes[0] == 0x1B) {
+    if (count < 2) {
+      *whole = 0;
+      return 1;
+    }
+    length = 2;
+    if (bytes[1] == '[') {
+      while (length < count && bytes[length] >= 0x20 && bytes[length] <= 0x3F) ++length;
+      if (length < count && bytes[length] >= 0x40 && bytes[length] <= 0x7E) return length + 1;
+      if (length == count) *whole = 0;
+      return length;
+    }
+    if (bytes[1] == 'O') {
+      if (count < 3) *whole = 0;
+      return count < 3 ? count : 3;
+    }
+    return length;
+  }
+  size_t expected = 1;
+  if (bytes[0] >= 0xC2 && bytes[0] <= 0xDF) expected = 2;
+  if (bytes[0] >= 0xE0 && bytes[0] <= 0xEF) expected = 3;
+  if (bytes[0] >= 0xF0 && bytes[0] <= 0xF4) expected = 4;
+  while (length < expected && length < count && (bytes[length] & 0xC0) == 0x80) ++length;
+  if (length < expected && length == count) *whole = 0;
+  return length;
+}
+
+// Reads what the terminal holds into g_Typed; 1 when anything came.
+static int ReadTyped() {
+  ssize_t n;
+  do {
+    n = read(STDIN_FILENO, g_Typed + g_TypedCount, sizeof(g_Typed) - g_TypedCount);
+  } while (n < 0 && errno == EINTR && !InterruptRequested());
+  if (n <= 0) return 0;
+  g_TypedCount += static_cast<size_t>(n);
+  return 1;
+}
+
 // Line editing and echo are off only while the wait lasts; signals stay on,
-// so Ctrl-C still interrupts.
+// so Ctrl-C still interrupts. The result is the first byte of one key
+// press; the rest of that press (an arrow's ESC [ A) is dropped, so one
+// press is one key, while keys typed ahead stay for the next prompts.
 static int ReadKey() {
   struct termios oneKey;
   if (tcgetattr(STDIN_FILENO, &g_SavedMode) != 0) return -1;
@@ -88,13 +144,22 @@ static int ReadKey() {
   std::atomic_signal_fence(std::memory_order_seq_cst);
   g_ModeChanged = 1;
   int c = -1;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &oneKey) == 0 && InterruptWaitForInput(STDIN_FILENO) == 1) {
-    unsigned char key = 0;
-    ssize_t n;
-    do {
-      n = read(STDIN_FILENO, &key, 1);
-    } while (n < 0 && errno == EINTR && !InterruptRequested());
-    if (n == 1 && !InterruptRequested()) c = key;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &oneKey) == 0 &&
+      (g_TypedCount > 0 || (InterruptWaitForInput(STDIN_FILENO) == 1 && ReadTyped())) &&
+      !InterruptRequested()) {
+    int whole = 0;
+    size_t length = KeyPressLength(g_Typed, g_TypedCount, &whole);
+    if (!whole && g_TypedCount < sizeof(g_Typed)) {
+      oneKey.c_cc[VMIN] = 0;
+      oneKey.c_cc[VTIME] = kKeyRestTenths;
+      if (tcsetattr(STDIN_FILENO, TCSANOW, &oneKey) == 0 && ReadTyped())
+        length = KeyPressLength(g_Typed, g_TypedCount, &whole);
+    }
+    if (!InterruptRequested()) {
+      c = g_Typed[0];
+      g_TypedCount -= length;
+      memmove(g_Typed, g_Typed + length, g_TypedCount);
+    }
   }
   ConsoleRestoreTerminalMode();
   return c;

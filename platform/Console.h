@@ -29,7 +29,10 @@ int ConsoleRestoreCursor();
 int ConsoleClearToLineEnd();
 
 // Reads one character from standard input. On a terminal it takes one key
-// as it is typed, without Enter and without echo, and puts the terminal's
+// press as it is typed, without Enter and without echo, and gives its first
+// byte: the rest of what the press sent (an arrow's ESC [ A, a UTF-8
+// character's other bytes) is dropped, so one press is one character; keys
+// typed ahead count one each. It puts the terminal's
 // mode back before it returns, whatever ended the wait. From a pipe or a file
 // it reads the next byte (getchar). Returns the character, or -1 at the end
 // of input, on a read failure or once an interrupt has come

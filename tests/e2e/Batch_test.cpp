@@ -21,6 +21,17 @@ class Batch : public ::testing::Test {
   CProgramSandbox m_Sandbox;
 };
 
+// -p belongs to a batch: a single URL ignores it, makes no folder, and -O
+// names the file in the program's folder.
+TEST_F(Batch, FolderOptionWithoutARangeIsIgnored) {
+  CScriptedServer server(CServerScript::OneReply(Ok("one")));
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/report"), "-O", "-p", "photos"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(HeadOf(Ok("one")) + "Download: " + m_Sandbox.File("report") + "\r\n", run.m_Out);
+  EXPECT_EQ("one", m_Sandbox.ReadFile("report"));
+  EXPECT_EQ((std::vector<std::string>{"report", "zelvora"}), m_Sandbox.Files());
+}
+
 TEST_F(Batch, ExistingFilesAndA404OverOneConnection) {
   const std::string text = Pattern(3000);
   CScriptedServer server(CServerScript::ComputedReply([&](const std::string& request) {

@@ -115,6 +115,30 @@ TEST_F(ConsoleRun, RequestCarriesTheFirstHeaderOptionAndTheFragment) {
   EXPECT_EQ(WithHeader(PlainRequest("GET", "/a#top"), "X-A: 1"), server.Request(0));
 }
 
+// A query or a fragment right after the port belongs to the request target:
+// the request line asks for "/" and the rest, Host names the host alone, and
+// -O names the file as it would for "/?q=1".
+TEST_F(ConsoleRun, QueryOrFragmentWithoutAPathGoesToTheRequestLine) {
+  const struct {
+    const char* rest;
+    const char* target;
+  } cases[] = {{"?q=1", "/?q=1"}, {"#top", "/#top"}, {"?a/b#c", "/?a/b#c"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rest);
+    CScriptedServer server(CServerScript::OneReply(Ok("hi")));
+    const CProgramResult run = RunIn(m_Sandbox, {server.Url(c.rest)});
+    EXPECT_EQ(1, run.m_ExitCode) << run.m_Out;
+    EXPECT_EQ(Ok("hi"), run.m_Out);
+    server.Stop();
+    EXPECT_EQ(PlainRequest("GET", c.target), server.Request(0));
+  }
+  CProgramSandbox sandbox(ZELVORA_EXE);
+  CScriptedServer server(CServerScript::OneReply(Ok("hi")));
+  const CProgramResult run = RunIn(sandbox, {server.Url("?q=1"), "-O"});
+  EXPECT_EQ(HeadOf(Ok("hi")) + "Download: " + sandbox.File("_q=1") + "\r\n", run.m_Out);
+  EXPECT_EQ("hi", sandbox.ReadFile("_q=1"));
+}
+
 TEST_F(ConsoleRun, BodiesAreShownDecodedUnlessAskedForAsReceived) {
   const std::string text = Pattern(3000);
   const std::string gz = Gzip(text);
@@ -193,9 +217,20 @@ TEST_F(ConsoleRun, UploadSendsTheFileAsMultipartAndShowsTheAnswer) {
   server.Stop();
   std::string request = server.Request(0);
   EXPECT_EQ(0u, request.find("POST /up HTTP/1.1\r\n"));
-  EXPECT_NE(std::string::npos, request.find("Content-Type: multipart/form-data; boundary="));
-  EXPECT_NE(std::string::npos, request.find("filename=\"up.bin\""));
-  EXPECT_NE(std::string::npos, BodyOf(request).find("\r\n\r\n" + content + "\r\n--"));
+  // The boundary goes quoted (it holds "="); the body's delimiter lines
+  // carry it bare.
+  const std::string typeLine = "\r\nContent-Type: multipart/form-data; boundary=\"";
+  const size_t typeAt = request.find(typeLine);
+  ASSERT_NE(std::string::npos, typeAt) << request;
+  const size_t valueAt = typeAt + typeLine.size();
+  const size_t valueEnd = request.find("\"\r\n", valueAt);
+  ASSERT_NE(std::string::npos, valueEnd) << request;
+  const std::string boundary = request.substr(valueAt, valueEnd - valueAt);
+  EXPECT_NE(std::string::npos, boundary.find('='));
+  const std::string body = BodyOf(request);
+  EXPECT_EQ(0u, body.find("--" + boundary + "\r\n")) << body;
+  EXPECT_NE(std::string::npos, body.find("filename=\"up.bin\""));
+  EXPECT_NE(std::string::npos, body.find("\r\n\r\n" + content + "\r\n--" + boundary + "--"));
 }
 
 // A file name may hold line ends; in the part head they would start lines of

@@ -47,6 +47,9 @@ TEST_F(OutputFile, EarlierFileIsReplacedOnSuccessAndBackOnAnyOtherOutcome) {
   } cases[] = {
       {"200", CServerScript::OneReply(Ok("new body")), 1, "new body"},
       {"404", CServerScript::OneReply(Response("404 Not Found", "", "gone")), 1, "earlier"},
+      // No redirect is followed, and a 3xx body is never stored.
+      {"302", CServerScript::OneReply(Response("302 Found", "Location: /other\r\n", "moved")), 1,
+       "earlier"},
       {"failure", CServerScript{{Exchange().Send(head100 + "part").Close()}}, 0, "earlier"},
   };
   for (Case& c : cases) {

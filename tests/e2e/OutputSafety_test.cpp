@@ -186,6 +186,55 @@ TEST_F(OutputSafety, BodyAloneReachesAnotherProgramThroughTheStandardError) {
   }
 }
 
+// The README's check of that recipe from a script: a plain body cut short
+// has reached the pipe up to the cut, a compressed one not at all, an error
+// status sends nothing; only the exit value and the "Download:" line tell.
+TEST_F(OutputSafety, ScriptTellsAWholeBodyInAPipeFromACutOne) {
+  const std::string text = Pattern(6000);
+  const std::string gzip = Gzip(text);
+  const struct {
+    const char* name;
+    CServerScript script;
+    std::string piped;
+    bool whole;
+  } cases[] = {
+      {"whole", CServerScript::OneReply(Ok(text)), text, true},
+      {"cut by length",
+       CServerScript{{Exchange().Send(HeadOf(Ok(text)) + text.substr(0, 2500)).Close()}},
+       text.substr(0, 2500), false},
+      {"cut chunked",
+       CServerScript{{Exchange()
+                          .Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                                Chunked(text, 700).substr(0, 2 * 707))
+                          .Close()}},
+       text.substr(0, 1400), false},
+      {"cut gzip",
+       CServerScript{{Exchange()
+                          .Send(HeadOf(Ok(gzip, "Content-Encoding: gzip\r\n")) +
+                                gzip.substr(0, gzip.size() / 2))
+                          .Close()}},
+       "", false},
+      {"404", CServerScript::OneReply(Response("404 Not Found", "", "not here")), "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_Sandbox.WriteFile("want.bin", c.piped);
+    ASSERT_EQ(0, system(("cd '" + m_Sandbox.Dir() + "' && sha256sum < want.bin > want.txt").c_str()));
+    CScriptedServer server(c.script);
+    m_Sandbox.WriteFile("check.sh",
+                        "timeout 20 ./zelvora '" + server.Url("/data.json") +
+                            "' -o /dev/stderr 2>&1 >zelvora.log | sha256sum\n"
+                            "[ \"${PIPESTATUS[0]}\" = 1 ] && grep -q \"^Download: \" zelvora.log"
+                            " || echo \"not whole\" >&2\n");
+    const int status =
+        system(("cd '" + m_Sandbox.Dir() + "' && bash check.sh > got.txt 2> err.txt").c_str());
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(m_Sandbox.ReadFile("want.txt"), m_Sandbox.ReadFile("got.txt"));
+    EXPECT_EQ(c.whole ? "" : "not whole\n", m_Sandbox.ReadFile("err.txt"))
+        << m_Sandbox.ReadFile("zelvora.log");
+  }
+}
+
 // Interrupted while the body comes: the run ends as a failed transfer does.
 TEST_F(OutputSafety, InterruptBringsTheEarlierFileBack) {
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";

@@ -54,6 +54,49 @@ TEST_F(StepPrompt, OneKeyTurnsOnePageWithoutEnterOrEcho) {
   EXPECT_TRUE(run.Echo());
 }
 
+// A key that sends several bytes (an arrow, a function key) is one press:
+// it turns one page, and nothing of it is left for the next prompt.
+TEST_F(StepPrompt, KeyThatSendsSeveralBytesTurnsOnePage) {
+  const std::string reply = Ok("abcdefghijkl");
+  CScriptedServer server(CServerScript::OneReply(reply));
+  CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "2"}, m_Sandbox.Dir());
+  ASSERT_TRUE(run.Started());
+  std::string shown = HeadOf(reply) + Banner(2);
+  ASSERT_TRUE(run.ReadUntil(shown)) << run.Output();
+  const struct {
+    const char* name;
+    std::string first;  // typed at once
+    std::string rest;   // typed a moment later, as a slow terminal may send it
+    std::string page;
+  } presses[] = {
+      {"arrow up", "\x1b[A", "", "ab"},
+      {"F5", "\x1b[15~", "", "cd"},
+      {"arrow in two writes", "\x1b", "[B", "ef"},
+      {"a letter", "x", "", "gh"},
+      {"a letter of two UTF-8 bytes", "\xc3\xa9", "", "ij"},
+  };
+  for (const auto& press : presses) {
+    SCOPED_TRACE(press.name);
+    ASSERT_TRUE(WaitForKeyMode(run));
+    run.Type(press.first);
+    if (!press.rest.empty()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      run.Type(press.rest);
+    }
+    shown += press.page + Banner(2);
+    ASSERT_TRUE(run.ReadUntil(shown)) << run.Output();
+    // No second page from the same press.
+    run.ReadFor(300);
+    ASSERT_EQ(shown, run.Output());
+  }
+  ASSERT_TRUE(WaitForKeyMode(run));
+  run.Type("\x1b[C");
+  EXPECT_EQ(1, run.Wait());
+  EXPECT_EQ(shown + "kl", run.Output());
+  EXPECT_TRUE(run.LineEditing());
+  EXPECT_TRUE(run.Echo());
+}
+
 TEST_F(StepPrompt, InterruptAtThePromptEndsTheRunAtOnce) {
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
   struct Case {

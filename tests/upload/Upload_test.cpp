@@ -42,8 +42,8 @@ std::string Trailer() { return "\r\n--" + kBoundary + "--"; }
 
 std::string RequestHead(uint64_t contentLength) {
   return "POST /up HTTP/1.1\r\nContent-Length: " + std::to_string(contentLength) +
-         "\r\nContent-Type: multipart/form-data; boundary=" + kBoundary +
-         "\r\nHost: 127.0.0.1\r\nAccept: */*\r\nAccept-Encoding: identity, gzip, deflate\r\nUser-Agent: \r\n\r\n";
+         "\r\nContent-Type: multipart/form-data; boundary=\"" + kBoundary +
+         "\"\r\nHost: 127.0.0.1\r\nAccept: */*\r\nAccept-Encoding: identity, gzip, deflate\r\nUser-Agent: \r\n\r\n";
 }
 
 class Upload : public ::testing::Test {
@@ -152,7 +152,7 @@ TEST_F(Upload, CallerHeadersOfTheSameNameWin) {
     ASSERT_EQ(one.Upload(server.Url("/up").c_str(), dir.File("a.txt").c_str(), text), 1);
     server.Stop();
     const std::string request = server.Request(0);
-    EXPECT_NE(request.find("\r\nContent-Type: multipart/form-data; boundary=" + kBoundary + "\r\n"),
+    EXPECT_NE(request.find("\r\nContent-Type: multipart/form-data; boundary=\"" + kBoundary + "\"\r\n"),
               std::string::npos);
     EXPECT_NE(request.find("\r\ncontent-type: text/plain\r\n"), std::string::npos);
     // Both headers stay with the client for later requests.
