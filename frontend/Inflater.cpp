@@ -6,7 +6,6 @@
 #include <cstring>
 #include <new>
 
-
 namespace {
 
 // Large enough that a writer sees few calls, small enough to stay in the
