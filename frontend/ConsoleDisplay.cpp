@@ -1,10 +1,10 @@
 #include "frontend/ConsoleDisplay.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 
 #include "engine/HttpClient.h"
-#include "frontend/BodyDecode.h"
+#include "frontend/InflateInMemory.h"
 #include "frontend/ImpBroxCmd.h"
 #include "platform/Console.h"
 #include "platform/Interrupt.h"
@@ -36,11 +36,11 @@ int OutputResponseBody(const CHttpClient& client, const CImpBroxCmd& cmd) {
   const char* body = client.GetBody(&length);
   // An empty body has nothing to decode.
   if (IsCompressed(cmd) && !cmd.m_Compress && length > 0) {
-    char* decoded = NULL;
-    unsigned int decodedLength = 0;
-    if (!DecodeBody(cmd, body, length, &decoded, &decodedLength)) return 0;
-    OutputStepByStep(decodedLength, decoded, cmd.m_Step, cmd.m_StepSize);
-    free(decoded);
+    std::string decoded;
+    if (!DecodeBody(cmd, body, length, &decoded)) return 0;
+    // DecodeBody keeps a body within a 32-bit count.
+    OutputStepByStep(static_cast<unsigned int>(decoded.size()), decoded.data(), cmd.m_Step,
+                     cmd.m_StepSize);
     return 1;
   }
   OutputStepByStep(length, body, cmd.m_Step, cmd.m_StepSize);

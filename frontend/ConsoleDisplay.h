@@ -6,8 +6,9 @@
 class CHttpClient;
 class CImpBroxCmd;
 
-// Shows the client's body (de-chunked when chunked), inflated when the
-// recorded Content-Encoding is gzip or deflate and -compress was not given.
+// Shows the client's body (de-chunked when chunked), its codings undone when
+// the recorded Content-Encoding lists only codings the program knows
+// (IsCompressed) and -compress was not given.
 // 1 when it was shown; 0 for a body that does not inflate, of which
 // nothing is shown.
 int OutputResponseBody(const CHttpClient& client, const CImpBroxCmd& cmd);

@@ -1,5 +1,8 @@
 #include "frontend/DownloadDecoder.h"
 
+#include <vector>
+
+#include "engine/ContentEncoding.h"
 #include "engine/HttpClient.h"
 #include "frontend/ImpBroxCmd.h"
 
@@ -11,20 +14,21 @@ int CDownloadDecoder::Begin(const CHttpClient& client) {
   // A resumed file holds earlier bytes in front of this part: a part alone
   // does not decode, and decoding it would lose them.
   if (m_Cmd.m_Append && client.m_StatusCode == 206) return 0;
-  const InflateFormat format = InflateFormatFor(client.GetContentEncoding());
-  if (format == INFLATE_NONE) return 0;
-  m_Inflater.Begin(format);
+  std::vector<ContentCoding> codings;
+  // A coding the program cannot undo keeps the body as it came.
+  if (!ReadContentCodings(client.GetContentEncoding(), codings) || codings.empty()) return 0;
+  m_Inflaters.Begin(codings);
   return 1;
 }
 
 int CDownloadDecoder::Decode(const char* data, size_t length, BodyWriter write, void* param) {
-  if (m_Inflater.Feed(data, length, write, param) == INFLATE_OK) return 1;
+  if (m_Inflaters.Feed(data, length, write, param) == INFLATE_OK) return 1;
   m_Failed = 1;
   return 0;
 }
 
 int CDownloadDecoder::End() {
-  if (m_Inflater.Finish() == INFLATE_OK) return 1;
+  if (m_Inflaters.Finish() == INFLATE_OK) return 1;
   m_Failed = 1;
   return 0;
 }

@@ -15,9 +15,10 @@ class CDownloadDecoder : public CBodyDecoder {
   // cmd must outlive the decoder; its options are read at every Begin.
   explicit CDownloadDecoder(const CImpBroxCmd& cmd);
 
-  // 1 for a gzip or deflate body (Content-Encoding, any case, whole value)
-  // unless -origin or -compress keep the bytes as received, or the answer
-  // is a 206 part under -append (it lands after the file's old end as it came).
+  // 1 for a body whose Content-Encoding lists codings the program can undo
+  // all of (ReadContentCodings), unless -origin or -compress keep the bytes
+  // as received, or the answer is a 206 part under -append (it lands after
+  // the file's old end as it came).
   int Begin(const CHttpClient& client) override;
   int Decode(const char* data, size_t length, BodyWriter write, void* param) override;
   int End() override;
@@ -25,7 +26,7 @@ class CDownloadDecoder : public CBodyDecoder {
 
  private:
   const CImpBroxCmd& m_Cmd;
-  CInflater m_Inflater;
+  CInflateChain m_Inflaters;
   int m_Failed;
 };
 

@@ -6,9 +6,6 @@
 #include <cstring>
 #include <new>
 
-#include "frontend/BodyDecode.h"
-#include "platform/CRuntime.h"
-
 namespace {
 
 // Large enough that a writer sees few calls, small enough to stay in the
@@ -23,10 +20,13 @@ const int kRawWindow = -15;
 
 }  // namespace
 
-InflateFormat InflateFormatFor(const std::string& contentEncoding) {
-  if (StrICmp(contentEncoding.c_str(), "gzip") == 0) return INFLATE_GZIP;
-  if (StrICmp(contentEncoding.c_str(), "deflate") == 0) return INFLATE_DEFLATE;
-  return INFLATE_NONE;
+int HasZlibHeader(const char* data, unsigned int length) {
+  if (data == NULL || length < 2) return 0;
+  unsigned int cmf = static_cast<unsigned char>(data[0]);
+  unsigned int flg = static_cast<unsigned char>(data[1]);
+  if ((cmf & 0x0f) != 8 || (cmf >> 4) > 7) return 0;
+  if ((cmf * 256 + flg) % 31 != 0) return 0;
+  return (flg & 0x20) == 0;
 }
 
 CInflater::CInflater()
@@ -106,9 +106,9 @@ InflateResult CInflater::Run(const char* data, size_t length, InflateWriter writ
   for (;;) {
     if (m_AtStreamEnd) {
       if (stream.avail_in == 0) break;
-      // Bytes after a deflate stream are no part of it and do not count;
-      // after a gzip member only another member may follow.
-      if (m_Format == INFLATE_DEFLATE) break;
+      // Nothing may follow a deflate stream; after a gzip member only
+      // another member may.
+      if (m_Format == INFLATE_DEFLATE) return Fail(INFLATE_BAD_DATA);
       if (inflateReset(&stream) != Z_OK) return Fail(INFLATE_BAD_DATA);
       m_AtStreamEnd = 0;
     }
@@ -136,4 +136,51 @@ InflateResult CInflater::Finish() {
   // No byte at all is an empty body: nothing to decode.
   if (m_Fed == 0) return INFLATE_OK;
   return m_AtStreamEnd ? INFLATE_OK : Fail(INFLATE_BAD_DATA);
+}
+
+void CInflateChain::Begin(const std::vector<ContentCoding>& codings) {
+  m_Count = codings.size() <= kMostContentCodings ? codings.size() : 0;
+  for (size_t i = 0; i < m_Count; ++i) {
+    // The last coding applied is the first undone.
+    const ContentCoding coding = codings[m_Count - 1 - i];
+    m_Stages[i].Begin(coding == CODING_GZIP ? INFLATE_GZIP : INFLATE_DEFLATE);
+  }
+  for (size_t i = 0; i <= m_Count; ++i) m_Links[i] = Link{this, i};
+  if (m_Count == 0) m_Stages[0].Begin(INFLATE_NONE);
+}
+
+int CInflateChain::PassOn(void* param, const char* data, size_t length) {
+  const Link& link = *static_cast<Link*>(param);
+  CInflateChain& chain = *link.m_Chain;
+  if (link.m_Next == chain.m_Count) return chain.m_Write(chain.m_Param, data, length);
+  return chain.m_Stages[link.m_Next].Feed(data, length, PassOn, &chain.m_Links[link.m_Next + 1]) ==
+         INFLATE_OK;
+}
+
+InflateResult CInflateChain::Failure() const {
+  // A decoder that fails makes each one before it fail to write: the cause
+  // is the last that failed.
+  for (size_t i = m_Count; i-- > 0;) {
+    if (m_Stages[i].State() != INFLATE_OK) return m_Stages[i].State();
+  }
+  return INFLATE_OK;
+}
+
+InflateResult CInflateChain::Feed(const char* data, size_t length, InflateWriter write,
+                                  void* param) {
+  if (m_Count == 0) return m_Stages[0].Feed(data, length, write, param);
+  m_Write = write;
+  m_Param = param;
+  if (m_Stages[0].Feed(data, length, PassOn, &m_Links[1]) == INFLATE_OK) return INFLATE_OK;
+  return Failure();
+}
+
+InflateResult CInflateChain::Finish() {
+  if (m_Count == 0) return m_Stages[0].Finish();
+  // Each decoder has handed on all it made: the inner ones are finished
+  // after the one that fed them.
+  for (size_t i = 0; i < m_Count; ++i) {
+    if (m_Stages[i].Finish() != INFLATE_OK) return Failure();
+  }
+  return INFLATE_OK;
 }

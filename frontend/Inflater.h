@@ -1,13 +1,16 @@
 // The one decoding loop for gzip and deflate bodies: fed a piece at a time,
 // it hands each decoded block to a writer as soon as it is made, so a body
 // of any size decodes in a fixed amount of memory. Bodies in memory, in a
-// file and on their way to a pipe all go through it.
+// file and on their way to a pipe all go through it; a body of several
+// codings goes through a chain of them, one per coding.
 #ifndef ZELVORA_FRONTEND_INFLATER_H
 #define ZELVORA_FRONTEND_INFLATER_H
 
 #include <cstddef>
 #include <memory>
-#include <string>
+#include <vector>
+
+#include "engine/ContentEncoding.h"
 
 struct z_stream_s;
 
@@ -27,9 +30,9 @@ enum InflateResult {
 // Takes one decoded block; 1 to go on, 0 to stop the decoding.
 typedef int (*InflateWriter)(void* param, const char* data, size_t length);
 
-// The format for a Content-Encoding value: "gzip" or "deflate" in any case,
-// the whole value; INFLATE_NONE for anything else.
-InflateFormat InflateFormatFor(const std::string& contentEncoding);
+// 1 when the first two bytes form a valid zlib header without a preset
+// dictionary: how a "deflate" body tells the zlib wrapper from raw data.
+int HasZlibHeader(const char* data, unsigned int length);
 
 class CInflater {
  public:
@@ -47,6 +50,8 @@ class CInflater {
   // The body ended: INFLATE_OK when it ended where its format lets it end
   // (after a whole gzip member or deflate stream, or with no byte at all).
   InflateResult Finish();
+  // INFLATE_OK, or the result the body failed with.
+  InflateResult State() const { return m_State; }
 
  private:
   InflateResult Start(int windowBits);
@@ -65,6 +70,43 @@ class CInflater {
   char m_FirstByte;
   std::unique_ptr<z_stream_s> m_Stream;
   std::unique_ptr<char[]> m_Block;
+};
+
+// A body of one or more content codings, undone in turn: what one decoder
+// makes is fed to the next as it is made, so the whole chain, too, decodes
+// in a fixed amount of memory.
+class CInflateChain {
+ public:
+  CInflateChain() : m_Count(0), m_Write(nullptr), m_Param(nullptr) {}
+  CInflateChain(const CInflateChain&) = delete;
+  CInflateChain& operator=(const CInflateChain&) = delete;
+
+  // Starts a new body coded by codings, in the order they were applied (at
+  // most kMostContentCodings of them). No coding at all decodes nothing:
+  // every Feed then fails.
+  void Begin(const std::vector<ContentCoding>& codings);
+  // As CInflater::Feed, through every coding; a failure is the result of
+  // the decoder it came from.
+  InflateResult Feed(const char* data, size_t length, InflateWriter write, void* param);
+  // As CInflater::Finish: every coding ended where its format lets it end.
+  InflateResult Finish();
+
+ private:
+  struct Link {
+    CInflateChain* m_Chain;
+    // The decoder this link feeds; m_Count for the caller's writer.
+    size_t m_Next;
+  };
+  static int PassOn(void* param, const char* data, size_t length);
+  InflateResult Failure() const;
+
+  CInflater m_Stages[kMostContentCodings];
+  Link m_Links[kMostContentCodings + 1];
+  // How many of m_Stages this body uses; m_Stages[0] undoes the last coding
+  // applied.
+  size_t m_Count;
+  InflateWriter m_Write;
+  void* m_Param;
 };
 
 #endif

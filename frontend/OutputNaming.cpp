@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/ContentEncoding.h"
 #include "engine/PathSegment.h"
 #include "frontend/ArgParse.h"
 #include "frontend/ImpBroxCmd.h"
@@ -161,12 +162,6 @@ int CImpBroxCmd::GetOutputPathFile(std::string& pathFile) {
     pathFile += ".origin";
     return 1;
   }
-  if (m_Compress) {
-    if (StrICmp(m_ContentEncoding.c_str(), "gzip") == 0) {
-      pathFile += ".gzip";
-    } else if (StrICmp(m_ContentEncoding.c_str(), "deflate") == 0) {
-      pathFile += ".deflate";
-    }
-  }
+  if (m_Compress) pathFile += CodingSuffix(m_ContentEncoding);
   return 1;
 }

@@ -1,0 +1,159 @@
+// Content-Encoding lists against the built program: the codings are undone
+// in turn wherever the body goes (a file, a pipe, the console), a coding the
+// program does not know keeps the body as sent, and -compress and -origin
+// keep it as sent under their own names.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "e2e/E2e.h"
+
+namespace {
+
+// Where a run puts the body.
+enum Destination { TO_FILE, TO_FILE_CHUNKED, TO_PIPE_CHUNKED, TO_CONSOLE };
+
+const char* const kDestinationNames[] = {"file", "file, chunked", "pipe, chunked", "console"};
+
+std::string Reply(Destination destination, const std::string& coding, const std::string& body) {
+  const std::string header = "Content-Encoding: " + coding + "\r\n";
+  // Small chunks: the decoders meet their input a few bytes at a time.
+  if (destination == TO_FILE_CHUNKED || destination == TO_PIPE_CHUNKED)
+    return "HTTP/1.1 200 OK\r\n" + header + "Transfer-Encoding: chunked\r\n\r\n" + Chunked(body, 7);
+  return Ok(body, header);
+}
+
+// What one run printed, the exit value, and what reached the file or pipe.
+struct Outcome {
+  int m_ExitCode;
+  std::string m_Out;
+  std::string m_Stored;
+  std::vector<std::string> m_Files;
+  // The path the body went to ("" for the console).
+  std::string m_Target;
+};
+
+Outcome RunTo(Destination destination, const std::string& reply,
+              const std::vector<std::string>& options = {}) {
+  CProgramSandbox sandbox(ZELVORA_EXE);
+  CScriptedServer server(CServerScript::OneReply(reply));
+  std::vector<std::string> args = {server.Url("/t")};
+  std::string target;
+  int reader = -1;
+  if (destination == TO_PIPE_CHUNKED) {
+    const std::string fifo = sandbox.File("fifo");
+    EXPECT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    // Opened first, so the program's open does not wait; every body here
+    // fits the pipe, so its writes do not wait either.
+    reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_GE(reader, 0);
+    target = fifo;
+  } else if (destination != TO_CONSOLE) {
+    target = sandbox.File("out.txt");
+  }
+  if (!target.empty()) args.insert(args.end(), {"-o", target});
+  args.insert(args.end(), options.begin(), options.end());
+  CProgramResult run = RunIn(sandbox, args);
+  Outcome outcome{run.m_ExitCode, run.m_Out, "", sandbox.Files(), target};
+  if (reader >= 0) {
+    char block[8192];
+    for (ssize_t n; (n = read(reader, block, sizeof(block))) > 0;)
+      outcome.m_Stored.append(block, static_cast<size_t>(n));
+    close(reader);
+  } else if (destination != TO_CONSOLE && sandbox.Exists("out.txt")) {
+    outcome.m_Stored = sandbox.ReadFile("out.txt");
+  }
+  return outcome;
+}
+
+TEST(Codings, ListsAreUndoneInTurnWhereverTheBodyGoes) {
+  const std::string text = Pattern(5000);
+  const std::string damaged = "not decoded";
+  struct Case {
+    const char* name;
+    const char* coding;
+    std::string body;
+    // The bytes stored or shown; `damaged` for a body that cannot be decoded.
+    std::string expected;
+  } cases[] = {
+      {"x-gzip is gzip", "x-gzip", Gzip(text), text},
+      {"identity entries are no coding", "gzip, identity", Gzip(text), text},
+      {"two codings", "deflate, gzip", Gzip(RawDeflate(text)), text},
+      {"three entries", "deflate, identity, gzip", Gzip(ZlibDeflate(text)), text},
+      {"case and white space", "GZip ,\tDEFLATE", ZlibDeflate(Gzip(text)), text},
+      {"unknown coding kept as sent", "br", "bytes as sent", "bytes as sent"},
+      {"a list holding an unknown coding kept as sent", "gzip, br", Gzip(text), Gzip(text)},
+      {"bytes after a deflate stream", "deflate", RawDeflate(text) + "xyz", damaged},
+      {"inner coding damaged", "deflate, gzip", Gzip("not deflate data"), damaged},
+  };
+  for (const Case& c : cases) {
+    for (Destination destination : {TO_FILE, TO_FILE_CHUNKED, TO_PIPE_CHUNKED, TO_CONSOLE}) {
+      SCOPED_TRACE(std::string(c.name) + ", " + kDestinationNames[destination]);
+      const std::string reply = Reply(destination, c.coding, c.body);
+      const Outcome run = RunTo(destination, reply);
+      const bool ok = c.expected != damaged;
+      EXPECT_EQ(ok ? 1 : 0, run.m_ExitCode);
+      std::string said;
+      if (destination == TO_CONSOLE) {
+        said = ok ? c.expected : "Error: The " + std::string(c.coding) + " body could not be decoded.\r\n";
+      } else {
+        said = ok ? "Download: " + run.m_Target + "\r\n"
+                  : "Error: The " + std::string(c.coding) + " body could not be decoded; nothing was stored.\r\n";
+        EXPECT_EQ(ok ? c.expected : "", run.m_Stored);
+      }
+      EXPECT_EQ(HeadOf(reply) + said, run.m_Out);
+      if (destination == TO_FILE || destination == TO_FILE_CHUNKED) {
+        std::vector<std::string> files = {"zelvora"};
+        if (ok) files.insert(files.begin(), "out.txt");
+        EXPECT_EQ(files, run.m_Files);
+      }
+    }
+  }
+}
+
+// Kept as sent, a body is named for its outermost coding: the last in the
+// list that is not identity.
+TEST(Codings, CompressAndOriginKeepTheBodyAsSent) {
+  const std::string text = Pattern(3000);
+  struct Case {
+    const char* coding;
+    std::string body;
+    std::vector<std::string> options;
+    const char* file;
+  } cases[] = {
+      {"deflate, gzip", Gzip(RawDeflate(text)), {"-compress"}, "out.txt.gzip"},
+      {"gzip, deflate", RawDeflate(Gzip(text)), {"-compress"}, "out.txt.deflate"},
+      {"x-gzip", Gzip(text), {"-compress"}, "out.txt.gzip"},
+      {"gzip, identity", Gzip(text), {"-compress"}, "out.txt.gzip"},
+      {"gzip, br", Gzip(text), {"-compress"}, "out.txt"},
+      {"deflate, gzip", Gzip(RawDeflate(text)), {"-origin"}, "out.txt.origin"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.coding) + " " + c.options[0]);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    const std::string reply = Ok(c.body, "Content-Encoding: " + std::string(c.coding) + "\r\n");
+    CScriptedServer server(CServerScript::OneReply(reply));
+    std::vector<std::string> args = {server.Url("/t"), "-o", "out.txt"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CProgramResult run = RunIn(sandbox, args);
+    EXPECT_EQ(1, run.m_ExitCode);
+    EXPECT_EQ(HeadOf(reply) + "Download: " + sandbox.File(c.file) + "\r\n", run.m_Out);
+    EXPECT_EQ(c.body, sandbox.ReadFile(c.file));
+    std::vector<std::string> files = {c.file, "zelvora"};
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, sandbox.Files());
+  }
+  // The console, too, shows the bytes as sent under -compress.
+  CProgramSandbox sandbox(ZELVORA_EXE);
+  const std::string reply = Ok(Gzip(RawDeflate(text)), "Content-Encoding: deflate, gzip\r\n");
+  CScriptedServer server(CServerScript::OneReply(reply));
+  CProgramResult run = RunIn(sandbox, {server.Url("/t"), "-compress"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(reply, run.m_Out);
+}
+
+}  // namespace

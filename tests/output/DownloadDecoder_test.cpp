@@ -1,0 +1,107 @@
+#include "frontend/DownloadDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/HttpClient.h"
+#include "frontend/ImpBroxCmd.h"
+#include "support/BodyCoding.h"
+#include "support/TestBytes.h"
+
+namespace {
+
+// Whether a download's body is stored decoded: its codings, the options
+// that keep it as sent, and a 206 part that lands after a resumed file's
+// old end.
+TEST(DownloadDecoder, BeginDecidesWhetherTheBodyIsDecoded) {
+  // The columns: 200 and 206 without options; 200 and 206 under -append;
+  // 200 under -origin, under -compress, under both.
+  struct Row {
+    const char* coding;
+    int plain200, plain206, append200, append206, origin, compress, both;
+  } rows[] = {
+      {"gzip", 1, 1, 1, 0, 0, 0, 0},
+      {"DEFLATE", 1, 1, 1, 0, 0, 0, 0},
+      {"x-gzip", 1, 1, 1, 0, 0, 0, 0},
+      {"deflate, identity, gzip", 1, 1, 1, 0, 0, 0, 0},
+      {"", 0, 0, 0, 0, 0, 0, 0},
+      {"identity", 0, 0, 0, 0, 0, 0, 0},
+      {"br", 0, 0, 0, 0, 0, 0, 0},
+      {"gzip, br", 0, 0, 0, 0, 0, 0, 0},
+  };
+  struct Column {
+    const char* name;
+    int status, append, origin, compress;
+    int Row::*expected;
+  } columns[] = {
+      {"200", 200, 0, 0, 0, &Row::plain200},
+      {"206", 206, 0, 0, 0, &Row::plain206},
+      {"-append 200", 200, 1, 0, 0, &Row::append200},
+      {"-append 206", 206, 1, 0, 0, &Row::append206},
+      {"-origin", 200, 0, 1, 0, &Row::origin},
+      {"-compress", 200, 0, 0, 1, &Row::compress},
+      {"-origin -compress", 200, 0, 1, 1, &Row::both},
+  };
+  for (const Row& row : rows) {
+    for (const Column& column : columns) {
+      SCOPED_TRACE(std::string(row.coding) + ", " + column.name);
+      CImpBroxCmd cmd;
+      cmd.m_Append = column.append;
+      cmd.m_Origin = column.origin;
+      cmd.m_Compress = column.compress;
+      CHttpClient client;
+      client.m_StatusCode = column.status;
+      client.m_ContentEncoding = row.coding;
+      CDownloadDecoder decoder(cmd);
+      EXPECT_EQ(row.*column.expected, decoder.Begin(client));
+      EXPECT_EQ(0, decoder.Failed());
+    }
+  }
+}
+
+int Collect(void* param, const char* data, size_t length) {
+  static_cast<std::string*>(param)->append(data, length);
+  return 1;
+}
+
+int Refuse(void*, const char*, size_t) { return 0; }
+
+// A body of two codings fed a byte at a time, as the smallest reads bring it.
+TEST(DownloadDecoder, UndoesEveryCodingAsTheBodyArrives) {
+  const std::string text = Pattern(100000);
+  const std::string body = Gzip(ZlibDeflate(text));
+  const struct {
+    const char* name;
+    std::string body;
+    BodyWriter write;
+    int ok;
+  } cases[] = {
+      {"whole", body, Collect, 1},
+      {"cut short", body.substr(0, body.size() - 1), Collect, 0},
+      {"the inner stream followed by bytes", Gzip(ZlibDeflate(text) + "x"), Collect, 0},
+      {"refused by the writer", body, Refuse, 0},
+  };
+  CImpBroxCmd cmd;
+  CHttpClient client;
+  client.m_StatusCode = 200;
+  client.m_ContentEncoding = "deflate, gzip";
+  CDownloadDecoder decoder(cmd);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // The same decoder over again, as each answer of a batch meets it.
+    ASSERT_EQ(1, decoder.Begin(client));
+    std::string out;
+    int fed = 1;
+    for (size_t i = 0; fed && i < c.body.size(); ++i) fed = decoder.Decode(&c.body[i], 1, c.write, &out);
+    const int ended = decoder.End();
+    EXPECT_EQ(c.ok, fed && ended);
+    EXPECT_EQ(c.ok ? 0 : 1, decoder.Failed());
+    // What came before a fault may have been written; a whole body is all there.
+    if (c.ok) {
+      EXPECT_TRUE(text == out) << out.size() << " bytes";
+    }
+  }
+}
+
+}  // namespace
