@@ -34,7 +34,7 @@ InflateFormat InflateFormatFor(const std::string& contentEncoding);
 class CInflater {
  public:
   CInflater();
-  virtual ~CInflater();
+  ~CInflater();
   CInflater(const CInflater&) = delete;
   CInflater& operator=(const CInflater&) = delete;
 
