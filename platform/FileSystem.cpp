@@ -224,7 +224,7 @@ PathKind PathGetKind(const char* path) {
   if (!path || !*path) return PATH_MISSING;
   struct stat st;
   if (stat(SystemPath(path).c_str(), &st) != 0) return PATH_MISSING;
-  return S_ISDIR(st.st_mode) ? PATH_DIRECTORY : PATH_OTHER;
+  return S_ISDIR(st.st_mode) ? PATH_DIRECTORY : PATH_FILE;
 }
 
 int PathIsRegularFile(const char* path) {

@@ -79,7 +79,7 @@ FileHandle FileOpenScratch();
 enum PathKind {
   PATH_MISSING,    // nothing there, or it cannot be looked at (any reason)
   PATH_DIRECTORY,  // a directory
-  PATH_OTHER       // anything else: a file, a device, ...
+  PATH_FILE       // a file is there: anything but a directory (a device too)
 };
 
 // What is at the path, links followed: exactly one of three outcomes.

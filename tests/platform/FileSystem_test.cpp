@@ -255,8 +255,8 @@ TEST_F(FileSystemTest, PathKinds) {
       {dangling, PATH_MISSING, 0, 1},
       {m_Dir.Path(), PATH_DIRECTORY, 0, 0},
       {dirLink, PATH_DIRECTORY, 0, 1},
-      {file, PATH_OTHER, 1, 0},
-      {"/dev/null", PATH_OTHER, 0, 0},
+      {file, PATH_FILE, 1, 0},
+      {"/dev/null", PATH_FILE, 0, 0},
   };
   for (const KindCase& c : cases) {
     EXPECT_EQ(PathGetKind(c.path.c_str()), c.kind) << c.path;
