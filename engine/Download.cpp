@@ -29,7 +29,7 @@ int DropDecoded(void*, const char*, size_t) { return 1; }
 
 // A name next to path, path + stem with a number from the second try on,
 // that nothing uses yet; empty when none is free.
-std::string FreeSidePath(const std::string& path, const char* stem) {
+std::string UnusedSidePath(const std::string& path, const char* stem) {
   for (int i = 0; i < kSideFileTries; ++i) {
     char suffix[32];
     snprintf(suffix, sizeof(suffix), i == 0 ? "%s" : "%s%d", stem, i);
@@ -94,7 +94,7 @@ int CHttpClient::ContinueResumedFile() {
 
   // Any other 2xx answers with the whole resource. It replaces the file only
   // once it is complete; until then the old bytes stay as they are.
-  const std::string side = FreeSidePath(state.m_OutputPath, kSideSuffix);
+  const std::string side = UnusedSidePath(state.m_OutputPath, kSideSuffix);
   CFileOwner sideFile(
       side.empty() ? nullptr : FileOpen(side.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
   if (!sideFile.get()) {
@@ -239,7 +239,7 @@ int CHttpClient::SwapSideFileIn() {
   DownloadState& state = m_Download;
   const int closed = m_OutputFile.Close();
   state.m_HeldFile.Close();
-  const std::string aside = FreeSidePath(state.m_OutputPath, kAsideSuffix);
+  const std::string aside = UnusedSidePath(state.m_OutputPath, kAsideSuffix);
   if (closed && !aside.empty() &&
       FileReplace(state.m_OutputPath.c_str(), state.m_SidePath.c_str(), aside.c_str()))
     return 1;

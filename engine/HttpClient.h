@@ -31,7 +31,7 @@ int ConnectToHost(const char* host, unsigned short port, SocketHandle* socket);
 class CHttpClient {
  public:
   CHttpClient();
-  virtual ~CHttpClient();
+  ~CHttpClient();
   CHttpClient(const CHttpClient&) = delete;
   CHttpClient& operator=(const CHttpClient&) = delete;
 

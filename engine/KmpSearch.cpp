@@ -2,34 +2,34 @@
 
 #include <cstddef>
 
-int* BuildKmpTable(const char* pattern, int length) {
-  if (!pattern || length < 1) return NULL;
-  int* table = new int[static_cast<size_t>(length)];
+std::vector<int> BuildKmpTable(const char* pattern, int length) {
+  if (!pattern || length < 1) return std::vector<int>();
+  const size_t size = static_cast<size_t>(length);
+  std::vector<int> table(size);
   // border[j]: length of the longest proper prefix of pattern[0, j] that is
   // also its suffix (the plain failure function), used to derive the
   // improved entries.
-  int* border = new int[static_cast<size_t>(length)];
+  std::vector<size_t> border(size);
   border[0] = 0;
-  for (int j = 1; j < length; ++j) {
-    int k = border[j - 1];
+  for (size_t j = 1; j < size; ++j) {
+    size_t k = border[j - 1];
     while (k > 0 && pattern[j] != pattern[k]) k = border[k - 1];
     if (pattern[j] == pattern[k]) ++k;
     border[j] = k;
   }
   table[0] = -1;
-  for (int j = 1; j < length; ++j) {
-    int k = border[j - 1];
+  for (size_t j = 1; j < size; ++j) {
+    size_t k = border[j - 1];
     // A mismatch at j would fall back to k and compare the same byte again,
     // so the improved table skips straight to k's own fallback.
-    table[j] = pattern[j] == pattern[k] ? table[k] : k;
+    table[j] = pattern[j] == pattern[k] ? table[k] : static_cast<int>(k);
   }
-  delete[] border;
   return table;
 }
 
 int KmpSearch(const char* text, int limit, const char* pattern, int length) {
   if (!text || !pattern || length < 1 || limit < 1) return -1;
-  int* table = BuildKmpTable(pattern, length);
+  const std::vector<int> table = BuildKmpTable(pattern, length);
   int i = 0;
   int k = 0;
   while (k < length && i < limit) {
@@ -37,9 +37,8 @@ int KmpSearch(const char* text, int limit, const char* pattern, int length) {
       ++i;
       ++k;
     } else {
-      k = table[k];
+      k = table[static_cast<size_t>(k)];
     }
   }
-  delete[] table;
   return k == length ? i : -1;
 }

@@ -3,9 +3,11 @@
 #ifndef ZELVORA_ENGINE_KMPSEARCH_H
 #define ZELVORA_ENGINE_KMPSEARCH_H
 
-// The improved failure table, one entry per pattern byte (length >= 1),
-// allocated with new[]; the caller delete[]s it.
-int* BuildKmpTable(const char* pattern, int length);
+#include <vector>
+
+// The improved failure table, one entry per pattern byte; empty when there
+// is no pattern (length < 1).
+std::vector<int> BuildKmpTable(const char* pattern, int length);
 
 // Searches text[0, limit) for the pattern. Returns the length of the text up
 // to and including the first match, or -1 when there is none.

@@ -10,8 +10,7 @@ const unsigned int kMinCapacity = 4096;
 }  // namespace
 
 CMemStream::CMemStream()
-    : m_Position(0),
-      m_Data(NULL),
+    : m_Data(NULL),
       m_Capacity(0),
       m_Length(0),
       m_MaxLength(0),
@@ -30,7 +29,6 @@ void CMemStream::ReleaseBlock() {
   else
     free(m_Data);
   m_Data = NULL;
-  m_Position = 0;
   m_Capacity = 0;
   m_MaxLength = 0;
   m_DirtyLength = 0;
@@ -106,5 +104,4 @@ void CMemStream::Clear() {
   memset(m_Data, 0, dirty);
   m_DirtyLength = 0;
   m_Length = 0;
-  m_Position = 0;
 }

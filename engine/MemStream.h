@@ -12,7 +12,7 @@ typedef void* (*MemStreamReallocHook)(void* block, unsigned int size);
 class CMemStream {
  public:
   CMemStream();
-  virtual ~CMemStream();
+  ~CMemStream();
   CMemStream(const CMemStream&) = delete;
   CMemStream& operator=(const CMemStream&) = delete;
 
@@ -34,8 +34,6 @@ class CMemStream {
   // and its capacity stay. The destructor frees the block without a fill.
   void Clear();
 
-  // Set back to 0 by Alloc and Clear; nothing reads it.
-  unsigned int m_Position;
   // The block (NULL before Alloc or after a failed one) and its size; the
   // stream owns it. Pointers into it last until the next growth or Alloc.
   char* m_Data;

@@ -13,7 +13,7 @@
 class COutputFile {
  public:
   COutputFile();
-  virtual ~COutputFile();
+  ~COutputFile();
   COutputFile(const COutputFile&) = delete;
   COutputFile& operator=(const COutputFile&) = delete;
 

@@ -31,22 +31,12 @@ std::string ReadExecutablePath() {
 
 CArgParse::CArgParse() : m_Classifier(NULL) {}
 
-CArgParse::~CArgParse() { ClearOptions(); }
-
 int CArgParse::Parse(int argc, char** argv) {
   std::string modulePath = ReadExecutablePath();
   const size_t nameStart = LastSegmentStart(modulePath, "\\/");
-  if (nameStart == 0) {
-    // Not a full path (or none at all): files named without a directory are
-    // then looked up relative to the current directory.
-    m_ModuleDir = ".";
-    m_ModuleFileName = modulePath;
-  } else {
-    m_ModuleDir = modulePath.substr(0, nameStart - 1);
-    m_ModuleFileName = modulePath.substr(nameStart);
-  }
-  const char* commandLine = ProcessGetCommandLine();
-  m_CommandLine = commandLine != NULL ? commandLine : "";
+  // Not a full path (or none at all): files named without a directory are
+  // then looked up relative to the current directory.
+  m_ModuleDir = nameStart == 0 ? "." : modulePath.substr(0, nameStart - 1);
 
   ClearOptions();
   m_Tokens.clear();
@@ -83,19 +73,14 @@ int CArgParse::SplitArgs() {
 }
 
 void CArgParse::AddOption(const std::string& name, const std::string& value) {
-  ArgOption* option = new ArgOption();
-  option->m_Name = name;
-  option->m_Value = value;
-  m_Options.push_back(option);
+  m_Options.push_back(ArgOption{name, value});
 }
 
 int CArgParse::GetOption(const char* name, std::string& value, int ignoreCase) {
-  for (size_t i = 0; i < m_Options.size(); ++i) {
-    const ArgOption* option = m_Options[i];
-    if (option == NULL) continue;
-    int match = ignoreCase ? StrICmp(option->m_Name.c_str(), name) == 0 : option->m_Name == name;
+  for (const ArgOption& option : m_Options) {
+    int match = ignoreCase ? StrICmp(option.m_Name.c_str(), name) == 0 : option.m_Name == name;
     if (match) {
-      value = option->m_Value;
+      value = option.m_Value;
       return 1;
     }
   }
@@ -104,10 +89,9 @@ int CArgParse::GetOption(const char* name, std::string& value, int ignoreCase) {
 
 int CArgParse::GetNextOptionName(const char* name, std::string& nextName) {
   for (size_t i = 0; i < m_Options.size(); ++i) {
-    const ArgOption* option = m_Options[i];
-    if (option == NULL || StrICmp(option->m_Name.c_str(), name) != 0) continue;
-    if (i + 1 >= m_Options.size() || m_Options[i + 1] == NULL) return 0;
-    nextName = m_Options[i + 1]->m_Name;
+    if (StrICmp(m_Options[i].m_Name.c_str(), name) != 0) continue;
+    if (i + 1 >= m_Options.size()) return 0;
+    nextName = m_Options[i + 1].m_Name;
     return 1;
   }
   return 0;
@@ -115,7 +99,4 @@ int CArgParse::GetNextOptionName(const char* name, std::string& nextName) {
 
 std::string CArgParse::GetModuleDir() { return m_ModuleDir; }
 
-void CArgParse::ClearOptions() {
-  for (size_t i = 0; i < m_Options.size(); ++i) delete m_Options[i];
-  m_Options.clear();
-}
+void CArgParse::ClearOptions() { m_Options.clear(); }

@@ -15,15 +15,14 @@ struct ArgOption {
 };
 
 // The command line split into options (in the order given) and positional
-// arguments. Owns its option records; everything it hands out is a copy.
+// arguments. Everything it hands out is a copy.
 class CArgParse {
  public:
   CArgParse();
-  virtual ~CArgParse();
   CArgParse(const CArgParse&) = delete;
   CArgParse& operator=(const CArgParse&) = delete;
 
-  // Reads the program's own directory and command line, then splits
+  // Reads the program's own directory, then splits
   // argv[1..argc-1] with the program's option table (ClassifyOption). Any
   // earlier result is dropped first. Always returns 1.
   int Parse(int argc, char** argv);
@@ -45,16 +44,14 @@ class CArgParse {
   // The executable's path up to its last separator, or "." when the system
   // gave no full path: where bare file names are looked up. Set by Parse.
   std::string GetModuleDir();
-  // Frees every option record and empties m_Options.
+  // Empties m_Options.
   void ClearOptions();
 
   std::string m_ModuleDir;
-  std::string m_ModuleFileName;
-  std::string m_CommandLine;
   // The tokens after the program name, as given.
   std::vector<std::string> m_Tokens;
-  // Owned: freed by ClearOptions and the destructor.
-  std::vector<ArgOption*> m_Options;
+  // One record per option token, in command-line order.
+  std::vector<ArgOption> m_Options;
   // The positional arguments; the first one is the URL.
   std::vector<std::string> m_Args;
   ArgClassifier m_Classifier;

@@ -34,7 +34,7 @@ int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd) {
     std::string path = cmd.m_BatchDir + "/" + GetBatchFileName(url);
     PathKind kind = PathGetKind(path.c_str());
     // A link, even one to nothing, is somebody's: never written through.
-    if (kind == PATH_OTHER || PathIsLink(path.c_str())) {
+    if (kind == PATH_FILE || PathIsLink(path.c_str())) {
       printf("ok(exist).\r\n");
       continue;
     }

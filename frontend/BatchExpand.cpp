@@ -74,7 +74,7 @@ int CImpBroxCmd::ExpandBatchUrls(int useHttps) {
   if (!m_OutputToFile) return 0;
   // Exact lookup: "-o" must not count here. Whenever "-O" is given the "-o"
   // path is dropped and the output gets its default name.
-  if (!m_ArgParse->GetOption("-O", m_OutputPath, 0)) return 0;
+  if (!m_ArgParse.GetOption("-O", m_OutputPath, 0)) return 0;
   BatchRange range;
   if (!FindBatchRange(m_Path, &range)) return 0;
 

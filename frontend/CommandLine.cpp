@@ -23,7 +23,7 @@ int WantsUsage(CArgParse& args) {
 // Splits the first argument into host, path and port; *useTls says whether
 // its scheme asks for TLS.
 int ReadUrl(CImpBroxCmd& cmd, int* useTls) {
-  cmd.m_Url = cmd.m_ArgParse->m_Args[0];
+  cmd.m_Url = cmd.m_ArgParse.m_Args[0];
   std::string scheme;
   if (!ParseUrl(cmd.m_Url.c_str(), scheme, &cmd.m_Host, &cmd.m_Path, &cmd.m_Port, useTls)) {
     printf("Error : URL(%s) is not valid.\r\n", cmd.m_Url.c_str());
@@ -34,7 +34,7 @@ int ReadUrl(CImpBroxCmd& cmd, int* useTls) {
 
 // Records every option but the URL; returns 1 when "-ssl" was given.
 int ReadOptions(CImpBroxCmd& cmd) {
-  CArgParse& args = *cmd.m_ArgParse;
+  CArgParse& args = cmd.m_ArgParse;
   cmd.m_OutputToFile = args.GetOption("-o", cmd.m_OutputPath, 1);
   cmd.m_Upload = args.GetOption("-u", cmd.m_UploadPath, 1);
   cmd.m_PostData = args.GetOption("-d", cmd.m_PostDataString, 1);
@@ -62,7 +62,7 @@ int PrepareBatch(CImpBroxCmd& cmd, int batchHttps) {
         return 0;
       }
     }
-    if (cmd.m_BatchDir.empty()) cmd.m_BatchDir = cmd.m_ArgParse->GetModuleDir();
+    if (cmd.m_BatchDir.empty()) cmd.m_BatchDir = cmd.m_ArgParse.GetModuleDir();
   } else if (cmd.m_BatchTooLarge) {
     printf("Error: batch range is too large.\r\n");
     return 0;
@@ -82,7 +82,7 @@ int CheckUploadFile(CImpBroxCmd& cmd) {
     printf("Error: Upload PathFile is not exist.\r\n");
     return 0;
   }
-  if (!hasDir) cmd.m_UploadPath = cmd.m_ArgParse->GetModuleDir() + "/" + cmd.m_UploadPath;
+  if (!hasDir) cmd.m_UploadPath = cmd.m_ArgParse.GetModuleDir() + "/" + cmd.m_UploadPath;
   if (!IsFileExist(cmd.m_UploadPath.c_str())) {
     printf("Error: Upload PathFile is not exist.\r\n");
     return 0;
@@ -95,7 +95,7 @@ int CheckUploadFile(CImpBroxCmd& cmd) {
 int LoadWhenFile(CImpBroxCmd& cmd, const char* option, int (CImpBroxCmd::*load)(), int* isFile,
                  const char* error) {
   std::string next;
-  *isFile = cmd.m_ArgParse->GetNextOptionName(option, next) && StrICmp(next.c_str(), "-file") == 0;
+  *isFile = cmd.m_ArgParse.GetNextOptionName(option, next) && StrICmp(next.c_str(), "-file") == 0;
   if (*isFile && !(cmd.*load)()) {
     printf("%s", error);
     return 0;
@@ -125,8 +125,8 @@ int LoadRequestData(CImpBroxCmd& cmd) {
 }  // namespace
 
 int CImpBroxCmd::ParseCommandLine(int argc, char** argv) {
-  m_ArgParse->Parse(argc, argv);
-  if (WantsUsage(*m_ArgParse)) {
+  m_ArgParse.Parse(argc, argv);
+  if (WantsUsage(m_ArgParse)) {
     PrintUsage();
     return 0;
   }

@@ -1,7 +1,5 @@
 #include "frontend/ImpBroxCmd.h"
 
-#include <cstdlib>
-
 CImpBroxCmd::CImpBroxCmd()
     : m_OutputToFile(0),
       m_Upload(0),
@@ -17,15 +15,5 @@ CImpBroxCmd::CImpBroxCmd()
       m_Progress(0),
       m_StepSize(1024),
       m_Port(0),
-      m_PostDataBuffer(NULL),
       m_PostDataLength(0),
-      m_ArgParse(new CArgParse()),
       m_BatchTooLarge(0) {}
-
-CImpBroxCmd::~CImpBroxCmd() {
-  delete m_ArgParse;
-  m_ArgParse = NULL;
-  free(m_PostDataBuffer);
-  m_PostDataBuffer = NULL;
-  m_PostDataLength = 0;
-}

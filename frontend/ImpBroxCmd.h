@@ -13,7 +13,6 @@
 class CImpBroxCmd {
  public:
   CImpBroxCmd();
-  virtual ~CImpBroxCmd();
   CImpBroxCmd(const CImpBroxCmd&) = delete;
   CImpBroxCmd& operator=(const CImpBroxCmd&) = delete;
 
@@ -29,10 +28,8 @@ class CImpBroxCmd {
   // whether the range was over the limits of BatchLimits.h.
   int ExpandBatchUrls(int useHttps);
   // Loads the file named by m_PostDataString into m_PostDataBuffer and
-  // m_PostDataLength (an empty file: NULL and 0). The buffer is this
-  // object's; it stays valid until the next load or the destructor.
-  // Returns 0, with NULL and 0, when the file is missing, over INT_MAX bytes
-  // or cannot be read.
+  // m_PostDataLength (an empty file: empty and 0). Returns 0, with empty and
+  // 0, when the file is missing, over INT_MAX bytes or cannot be read.
   int LoadPostDataFile();
   // Replaces m_HeadDataString, the file's name, by the file's text up to its
   // first zero byte and parses it into m_RequestHeaders. Returns 0 with both
@@ -76,14 +73,14 @@ class CImpBroxCmd {
   std::string m_DispositionName;
   std::string m_DispositionFileName;
   unsigned short m_Port;
-  // From the C heap; owned, see LoadPostDataFile.
-  char* m_PostDataBuffer;
+  // The bytes of the post data file, see LoadPostDataFile; the length is
+  // m_PostDataBuffer's size, kept as the count the drivers send.
+  std::string m_PostDataBuffer;
   unsigned int m_PostDataLength;
   HeaderMap m_RequestHeaders;
   std::vector<std::string> m_BatchUrls;
   std::string m_BatchDir;
-  // Owned; made by the constructor, freed by the destructor.
-  CArgParse* m_ArgParse;
+  CArgParse m_ArgParse;
   // Set by ExpandBatchUrls when the URL held a range of more URLs than a run
   // may hold (the list then stays empty); ParseCommandLine stops on it.
   int m_BatchTooLarge;

@@ -37,7 +37,7 @@ int HasZlibHeader(const char* data, unsigned int length);
 class CInflater {
  public:
   CInflater();
-  virtual ~CInflater();
+  ~CInflater();
   CInflater(const CInflater&) = delete;
   CInflater& operator=(const CInflater&) = delete;
 

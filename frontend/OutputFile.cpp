@@ -36,7 +36,7 @@ namespace {
 int IsLinkToSink(const std::string& path) {
   const char* name = path.c_str();
   if (PathIsStandardOutput(name)) return 1;
-  return PathGetKind(name) == PATH_OTHER && !PathIsRegularFile(name);
+  return PathGetKind(name) == PATH_FILE && !PathIsRegularFile(name);
 }
 
 }  // namespace

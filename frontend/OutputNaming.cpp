@@ -30,12 +30,9 @@ typedef void (*PartWorker)(CImpBroxCmd& cmd, char* part);
 
 void ParseHeaderParts(const char* value, CImpBroxCmd& cmd, PartWorker worker) {
   if (value == NULL) return;
-  size_t length = strlen(value);
-  char* copy = static_cast<char*>(malloc(length + 1));
-  // Without memory the head simply tells us nothing.
-  if (copy == NULL) return;
-  memcpy(copy, value, length + 1);
-  char* part = copy;
+  // The workers cut their part in place; the header's own text stays.
+  std::string copy(value);
+  char* part = &copy[0];
   for (;;) {
     char* cut = strchr(part, ';');
     if (cut != NULL) *cut = '\0';
@@ -44,7 +41,6 @@ void ParseHeaderParts(const char* value, CImpBroxCmd& cmd, PartWorker worker) {
     if (cut == NULL) break;
     part = cut + 1;
   }
-  free(copy);
 }
 
 }  // namespace
@@ -138,7 +134,7 @@ std::string NameFromUrl(const CImpBroxCmd& cmd) {
 
 int CImpBroxCmd::MakeOutputPathFile(std::string& pathFile) {
   pathFile = m_OutputPath;
-  std::string dir = m_ArgParse->GetModuleDir();
+  std::string dir = m_ArgParse.GetModuleDir();
   if (!m_OutputPath.empty()) {
     if (IsDirExist(m_OutputPath.c_str())) {
       dir = m_OutputPath;

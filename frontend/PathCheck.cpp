@@ -35,6 +35,6 @@ int CheckPathFile(const std::string& path, int* hasDir) {
   return IsValidFileName(name.c_str());
 }
 
-int IsFileExist(const char* path) { return PathGetKind(path) == PATH_OTHER ? 1 : 0; }
+int IsFileExist(const char* path) { return PathGetKind(path) == PATH_FILE ? 1 : 0; }
 
 int IsDirExist(const char* path) { return PathGetKind(path) == PATH_DIRECTORY ? 1 : 0; }

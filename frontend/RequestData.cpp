@@ -2,12 +2,12 @@
 
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/PathCheck.h"
 #include "frontend/TextHelpers.h"
+#include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -16,50 +16,36 @@ namespace {
 const uint32_t kLargestLoad = INT_MAX;
 
 // Finds the file named by value (a bare name lives in the program's own
-// directory) and reads it whole into a block from the C heap followed by one
-// zero byte. An empty file gives *block NULL and *size 0. Every failure
-// (bad path, missing file, a directory, open, size, too big, allocation,
-// read error or short read) gives 0 and leaves nothing allocated.
-int ReadNamedFile(const std::string& value, CArgParse* argParse, char** block, uint32_t* size) {
-  *block = NULL;
-  *size = 0;
+// directory) and reads it whole into *contents. An empty file gives an
+// empty text. Every failure (bad path, missing file, a directory, open,
+// size, too big, allocation, read error or short read) gives 0 with
+// *contents empty.
+int ReadNamedFile(const std::string& value, CArgParse& argParse, std::string* contents) {
+  contents->clear();
   int hasDir = 0;
   if (!CheckPathFile(value, &hasDir)) return 0;
-  std::string path = hasDir ? value : argParse->GetModuleDir() + "/" + value;
+  std::string path = hasDir ? value : argParse.GetModuleDir() + "/" + value;
   if (!IsFileExist(path.c_str())) return 0;
 
-  FileHandle file = FileOpen(path.c_str(), FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS);
-  if (file == NULL) return 0;
-  const int read = FileReadWhole(file, kLargestLoad, block, size);
-  FileClose(file);
-  return read;
+  CFileOwner file(FileOpen(path.c_str(), FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS));
+  if (file.get() == NULL) return 0;
+  return FileReadWhole(file.get(), kLargestLoad, contents);
 }
 
 }  // namespace
 
 int CImpBroxCmd::LoadPostDataFile() {
-  free(m_PostDataBuffer);
-  m_PostDataBuffer = NULL;
   m_PostDataLength = 0;
-  char* block = NULL;
-  uint32_t size = 0;
-  if (!ReadNamedFile(m_PostDataString, m_ArgParse, &block, &size)) return 0;
-  m_PostDataBuffer = block;
-  m_PostDataLength = size;
+  if (!ReadNamedFile(m_PostDataString, m_ArgParse, &m_PostDataBuffer)) return 0;
+  m_PostDataLength = static_cast<unsigned int>(m_PostDataBuffer.size());
   return 1;
 }
 
 int CImpBroxCmd::LoadHeadDataFile() {
-  char* block = NULL;
-  uint32_t size = 0;
-  if (!ReadNamedFile(m_HeadDataString, m_ArgParse, &block, &size)) return 0;
+  std::string contents;
+  if (!ReadNamedFile(m_HeadDataString, m_ArgParse, &contents)) return 0;
   // Header text ends at the first zero byte.
-  if (block == NULL) {
-    m_HeadDataString.clear();
-  } else {
-    m_HeadDataString = block;
-    free(block);
-  }
+  m_HeadDataString = contents.c_str();
   ParseHeadData();
   return 1;
 }
@@ -94,7 +80,8 @@ void GetPostData(const CImpBroxCmd& cmd, const char** data, int* length) {
   if (!cmd.m_PostData) return;
   size_t size;
   if (cmd.m_PostDataIsFile) {
-    *data = cmd.m_PostDataBuffer;
+    // An empty file sends no body, as no data at all.
+    *data = cmd.m_PostDataLength == 0 ? NULL : cmd.m_PostDataBuffer.data();
     size = cmd.m_PostDataLength;
   } else {
     *data = cmd.m_PostDataString.c_str();

@@ -63,5 +63,3 @@ int StrNICmp(const char* a, const char* b, uint32_t count) {
 int AtoiSaturating(const char* text) {
   return static_cast<int>(ParseSaturating(text, INT32_MIN, INT32_MAX));
 }
-
-int64_t Atoi64Saturating(const char* text) { return ParseSaturating(text, INT64_MIN, INT64_MAX); }

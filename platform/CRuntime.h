@@ -17,9 +17,6 @@ int StrNICmp(const char* a, const char* b, uint32_t count);
 // (the C library's atoi leaves that undefined).
 int AtoiSaturating(const char* text);
 
-// The same for a signed 64-bit value, saturating at INT64_MAX / INT64_MIN.
-int64_t Atoi64Saturating(const char* text);
-
 // Unsigned 64-bit values (sizes, offsets, Range positions) are printed with
 // "%" PRIu64 from <cinttypes>, so a value past 4 GiB prints whole.
 

@@ -76,7 +76,6 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
   switch (mode) {
     case FILE_OPEN_READ_EXISTING: flags |= O_RDONLY; break;
     case FILE_OPEN_WRITE_EXISTING: flags |= O_WRONLY; break;
-    case FILE_OPEN_WRITE_ALWAYS: flags |= O_WRONLY | O_CREAT; break;
     case FILE_CREATE_ALWAYS: flags |= O_WRONLY | O_CREAT; break;
     default: return nullptr;
   }
@@ -135,7 +134,6 @@ int FileSeek(FileHandle file, int64_t offset, FileSeekOrigin origin, uint64_t* n
   int whence;
   switch (origin) {
     case FILE_SEEK_BEGIN: whence = SEEK_SET; break;
-    case FILE_SEEK_CURRENT: whence = SEEK_CUR; break;
     case FILE_SEEK_END: whence = SEEK_END; break;
     default: return 0;
   }
@@ -166,23 +164,22 @@ int FileRead(FileHandle file, void* buffer, uint32_t length, uint32_t* got) {
   return 1;
 }
 
-int FileReadWhole(FileHandle file, uint32_t most, char** block, uint32_t* size) {
-  *block = nullptr;
-  *size = 0;
+int FileReadWhole(FileHandle file, uint32_t most, std::string* contents) {
+  contents->clear();
   uint64_t fileSize = 0;
   if (!FileGetSize(file, &fileSize) || fileSize > most) return 0;
   if (fileSize == 0) return 1;
   const uint32_t length = static_cast<uint32_t>(fileSize);
-  char* data = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
-  if (!data) return 0;
-  uint32_t got = 0;
-  if (!FileRead(file, data, length, &got) || got != length) {
-    free(data);
+  try {
+    contents->resize(length);
+  } catch (const std::bad_alloc&) {
     return 0;
   }
-  data[length] = '\0';
-  *block = data;
-  *size = length;
+  uint32_t got = 0;
+  if (!FileRead(file, &(*contents)[0], length, &got) || got != length) {
+    contents->clear();
+    return 0;
+  }
   return 1;
 }
 
@@ -227,7 +224,7 @@ PathKind PathGetKind(const char* path) {
   if (!path || !*path) return PATH_MISSING;
   struct stat st;
   if (stat(SystemPath(path).c_str(), &st) != 0) return PATH_MISSING;
-  return S_ISDIR(st.st_mode) ? PATH_DIRECTORY : PATH_OTHER;
+  return S_ISDIR(st.st_mode) ? PATH_DIRECTORY : PATH_FILE;
 }
 
 int PathIsRegularFile(const char* path) {

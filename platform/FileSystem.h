@@ -6,6 +6,7 @@
 #define ZELVORA_PLATFORM_FILESYSTEM_H
 
 #include <cstdint>
+#include <string>
 
 struct PlatformFile;
 // An open file. NULL means none.
@@ -14,7 +15,6 @@ typedef PlatformFile* FileHandle;
 enum FileOpenMode {
   FILE_OPEN_READ_EXISTING,   // read only; the file must exist
   FILE_OPEN_WRITE_EXISTING,  // write only; the file must exist; contents kept, position 0
-  FILE_OPEN_WRITE_ALWAYS,    // write only; opens an existing file (contents kept) or creates it
   FILE_CREATE_ALWAYS         // write only; creates the file or truncates an existing regular one
 };
 
@@ -23,7 +23,7 @@ enum FileShareMode {
   FILE_SHARE_READERS     // others may read at the same time
 };
 
-enum FileSeekOrigin { FILE_SEEK_BEGIN, FILE_SEEK_CURRENT, FILE_SEEK_END };
+enum FileSeekOrigin { FILE_SEEK_BEGIN, FILE_SEEK_END };
 
 // Opens or creates a file. Returns NULL on failure: missing file (for the
 // existing-only modes), missing folder, a directory (always refused, also for
@@ -51,13 +51,13 @@ int FileSeek(FileHandle file, int64_t offset, FileSeekOrigin origin, uint64_t* n
 // set (0 at the end of the file), 0 on a read error (*got then holds what was read).
 int FileRead(FileHandle file, void* buffer, uint32_t length, uint32_t* got);
 
-// Reads a file just opened whole: its size in bytes (FileGetSize) into a new
-// block from the C heap followed by one zero byte that *size does not count.
-// The caller frees the block with free(). An empty file (or a device, whose
-// size is 0) gives 1 with *block NULL and *size 0. A file over most bytes, a
-// size or read error, a short read (the file shrank) or no memory give 0 with
-// *block NULL and *size 0. The handle stays open either way.
-int FileReadWhole(FileHandle file, uint32_t most, char** block, uint32_t* size);
+// Reads a file just opened whole: its size in bytes (FileGetSize) into
+// *contents, which replaces what it held (its c_str() then has the zero byte
+// after the last one). An empty file (or a device, whose size is 0) gives 1
+// with *contents empty. A file over most bytes, a size or read error, a short
+// read (the file shrank) or no memory give 0 with *contents empty. The handle
+// stays open either way.
+int FileReadWhole(FileHandle file, uint32_t most, std::string* contents);
 
 // Writes all length bytes, looping over short writes and interruptions.
 // Returns 1 when every byte was written, 0 otherwise (*written, when not
@@ -79,7 +79,7 @@ FileHandle FileOpenScratch();
 enum PathKind {
   PATH_MISSING,    // nothing there, or it cannot be looked at (any reason)
   PATH_DIRECTORY,  // a directory
-  PATH_OTHER       // anything else: a file, a device, ...
+  PATH_FILE       // a file is there: anything but a directory (a device too)
 };
 
 // What is at the path, links followed: exactly one of three outcomes.

@@ -1,5 +1,5 @@
 // The running process: where its executable is (the front end looks for
-// files beside it) and its command line as one text.
+// files beside it).
 #ifndef ZELVORA_PLATFORM_PROCESS_H
 #define ZELVORA_PLATFORM_PROCESS_H
 
@@ -9,10 +9,5 @@
 // included). Returns the length of the path (terminator not counted), or 0
 // on failure or when the path does not fit: it is never cut silently.
 uint32_t ProcessGetExecutablePath(char* buffer, uint32_t size);
-
-// The process's command line as one text: the arguments joined with single
-// blanks, an argument holding blanks put in double quotes. Valid for the
-// whole life of the process.
-const char* ProcessGetCommandLine();
 
 #endif

@@ -15,16 +15,6 @@
 
 #include "platform/Interrupt.h"
 
-namespace {
-// errno of the last failed call of this layer on this thread.
-thread_local int g_SocketErrno = 0;
-
-int Fail(int error) {
-  g_SocketErrno = error;
-  return 0;
-}
-}  // namespace
-
 // SIGPIPE is ignored process-wide because the TLS library writes to sockets
 // itself, without MSG_NOSIGNAL.
 int NetStartup(uint16_t wantVersion, uint16_t* gotVersion) {
@@ -38,11 +28,7 @@ void NetCleanup() {}
 
 SocketHandle SocketCreateTcp() {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-  if (fd < 0) {
-    g_SocketErrno = errno;
-    return INVALID_SOCKET_HANDLE;
-  }
-  return fd;
+  return fd < 0 ? INVALID_SOCKET_HANDLE : fd;
 }
 
 // The kernel takes the time-out as a timeval; 0 means no time-out.
@@ -50,7 +36,7 @@ static int SetTimeout(SocketHandle socket, int option, uint32_t milliseconds) {
   struct timeval tv;
   tv.tv_sec = static_cast<time_t>(milliseconds / 1000);
   tv.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
-  if (setsockopt(socket, SOL_SOCKET, option, &tv, sizeof tv) != 0) return Fail(errno);
+  if (setsockopt(socket, SOL_SOCKET, option, &tv, sizeof tv) != 0) return 0;
   return 1;
 }
 
@@ -64,12 +50,12 @@ int SocketSetRecvTimeout(SocketHandle socket, uint32_t milliseconds) {
 
 int SocketSetNoDelay(SocketHandle socket) {
   int on = 1;
-  if (setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) return Fail(errno);
+  if (setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) return 0;
   return 1;
 }
 
 int ResolveHostIPv4(const char* host, uint32_t* address, int* addressLength) {
-  if (!host || !*host || !address) return Fail(EINVAL);
+  if (!host || !*host || !address) return 0;
   struct addrinfo hints;
   memset(&hints, 0, sizeof hints);
   hints.ai_family = AF_INET;
@@ -81,7 +67,7 @@ int ResolveHostIPv4(const char* host, uint32_t* address, int* addressLength) {
   } while (rc == EAI_SYSTEM && errno == EINTR);
   if (rc != 0 || !found) {
     if (found) freeaddrinfo(found);
-    return Fail(EHOSTUNREACH);
+    return 0;
   }
   int ok = 0;
   for (struct addrinfo* it = found; it; it = it->ai_next) {
@@ -95,7 +81,7 @@ int ResolveHostIPv4(const char* host, uint32_t* address, int* addressLength) {
     }
   }
   freeaddrinfo(found);
-  return ok ? 1 : Fail(EHOSTUNREACH);
+  return ok;
 }
 
 // An interrupted connect, or one cut short by the send time-out, goes on in
@@ -108,13 +94,11 @@ static int FinishConnect(SocketHandle socket) {
   for (;;) {
     int rc = poll(&p, 1, -1);
     if (rc > 0) break;
-    if (rc < 0 && (errno != EINTR || InterruptRequested())) return Fail(errno);
+    if (rc < 0 && (errno != EINTR || InterruptRequested())) return 0;
   }
   int error = 0;
   socklen_t len = sizeof error;
-  if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return Fail(errno);
-  if (error != 0) return Fail(error);
-  return 1;
+  return getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0 ? 1 : 0;
 }
 
 int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
@@ -123,34 +107,25 @@ int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
   to.sin_port = htons(port);
-  if (InterruptRequested()) return Fail(EINTR);
+  if (InterruptRequested()) return 0;
   if (connect(socket, reinterpret_cast<const struct sockaddr*>(&to), sizeof to) == 0) return 1;
-  if (InterruptRequested()) return Fail(EINTR);
+  if (InterruptRequested()) return 0;
   if (errno == EINTR || errno == EINPROGRESS || errno == EALREADY) return FinishConnect(socket);
-  // Here EAGAIN means no free local port, not a time-out.
-  return Fail(errno == EAGAIN ? EADDRNOTAVAIL : errno);
+  return 0;
 }
 
 // One send or receive of up to length bytes, done by transfer(length): the
-// count it moved, or -1 with the reason kept for SocketLastError. After an
-// interrupt none goes on, even one that could; a signal that cut one short
-// without an interrupt only starts it again.
+// count it moved, or -1 on failure. After an interrupt none goes on, even one
+// that could; a signal that cut one short without an interrupt only starts
+// it again.
 template <typename Transfer>
 static int TransferOnce(const void* buffer, int length, Transfer transfer) {
-  if (length < 0 || (!buffer && length > 0)) {
-    g_SocketErrno = EINVAL;
-    return -1;
-  }
+  if (length < 0 || (!buffer && length > 0)) return -1;
   for (;;) {
-    if (InterruptRequested()) {
-      g_SocketErrno = EINTR;
-      return -1;
-    }
+    if (InterruptRequested()) return -1;
     ssize_t n = transfer(static_cast<size_t>(length));
     if (n >= 0) return static_cast<int>(n);
-    if (errno == EINTR) continue;
-    g_SocketErrno = errno;
-    return -1;
+    if (errno != EINTR) return -1;
   }
 }
 
@@ -182,22 +157,4 @@ int SocketHasInput(SocketHandle socket) {
 void SocketClose(SocketHandle socket) {
   if (socket == INVALID_SOCKET_HANDLE) return;
   close(socket);
-}
-
-// Our sockets are always blocking, so EAGAIN can only mean that a time-out ran out.
-SocketError SocketLastError() {
-  switch (g_SocketErrno) {
-    case 0: return SOCKET_ERR_NONE;
-    case EAGAIN:
-#if EWOULDBLOCK != EAGAIN
-    case EWOULDBLOCK:
-#endif
-    case ETIMEDOUT:
-      return SOCKET_ERR_TIMED_OUT;
-    case ECONNRESET:
-    case EPIPE:
-    case ECONNABORTED:
-      return SOCKET_ERR_RESET;
-    default: return SOCKET_ERR_OTHER;
-  }
 }

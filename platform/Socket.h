@@ -1,6 +1,5 @@
 // TCP sockets and name resolution for the engine: start-up, socket, options,
-// resolve, connect, send, receive, waiting input, close and the reason of
-// the last failure.
+// resolve, connect, send, receive, waiting input and close.
 #ifndef ZELVORA_PLATFORM_SOCKET_H
 #define ZELVORA_PLATFORM_SOCKET_H
 
@@ -25,7 +24,7 @@ void NetCleanup();
 SocketHandle SocketCreateTcp();
 
 // Send and receive time-outs in milliseconds. After the time-out a blocked
-// send or receive fails with SOCKET_ERR_TIMED_OUT. Returns 1, or 0 on failure.
+// send or receive fails (-1); it is not tried again. Returns 1, or 0 on failure.
 int SocketSetSendTimeout(SocketHandle socket, uint32_t milliseconds);
 int SocketSetRecvTimeout(SocketHandle socket, uint32_t milliseconds);
 
@@ -43,11 +42,11 @@ int ResolveHostIPv4(const char* host, uint32_t* address, int* addressLength);
 int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port);
 
 // Sends up to length bytes once (never raises SIGPIPE). Returns the count
-// sent, or -1 on failure (see SocketLastError).
+// sent, or -1 on failure.
 int SocketSend(SocketHandle socket, const char* data, int length);
 
 // Receives up to length bytes once. Returns the count, 0 when the peer closed
-// the connection, or -1 on failure (see SocketLastError).
+// the connection, or -1 on failure (a reset or a time-out included).
 int SocketReceive(SocketHandle socket, char* buffer, int length);
 
 // 1 when a receive would not wait: bytes, the peer's close or a failure are
@@ -60,17 +59,5 @@ int SocketHasInput(SocketHandle socket);
 
 // Closes the socket. Safe on INVALID_SOCKET_HANDLE.
 void SocketClose(SocketHandle socket);
-
-enum SocketError {
-  SOCKET_ERR_NONE = 0,
-  SOCKET_ERR_WOULD_BLOCK,  // a non-blocking operation could not go on now
-  SOCKET_ERR_TIMED_OUT,    // the send or receive time-out ran out
-  SOCKET_ERR_RESET,        // the peer reset the connection
-  SOCKET_ERR_OTHER
-};
-
-// Reason of the last failed socket call on this thread. A time-out on a
-// blocking socket is SOCKET_ERR_TIMED_OUT, never SOCKET_ERR_WOULD_BLOCK.
-SocketError SocketLastError();
 
 #endif

@@ -8,10 +8,7 @@
 namespace {
 
 std::vector<int> Table(const std::string& pattern) {
-  int* table = BuildKmpTable(pattern.data(), static_cast<int>(pattern.size()));
-  std::vector<int> out(table, table + pattern.size());
-  delete[] table;
-  return out;
+  return BuildKmpTable(pattern.data(), static_cast<int>(pattern.size()));
 }
 
 TEST(KmpTable, EnginePatternsAndImprovedEntries) {

@@ -11,7 +11,7 @@ namespace {
 // A driver as ParseCommandLine leaves it for "-O" and the given URL parts.
 void SetUpDriver(CImpBroxCmd& cmd, const std::string& path, unsigned short port = 80) {
   cmd.m_OutputToFile = 1;
-  cmd.m_ArgParse->AddOption("-O", "");
+  cmd.m_ArgParse.AddOption("-O", "");
   cmd.m_Host = "h";
   cmd.m_Port = port;
   cmd.m_Path = path;
@@ -140,7 +140,7 @@ TEST(ExpandBatchUrlsTest, ExactDashCapitalODropsTheOutputPath) {
   // Only "-o": no batch, the path stays.
   CImpBroxCmd onlyLower;
   onlyLower.m_OutputToFile = 1;
-  onlyLower.m_ArgParse->AddOption("-o", "out.html");
+  onlyLower.m_ArgParse.AddOption("-o", "out.html");
   onlyLower.m_OutputPath = "out.html";
   onlyLower.m_Host = "h";
   onlyLower.m_Port = 80;

@@ -135,7 +135,7 @@ TEST(ParseCommandLineTest, ReadsEveryOptionIntoTheDriver) {
   EXPECT_EQ(1, cmd.m_PostData);
   EXPECT_EQ("x=1", cmd.m_PostDataString);
   EXPECT_EQ(0, cmd.m_PostDataIsFile);
-  EXPECT_EQ(nullptr, cmd.m_PostDataBuffer);
+  EXPECT_TRUE(cmd.m_PostDataBuffer.empty());
   EXPECT_EQ(1, cmd.m_HeadData);
   EXPECT_EQ(0, cmd.m_HeadDataIsFile);
   EXPECT_EQ(2u, cmd.m_RequestHeaders.size());
@@ -295,9 +295,9 @@ TEST(ParseCommandLineTest, FileFlagCountsOnlyDirectlyAfterTheOption) {
     EXPECT_EQ(c.postIsFile, cmd.m_PostDataIsFile);
     EXPECT_EQ(c.headIsFile, cmd.m_HeadDataIsFile);
     if (c.postIsFile) {
-      EXPECT_EQ("user=a&pass=b", std::string(cmd.m_PostDataBuffer, cmd.m_PostDataLength));
+      EXPECT_EQ("user=a&pass=b", cmd.m_PostDataBuffer);
     } else {
-      EXPECT_EQ(nullptr, cmd.m_PostDataBuffer);
+      EXPECT_TRUE(cmd.m_PostDataBuffer.empty());
     }
     if (c.headIsFile) {
       EXPECT_EQ(2u, cmd.m_RequestHeaders.size());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frontend/ImpBroxCmd.h"
+#include "frontend/RequestData.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -56,7 +57,7 @@ class LoaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Files named without a directory are looked up here.
-    m_Cmd.m_ArgParse->m_ModuleDir = m_Dir.Path();
+    m_Cmd.m_ArgParse.m_ModuleDir = m_Dir.Path();
   }
   TempDir m_Dir;
   CImpBroxCmd m_Cmd;
@@ -67,17 +68,15 @@ TEST_F(LoaderTest, PostDataFileIsLoadedByteForByte) {
   TempDir::WriteFile(m_Dir.File("post.bin"), bytes);
   m_Cmd.m_PostDataString = m_Dir.File("post.bin");
   ASSERT_EQ(1, m_Cmd.LoadPostDataFile());
-  ASSERT_NE(nullptr, m_Cmd.m_PostDataBuffer);
   EXPECT_EQ(bytes.size(), m_Cmd.m_PostDataLength);
-  EXPECT_EQ(bytes, std::string(m_Cmd.m_PostDataBuffer, m_Cmd.m_PostDataLength));
-  EXPECT_EQ('\0', m_Cmd.m_PostDataBuffer[m_Cmd.m_PostDataLength]);
+  EXPECT_EQ(bytes, m_Cmd.m_PostDataBuffer);
 }
 
 TEST_F(LoaderTest, BareNamesAreFoundOnlyInTheProgramDirectory) {
   TempDir::WriteFile(m_Dir.File("post.txt"), "user=a");
   m_Cmd.m_PostDataString = "post.txt";
   ASSERT_EQ(1, m_Cmd.LoadPostDataFile());
-  EXPECT_EQ("user=a", std::string(m_Cmd.m_PostDataBuffer, m_Cmd.m_PostDataLength));
+  EXPECT_EQ("user=a", m_Cmd.m_PostDataBuffer);
 
   // A file that lies only in the current directory is not found.
   TempDir cwd;
@@ -92,15 +91,22 @@ TEST_F(LoaderTest, BareNamesAreFoundOnlyInTheProgramDirectory) {
   ASSERT_EQ(0, chdir(saved));
   EXPECT_EQ(0, postResult);
   EXPECT_EQ(0, headResult);
-  EXPECT_EQ(nullptr, m_Cmd.m_PostDataBuffer);
+  EXPECT_TRUE(m_Cmd.m_PostDataBuffer.empty());
 }
 
 TEST_F(LoaderTest, EmptyPostDataFileGivesNoBody) {
   TempDir::WriteFile(m_Dir.File("empty"), "");
   m_Cmd.m_PostDataString = m_Dir.File("empty");
   EXPECT_EQ(1, m_Cmd.LoadPostDataFile());
-  EXPECT_EQ(nullptr, m_Cmd.m_PostDataBuffer);
+  EXPECT_TRUE(m_Cmd.m_PostDataBuffer.empty());
   EXPECT_EQ(0u, m_Cmd.m_PostDataLength);
+  m_Cmd.m_PostData = 1;
+  m_Cmd.m_PostDataIsFile = 1;
+  const char* data = "unset";
+  int length = -1;
+  GetPostData(m_Cmd, &data, &length);
+  EXPECT_EQ(nullptr, data);
+  EXPECT_EQ(0, length);
 }
 
 TEST_F(LoaderTest, UnloadableFilesFailAndLeaveNoPostData) {
@@ -116,11 +122,11 @@ TEST_F(LoaderTest, UnloadableFilesFailAndLeaveNoPostData) {
   for (const std::string& path : bad) {
     m_Cmd.m_PostDataString = m_Dir.File("ok");
     ASSERT_EQ(1, m_Cmd.LoadPostDataFile());
-    ASSERT_NE(nullptr, m_Cmd.m_PostDataBuffer);
+    ASSERT_FALSE(m_Cmd.m_PostDataBuffer.empty());
     // A failed load also drops what an earlier one loaded.
     m_Cmd.m_PostDataString = path;
     EXPECT_EQ(0, m_Cmd.LoadPostDataFile()) << path;
-    EXPECT_EQ(nullptr, m_Cmd.m_PostDataBuffer) << path;
+    EXPECT_TRUE(m_Cmd.m_PostDataBuffer.empty()) << path;
     EXPECT_EQ(0u, m_Cmd.m_PostDataLength) << path;
 
     m_Cmd.m_HeadDataString = path;
@@ -144,7 +150,7 @@ TEST_F(LoaderTest, FilesBeyondTheLargestBodyAreRefused) {
     close(fd);
     m_Cmd.m_PostDataString = path;
     EXPECT_EQ(0, m_Cmd.LoadPostDataFile()) << c.name;
-    EXPECT_EQ(nullptr, m_Cmd.m_PostDataBuffer);
+    EXPECT_TRUE(m_Cmd.m_PostDataBuffer.empty());
     m_Cmd.m_HeadDataString = path;
     EXPECT_EQ(0, m_Cmd.LoadHeadDataFile()) << c.name;
   }
@@ -174,7 +180,7 @@ TEST_F(LoaderTest, HeaderFileEndsAtAZeroByteAndMayBeEmpty) {
 TEST(CommandDriverTest, NewDriverHoldsTheDefaults) {
   CImpBroxCmd cmd;
   EXPECT_EQ(1024, cmd.m_StepSize);
-  EXPECT_EQ(nullptr, cmd.m_PostDataBuffer);
+  EXPECT_TRUE(cmd.m_PostDataBuffer.empty());
   EXPECT_EQ(0u, cmd.m_PostDataLength);
   EXPECT_EQ(0, cmd.m_PostDataIsFile);
   EXPECT_EQ(0, cmd.m_HeadDataIsFile);
@@ -186,9 +192,8 @@ TEST(CommandDriverTest, NewDriverHoldsTheDefaults) {
               cmd.m_BatchDir.empty());
   EXPECT_TRUE(cmd.m_RequestHeaders.empty());
   EXPECT_TRUE(cmd.m_BatchUrls.empty());
-  ASSERT_NE(nullptr, cmd.m_ArgParse);
-  EXPECT_EQ(NULL, cmd.m_ArgParse->m_Classifier);
-  EXPECT_TRUE(cmd.m_ArgParse->m_Options.empty());
+  EXPECT_EQ(NULL, cmd.m_ArgParse.m_Classifier);
+  EXPECT_TRUE(cmd.m_ArgParse.m_Options.empty());
 }
 
 }  // namespace

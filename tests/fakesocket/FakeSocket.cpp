@@ -33,13 +33,6 @@ size_t g_PieceCount = 0;
 size_t g_NextPiece = 0;
 int g_EndWithError = 0;
 
-SocketError g_LastError = SOCKET_ERR_NONE;
-
-int Fail(SocketError error) {
-  g_LastError = error;
-  return -1;
-}
-
 // The scripted connection behind a handle, or null.
 CLiveConnection* Find(SocketHandle socket) {
   if (socket < kFirstHandle) return nullptr;
@@ -52,7 +45,7 @@ const CLiveConnection* Recorded(size_t connection) {
 }
 
 int ServeReceive(char* buffer, int length) {
-  if (g_Offset >= g_Size) return g_EndWithError ? Fail(SOCKET_ERR_TIMED_OUT) : 0;
+  if (g_Offset >= g_Size) return g_EndWithError ? -1 : 0;
   size_t piece = static_cast<size_t>(length);
   if (g_PieceCount > 0) {
     const size_t wanted = g_PieceSizes[g_NextPiece++ % g_PieceCount];
@@ -65,14 +58,14 @@ int ServeReceive(char* buffer, int length) {
 }
 
 int ScriptReceive(CLiveConnection& live, char* buffer, int length) {
-  if (!live.m_Connected || live.m_Closed) return Fail(SOCKET_ERR_OTHER);
+  if (!live.m_Connected || live.m_Closed) return -1;
   const std::vector<std::string>& pieces = live.m_Script.m_Pieces;
   if (live.m_Piece >= pieces.size()) {
     switch (live.m_Script.m_End) {
       case FAKE_END_RESET:
-        return Fail(SOCKET_ERR_RESET);
+        return -1;
       case FAKE_END_TIME_OUT:
-        return Fail(SOCKET_ERR_TIMED_OUT);
+        return -1;
       case FAKE_END_CLOSE:
         break;
     }
@@ -151,7 +144,6 @@ void FakeSocketScript(const std::vector<CFakeConnection>& connections) {
   g_Script = connections;
   g_Live.clear();
   g_Connects = 0;
-  g_LastError = SOCKET_ERR_NONE;
 }
 
 int FakeSocketConnects() { return g_Connects; }
@@ -222,29 +214,26 @@ int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
   if (g_Serving) return socket != INVALID_SOCKET_HANDLE;
   CLiveConnection* live = Find(socket);
   const size_t index = static_cast<size_t>(socket - kFirstHandle);
-  if (!live || index >= g_Script.size() || live->m_Connected || live->m_Closed) {
-    g_LastError = SOCKET_ERR_OTHER;
-    return 0;
-  }
+  if (!live || index >= g_Script.size() || live->m_Connected || live->m_Closed) return 0;
   live->m_Connected = true;
   ++g_Connects;
   return 1;
 }
 
 int SocketSend(SocketHandle socket, const char* data, int length) {
-  if (socket == INVALID_SOCKET_HANDLE || !data || length < 0) return Fail(SOCKET_ERR_OTHER);
+  if (socket == INVALID_SOCKET_HANDLE || !data || length < 0) return -1;
   if (g_Serving) return length;
   CLiveConnection* live = Find(socket);
-  if (!live || !live->m_Connected || live->m_Closed) return Fail(SOCKET_ERR_OTHER);
+  if (!live || !live->m_Connected || live->m_Closed) return -1;
   live->m_Sent.append(data, static_cast<size_t>(length));
   return length;
 }
 
 int SocketReceive(SocketHandle socket, char* buffer, int length) {
-  if (socket == INVALID_SOCKET_HANDLE || !buffer || length < 0) return Fail(SOCKET_ERR_OTHER);
+  if (socket == INVALID_SOCKET_HANDLE || !buffer || length < 0) return -1;
   if (g_Serving) return ServeReceive(buffer, length);
   CLiveConnection* live = Find(socket);
-  if (!live) return Fail(SOCKET_ERR_OTHER);
+  if (!live) return -1;
   return ScriptReceive(*live, buffer, length);
 }
 
@@ -265,5 +254,3 @@ void SocketClose(SocketHandle socket) {
   CLiveConnection* live = g_Serving ? nullptr : Find(socket);
   if (live) live->m_Closed = true;
 }
-
-SocketError SocketLastError() { return g_LastError; }

@@ -18,8 +18,7 @@
 // what exactly one SocketReceive hands out (fewer only when the caller's
 // buffer is smaller; the rest then comes with the next receive). After the
 // last piece the connection ends as its script says: Close() (receive gives
-// 0, the default), Reset() (-1, SOCKET_ERR_RESET) or TimeOut() (-1,
-// SOCKET_ERR_TIMED_OUT).
+// 0, the default), Reset() (-1) or TimeOut() (-1).
 //
 // SocketHasInput sees what the peer sent before the client asked: the rest
 // of a piece a receive did not take whole, a piece scripted with
@@ -47,8 +46,8 @@
 
 enum EFakeEnd {
   FAKE_END_CLOSE,     // the peer closed: receive returns 0
-  FAKE_END_RESET,     // receive fails with SOCKET_ERR_RESET
-  FAKE_END_TIME_OUT,  // receive fails with SOCKET_ERR_TIMED_OUT
+  FAKE_END_RESET,     // receive fails (-1) as after a reset
+  FAKE_END_TIME_OUT,  // receive fails (-1) as after a time-out
 };
 
 class CFakeConnection {

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ParseUrl(url.c_str(), scheme, &cmd.m_Host, &cmd.m_Path, &cmd.m_Port, &useTls)) return 0;
   cmd.m_OutputToFile = 1;
   cmd.m_OutputPath = "given.out";
-  cmd.m_ArgParse->AddOption("-O", "");
+  cmd.m_ArgParse.AddOption("-O", "");
 
   const int expanded = cmd.ExpandBatchUrls(useTls);
   FUZZ_CHECK(cmd.m_OutputPath.empty());

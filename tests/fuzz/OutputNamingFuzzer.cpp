@@ -56,7 +56,7 @@ void CheckOutputPath(CImpBroxCmd& cmd, int intoOutputDir) {
 // run prints no heads, so nothing reaches the console).
 void CheckHeadCallback(uint8_t flags, const std::string& head) {
   CImpBroxCmd cmd;
-  cmd.m_ArgParse->m_ModuleDir = g_ModuleDir;
+  cmd.m_ArgParse.m_ModuleDir = g_ModuleDir;
   cmd.m_OutputToFile = 1;
   cmd.m_Origin = flags & 1;
   cmd.m_Compress = (flags >> 1) & 1;
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string encoding = input.TakeField('\n').c_str();
 
   CImpBroxCmd cmd;
-  cmd.m_ArgParse->m_ModuleDir = g_ModuleDir;
+  cmd.m_ArgParse.m_ModuleDir = g_ModuleDir;
   cmd.m_OutputToFile = 1;
   cmd.m_Origin = flags & 1;
   cmd.m_Compress = (flags >> 1) & 1;

@@ -60,11 +60,7 @@ std::string ReadFile(const std::string& path, int* exists) {
   FileHandle file = FileOpen(path.c_str(), FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS);
   if (!file) return content;
   *exists = 1;
-  char* block = nullptr;
-  uint32_t size = 0;
-  FUZZ_CHECK(FileReadWhole(file, UINT32_MAX, &block, &size));
-  content.assign(block == nullptr ? "" : block, size);
-  free(block);
+  FUZZ_CHECK(FileReadWhole(file, UINT32_MAX, &content));
   FileClose(file);
   return content;
 }

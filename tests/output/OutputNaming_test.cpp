@@ -111,7 +111,7 @@ TEST_P(OutputNamingTest, ChoosesThePath) {
   TempDir module;
   TempDir target;
   CImpBroxCmd cmd;
-  cmd.m_ArgParse->m_ModuleDir = module.Path();
+  cmd.m_ArgParse.m_ModuleDir = module.Path();
   cmd.m_OutputPath = Expand(c.m_OutputPath, module.Path(), target.Path());
   cmd.m_Host = c.m_Host;
   cmd.m_Path = c.m_Path;
@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Table, OutputNamingTest, ::testing::ValuesIn(kNamingCas
 TEST(OutputNaming, MakeOutputPathFileAddsNoSuffix) {
   TempDir module;
   CImpBroxCmd cmd;
-  cmd.m_ArgParse->m_ModuleDir = module.Path();
+  cmd.m_ArgParse.m_ModuleDir = module.Path();
   cmd.m_Path = "/a.txt";
   cmd.m_Origin = 1;
   std::string path;

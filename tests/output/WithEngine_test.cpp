@@ -49,7 +49,7 @@ TEST(WithEngine, ChunkedGzipResponseIsRecordedAndShownDecoded) {
   EXPECT_EQ(head + plain, got.m_Output);
 
   TempDir module;
-  cmd.m_ArgParse->m_ModuleDir = module.Path();
+  cmd.m_ArgParse.m_ModuleDir = module.Path();
   std::string path;
   EXPECT_EQ(1, cmd.GetOutputPathFile(path));
   EXPECT_EQ(module.Path() + "/evil.txt", path);

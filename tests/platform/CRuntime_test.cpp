@@ -23,15 +23,6 @@ TEST(AtoiSaturating, StopsAtTheFirstNonDigitAndSaturates) {
   for (const AtoiCase& c : cases) EXPECT_EQ(AtoiSaturating(c.text), c.expected) << c.text;
 }
 
-TEST(Atoi64Saturating, KeepsSixtyFourBits) {
-  EXPECT_EQ(Atoi64Saturating("3221225472"), INT64_C(3221225472));
-  EXPECT_EQ(Atoi64Saturating("9223372036854775807"), INT64_MAX);
-  EXPECT_EQ(Atoi64Saturating("9223372036854775808"), INT64_MAX);
-  EXPECT_EQ(Atoi64Saturating("-9223372036854775808"), INT64_MIN);
-  EXPECT_EQ(Atoi64Saturating("-9223372036854775809"), INT64_MIN);
-  EXPECT_EQ(Atoi64Saturating(" 12 "), 12);
-}
-
 TEST(StrICmp, IgnoresAsciiCaseOnly) {
   EXPECT_EQ(StrICmp("Keep-Alive", "keep-alive"), 0);
   EXPECT_LT(StrICmp("abc", "abd"), 0);

@@ -156,7 +156,6 @@ TEST(Socket, ConnectToAClosedPortFails) {
   SocketHandle s = SocketCreateTcp();
   ASSERT_NE(s, INVALID_SOCKET_HANDLE);
   EXPECT_EQ(SocketConnectIPv4(s, htonl(INADDR_LOOPBACK), port), 0);
-  EXPECT_EQ(SocketLastError(), SOCKET_ERR_OTHER);
   SocketClose(s);
   SocketClose(INVALID_SOCKET_HANDLE);
 }
@@ -217,7 +216,6 @@ TEST(Socket, ReceiveTimeOutFailsOnce) {
   Clock::time_point start = Clock::now();
   EXPECT_EQ(SocketReceive(conn.client, buffer, sizeof buffer), -1);
   long elapsed = MillisecondsSince(start);
-  EXPECT_EQ(SocketLastError(), SOCKET_ERR_TIMED_OUT);
   EXPECT_GE(elapsed, 150);
   EXPECT_LT(elapsed, 5000);
 }
@@ -236,7 +234,6 @@ TEST(Socket, SendTimeOutFailsWhenThePeerDoesNotRead) {
   for (int i = 0; i < 2000 && result >= 0; ++i)
     result = SocketSend(conn.client, block.data(), static_cast<int>(block.size()));
   EXPECT_EQ(result, -1);
-  EXPECT_EQ(SocketLastError(), SOCKET_ERR_TIMED_OUT);
   EXPECT_LT(MillisecondsSince(start), 10000);
 }
 
@@ -254,8 +251,7 @@ TEST(Socket, SendToAClosedPeerFailsWithoutSigpipe) {
       result = SocketSend(conn.client, "data", 4);
       usleep(2000);
     }
-    if (result != -1) return 3;
-    return SocketLastError() == SOCKET_ERR_RESET ? 0 : 4;
+    return result == -1 ? 0 : 3;
   });
   EXPECT_TRUE(child.exited) << "signal " << child.signal;
   EXPECT_EQ(child.exitCode, 0);
@@ -272,16 +268,6 @@ TEST(Socket, ResetByThePeerIsReported) {
   ASSERT_EQ(SocketSetRecvTimeout(conn.client, 5000), 1);
   char buffer[16];
   EXPECT_EQ(SocketReceive(conn.client, buffer, sizeof buffer), -1);
-  EXPECT_EQ(SocketLastError(), SOCKET_ERR_RESET);
-}
-
-TEST(Socket, LastErrorBelongsToTheThread) {
-  char byte;
-  EXPECT_EQ(SocketReceive(INVALID_SOCKET_HANDLE, &byte, 1), -1);
-  EXPECT_EQ(SocketLastError(), SOCKET_ERR_OTHER);
-  SocketError other = SOCKET_ERR_OTHER;
-  std::thread([&other] { other = SocketLastError(); }).join();
-  EXPECT_EQ(other, SOCKET_ERR_NONE);
 }
 
 }  // namespace
