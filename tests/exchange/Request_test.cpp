@@ -98,29 +98,31 @@ std::string LongHead(size_t total) {
   return start + std::string(total - start.size() - end.size(), 'f') + end;
 }
 
+// A head is taken when its empty line ends within 8192 bytes, and refused
+// otherwise, however its bytes are cut into receives.
 TEST_F(PiecedRequestTest, HeadLimit) {
-  {
-    SCOPED_TRACE("9000 bytes in 8192 and 808 are accepted");
-    const std::string head = LongHead(9000);
-    FakeSocketScript({CFakeConnection().Receive(head.substr(0, 8192)).Receive(head.substr(8192))});
-    CHttpClient client;
-    std::string response;
-    EXPECT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
-    EXPECT_EQ(200, client.m_StatusCode);
-    EXPECT_EQ(9000u, strlen(client.m_ResponseHead));
-  }
-  {
-    SCOPED_TRACE("13000 bytes in receives of 4096 are refused");
-    FakeSocketScript({CFakeConnection().ReceiveInPieces(LongHead(13000), 4096)});
-    CHttpClient client;
-    CallbackLog log;
-    log.Attach(client);
-    std::string response;
-    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
-    EXPECT_EQ(HTTP_ERR_RESPONSE_FORMAT, client.m_ErrorCode);
-    EXPECT_TRUE(log.m_Events.empty());
-    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
-    EXPECT_TRUE(FakeSocketClosed(0));
+  const size_t sizes[] = {8192, 8193, 9000, 13000};
+  const size_t pieces[] = {1, 500, 4096, 8192, 20000};
+  for (size_t size : sizes) {
+    for (size_t piece : pieces) {
+      SCOPED_TRACE(std::to_string(size) + " bytes in pieces of " + std::to_string(piece));
+      FakeSocketScript({CFakeConnection().ReceiveInPieces(LongHead(size), piece)});
+      CHttpClient client;
+      CallbackLog log;
+      log.Attach(client);
+      std::string response;
+      if (size <= 8192) {
+        EXPECT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+        EXPECT_EQ(200, client.m_StatusCode);
+        EXPECT_EQ(size, client.m_ResponseHead.size());
+        continue;
+      }
+      EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+      EXPECT_EQ(HTTP_ERR_RESPONSE_FORMAT, client.m_ErrorCode);
+      EXPECT_TRUE(log.m_Events.empty());
+      EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+      EXPECT_TRUE(FakeSocketClosed(0));
+    }
   }
 }
 
