@@ -106,7 +106,8 @@ class CHttpClient : public CResponseState {
   // value.
   void AddHeader(const std::string& name, const std::string& value);
   // The last response's body kept in memory (de-chunked for a chunked one;
-  // empty after a 2xx download, whose body is in its file), never NULL,
+  // empty after a 2xx download, whose body is in its file, and after an
+  // answer that has none: to HEAD, 1xx, 204, 304), never NULL,
   // with its byte count in *length (when not NULL). Zero-terminated only
   // when it does not fill its block; valid until the next request or Reset.
   const char* GetBody(unsigned int* length) const;
@@ -114,7 +115,8 @@ class CHttpClient : public CResponseState {
   int IsSuccess() const;
   // The host of the last request's URL; empty after Reset.
   std::string GetHost() const;
-  // The last response's Content-Encoding value as sent; empty without one.
+  // The last response's Content-Encoding value without the spaces and tabs
+  // around it; empty without one.
   std::string GetContentEncoding() const;
 
   // Forgets the last request's URL and response and closes m_OutputFile.
@@ -157,9 +159,13 @@ class CHttpClient : public CResponseState {
   int ParseHeaders();
   // Reads one response, head and body, from the connection: into the
   // streams, or into m_OutputFile for a download (ChooseBodyRoute decides
-  // once the head is in). 1 when it was read whole
+  // once the head is in). An answer to HEAD, and a 1xx, 204 or 304, ends at
+  // its empty line: bytes after it are no body, are not kept, and keep the
+  // connection from the next request. 1 when it was read whole
   // (m_ResponseClean then tells whether the connection may carry the next
-  // request), 0 with m_ErrorCode set where a reason is known.
+  // request), 0 with m_ErrorCode set where a reason is known; a refused
+  // framing always records one. The outcome never depends on how the bytes
+  // were cut into receives.
   int ReadResponse();
   // Decodes the chunks buffered in m_RawStream, from where m_ChunkProgress
   // stands; chunk data goes on by TakeBody as it arrives (to
