@@ -31,6 +31,7 @@ void CutStream(CMemStream& stream, unsigned int length) {
 
 int CHttpClient::ReadResponse() {
   m_ResponseClean = 0;
+  m_ChunkProgress = ChunkProgress();
   if (!ReadHead()) return 0;
 
   if (m_Method == HTTP_METHOD_HEAD) {
