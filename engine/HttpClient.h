@@ -8,10 +8,12 @@
 #include <string>
 
 #include "engine/BodyDecoder.h"
+#include "engine/ChunkDecoder.h"
 #include "engine/HeaderMap.h"
 #include "engine/HttpTypes.h"
 #include "engine/MemStream.h"
 #include "engine/OutputFile.h"
+#include "engine/ResponseHead.h"
 #include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
 #include "platform/Socket.h"
@@ -28,7 +30,40 @@ const int kReceiveBlock = 8192;
 // (ports 1 to 65534 only), 0 otherwise; the socket stays the caller's.
 int ConnectToHost(const char* host, unsigned short port, SocketHandle* socket);
 
-class CHttpClient {
+// What one head says; ParseHeaders sets all of it from every head it reads.
+struct CResponseHeadFields {
+  // The head read once: status line and every header line in order.
+  ParsedHead m_Head;
+  // The header lines by name; the first value of a name stays.
+  HeaderMap m_ResponseHeaders;
+  int m_StatusCode = 0;
+  std::string m_ResponseVersion;
+  std::string m_ReasonPhrase;
+  // The body's length when it is framed by one (never negative).
+  int64_t m_ContentLength = 0;
+  int m_KeepAlive = 0;
+  int m_Chunked = 0;
+  // 0 when the answer framed its body neither by length nor by chunks.
+  int m_LengthKnown = 1;
+  int m_Compressed = 0;
+  // The Content-Encoding value without the spaces and tabs around it.
+  std::string m_ContentEncoding;
+  std::string m_Location;
+};
+
+// The last response's state: Reset clears all of it in one step, to the
+// defaults given here.
+struct CResponseState : CResponseHeadFields {
+  // The head as received, through its empty line.
+  std::string m_ResponseHead;
+  // 1 when the last response ended exactly where its framing says, so the
+  // connection may carry another request.
+  int m_ResponseClean = 0;
+  // How far the chunk decoder has come in a chunked body.
+  ChunkProgress m_ChunkProgress;
+};
+
+class CHttpClient : public CResponseState {
  public:
   CHttpClient();
   ~CHttpClient();
@@ -71,7 +106,8 @@ class CHttpClient {
   // value.
   void AddHeader(const std::string& name, const std::string& value);
   // The last response's body kept in memory (de-chunked for a chunked one;
-  // empty after a 2xx download, whose body is in its file), never NULL,
+  // empty after a 2xx download, whose body is in its file, and after an
+  // answer that has none: to HEAD, 1xx, 204, 304), never NULL,
   // with its byte count in *length (when not NULL). Zero-terminated only
   // when it does not fill its block; valid until the next request or Reset.
   const char* GetBody(unsigned int* length) const;
@@ -79,7 +115,8 @@ class CHttpClient {
   int IsSuccess() const;
   // The host of the last request's URL; empty after Reset.
   std::string GetHost() const;
-  // The last response's Content-Encoding value as sent; empty without one.
+  // The last response's Content-Encoding value without the spaces and tabs
+  // around it; empty without one.
   std::string GetContentEncoding() const;
 
   // Forgets the last request's URL and response and closes m_OutputFile.
@@ -113,25 +150,33 @@ class CHttpClient {
   // User-Agent where no header of that name (any case) stands in, the
   // Content-Length line when contentLength >= 0, and the blank line.
   void BuildRequestHead(std::string& head, int method, int contentLength);
-  // Reads m_ResponseHead into the status, the header map and the fields the
-  // body reader needs; changes no file and no connection. 1, or 0 with
-  // HTTP_ERR_RESPONSE_FORMAT (no head, or a first line without a space) or
-  // ReadBodyFields' code.
+  // Reads m_ResponseHead once into m_Head, and from it the status, the
+  // header map and the fields the body reader needs (all of
+  // CResponseHeadFields, set anew); changes no file and no connection. 1, or
+  // 0 with HTTP_ERR_RESPONSE_FORMAT (no head, or a status line that is not
+  // "HTTP/" digit "." digit, a space and three digits) or ReadBodyFields'
+  // code.
   int ParseHeaders();
   // Reads one response, head and body, from the connection: into the
   // streams, or into m_OutputFile for a download (ChooseBodyRoute decides
-  // once the head is in). 1 when it was read whole
+  // once the head is in). An answer to HEAD, and a 1xx, 204 or 304, ends at
+  // its empty line: bytes after it are no body, are not kept, and keep the
+  // connection from the next request. 1 when it was read whole
   // (m_ResponseClean then tells whether the connection may carry the next
-  // request), 0 with m_ErrorCode set where a reason is known.
+  // request), 0 with m_ErrorCode set where a reason is known; a refused
+  // framing always records one. The outcome never depends on how the bytes
+  // were cut into receives.
   int ReadResponse();
-  // Decodes the chunks buffered in m_RawStream; each chunk's data goes on
-  // by TakeBody (to m_DechunkedStream for a body kept in memory).
-  // *pendingSize carries over between calls: -1 before a size line, else
-  // the size of the chunk whose data is awaited. 1 once the last chunk's
-  // size line was read (or the body is not chunked), 0 when more bytes are
-  // needed, -1 when the framing is refused (no code) or the data could not
-  // be kept (m_ErrorCode set). What stays buffered: see ChunkDecoder.h.
-  int DecodeChunks(int* pendingSize);
+  // Decodes the chunks buffered in m_RawStream, from where m_ChunkProgress
+  // stands; chunk data goes on by TakeBody as it arrives (to
+  // m_DechunkedStream for a body kept in memory), never held whole. 1 once
+  // the last chunk's size line and the two bytes after it are in (or the
+  // body is not chunked), 0 when more bytes are needed, -1 with m_ErrorCode
+  // set when the framing is refused (HTTP_ERR_RESPONSE_FORMAT, or
+  // HTTP_ERR_CHUNK_TOO_LARGE for a size beyond 63 bits) or the data could
+  // not be kept. The verdict never depends on how the bytes were cut into
+  // calls. What stays buffered: see ChunkDecoder.h.
+  int DecodeChunks();
 
   // Client state; the front end reads the response fields and sets the
   // callbacks, the rest belongs to the engine.
@@ -145,19 +190,7 @@ class CHttpClient {
   uint32_t m_RecvTimeout;
   HttpMethod m_Method;
   HeaderMap m_RequestHeaders;
-  char* m_ResponseHead;
-  HeaderMap m_ResponseHeaders;
-  int m_StatusCode;
-  std::string m_ResponseVersion;
-  std::string m_ReasonPhrase;
-  int64_t m_ContentLength;
-  int m_KeepAlive;
-  int m_Chunked;
-  // 0 when the answer framed its body neither by length nor by chunks.
-  int m_LengthKnown;
-  int m_Compressed;
-  std::string m_ContentEncoding;
-  std::string m_Location;
+  // The response fields: see CResponseState.
   CMemStream m_RawStream;
   CMemStream m_DechunkedStream;
   // The download's output while its body is received.
@@ -177,9 +210,6 @@ class CHttpClient {
   std::string m_ConnHost;
   unsigned short m_ConnPort;
   int m_ConnTls;
-  // 1 when the last response ended exactly where its framing says, so the
-  // connection may carry another request.
-  int m_ResponseClean;
   // 1 when both stream buffers were allocated; a client without them never
   // sends a request.
   int m_StreamsReady;
@@ -215,12 +245,16 @@ class CHttpClient {
   int SendAll(const char* data, int length);
   // The TLS path of Receive: one read of the session, at most kReceiveBlock.
   int ReceiveTls(char* buffer, int* received);
-  // The fields of ParseHeaders that frame the body and the connection:
-  // m_ContentLength, m_KeepAlive, m_ContentEncoding with m_Compressed, and
-  // m_Chunked, and m_LengthKnown. Chunked coding wins over any
-  // Content-Length (the connection is then not kept). 1, or 0 with
-  // HTTP_ERR_RESPONSE_FORMAT (a length that is no decimal number, or lengths
-  // that differ).
+  // The fields of ParseHeaders that frame the body and the connection, read
+  // from m_Head: m_ContentLength, m_KeepAlive, m_ContentEncoding with
+  // m_Compressed, m_Chunked and m_LengthKnown. An answer that never has a
+  // body (IsBodilessStatus, or one to HEAD) takes no framing from its head.
+  // Transfer-Encoding is a list of codings (any case, every line): chunked
+  // alone frames the body, "identity" counts as no coding, and any other
+  // coding is refused. Chunked coding wins over any Content-Length (the
+  // connection is then not kept). Content-Length lines may hold lists; every
+  // element must be the same decimal number within 63 bits. 1, or 0 with
+  // HTTP_ERR_RESPONSE_FORMAT.
   int ReadBodyFields();
 
   // Plain-socket read-ahead: a block made on the first plain receive (never
@@ -259,12 +293,13 @@ class CHttpClient {
 
   // Steps of ReadResponse. Each returns 1, or 0 with m_ErrorCode set where
   // a reason is known. ReadHead passes over interim answers (1xx but 101):
-  // only the final head is parsed and goes to the head callback.
+  // only the final head goes to the head callback. A head is refused
+  // (HTTP_ERR_RESPONSE_FORMAT) when its empty line does not end within
+  // kHeadLimit bytes, however its bytes arrived.
   int ReadHead();
   // Moves the first headLength bytes of m_RawStream (a whole head) into
   // m_ResponseHead. 0 with HTTP_ERR_RESPONSE_FORMAT for a head that holds a
-  // zero byte (nothing is taken then), or HTTP_ERR_BODY_TOO_LARGE without
-  // memory for it.
+  // zero byte (nothing is taken then).
   int TakeHead(unsigned int headLength);
   int ReadBodyByLength();
   int ReadChunkedBody();
@@ -331,8 +366,8 @@ class CHttpClient {
   int DecodeFileInto(FileHandle file, BodyWriter write, void* param);
 
   // DecodeChunks on the bytes after the first *taken of m_RawStream;
-  // *taken grows by what each decoded line and chunk used.
-  int DecodeBufferedChunks(int* pendingSize, unsigned int* taken);
+  // *taken grows by what each line, piece of data and line end used.
+  int DecodeBufferedChunks(unsigned int* taken);
   // Appends body bytes to stream within the memory limit. 1, or 0 with
   // HTTP_ERR_BODY_TOO_LARGE.
   int KeepInMemory(CMemStream& stream, const char* data, unsigned int size);

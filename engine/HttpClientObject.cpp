@@ -17,13 +17,6 @@ CHttpClient::CHttpClient()
       m_SendTimeout(60000),
       m_RecvTimeout(60000),
       m_Method(HTTP_METHOD_GET),
-      m_ResponseHead(NULL),
-      m_StatusCode(0),
-      m_ContentLength(0),
-      m_KeepAlive(0),
-      m_Chunked(0),
-      m_LengthKnown(1),
-      m_Compressed(0),
       m_BodyDecoder(NULL),
       m_HeadCallback(NULL),
       m_DataCallback(NULL),
@@ -32,7 +25,6 @@ CHttpClient::CHttpClient()
       m_Ssl(NULL),
       m_ConnPort(0),
       m_ConnTls(0),
-      m_ResponseClean(0),
       m_StreamsReady(0),
       m_ReadAhead(nullptr),
       m_ReadAheadStart(0),
@@ -48,10 +40,9 @@ CHttpClient::~CHttpClient() {
   // May run after the TLS context was released and the socket library shut
   // down: the late shutdown and close then fail without effect.
   Close();
-  // Only what Reset would release; the streams free their blocks in their own
-  // destructors, and zero-filling them first (hundreds of MiB after a big
-  // chunked body) would be work nobody sees.
-  free(m_ResponseHead);
+  // The streams free their blocks in their own destructors, and
+  // zero-filling them first (a body of up to 64 MiB) would be work nobody
+  // sees.
   free(m_ReadAhead);
 }
 
@@ -63,23 +54,7 @@ void CHttpClient::Reset() {
   m_Path.clear();
   m_Port = 80;
   m_Method = HTTP_METHOD_GET;
-  m_StatusCode = 0;
-
-  m_ResponseVersion.clear();
-  m_ReasonPhrase.clear();
-  m_ContentLength = 0;
-  m_KeepAlive = 0;
-  m_Chunked = 0;
-  m_LengthKnown = 1;
-  m_Compressed = 0;
-  m_ContentEncoding.clear();
-  m_Location.clear();
-  m_ResponseClean = 0;
-
-  free(m_ResponseHead);
-  m_ResponseHead = NULL;
-
-  m_ResponseHeaders.clear();
+  static_cast<CResponseState&>(*this) = CResponseState();
 
   m_RawStream.Clear();
   m_DechunkedStream.Clear();

@@ -1,7 +1,6 @@
 #include "engine/ResponseHead.h"
 
 #include <cstring>
-#include <vector>
 
 #include "engine/ContentEncoding.h"
 #include "engine/HttpClient.h"
@@ -10,116 +9,108 @@
 
 namespace {
 
-// Splits one header line at its first colon into trimmed name and value.
-// 0 when the line has no colon.
-int SplitHeaderLine(const std::string& line, std::string& name, std::string& value) {
-  const std::string::size_type colon = line.find(':');
-  if (colon == std::string::npos) return 0;
-  std::vector<char> buffer(line.begin(), line.end());
-  buffer.push_back('\0');
-  buffer[colon] = '\0';
-  char* nameText = &buffer[0];
-  char* valueText = &buffer[colon + 1];
-  TrimSpaces(nameText);
-  TrimSpaces(valueText);
-  name = nameText;
-  value = valueText;
+int IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "HTTP/" digit "." digit, a space, three digits, then a space or the end.
+int ReadStatusLine(const std::string& line, ParsedHead* head) {
+  if (line.size() < 12 || line.compare(0, 5, "HTTP/") != 0 || !IsDigit(line[5]) ||
+      line[6] != '.' || !IsDigit(line[7]) || line[8] != ' ' || !IsDigit(line[9]) ||
+      !IsDigit(line[10]) || !IsDigit(line[11]))
+    return 0;
+  if (line.size() > 12 && line[12] != ' ') return 0;
+  head->m_Version = line.substr(0, 8);
+  head->m_StatusCode = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
+  head->m_Reason = line.size() > 13 ? line.substr(13) : std::string();
   return 1;
 }
 
-// A length value: optional blanks and tabs, decimal digits, optional blanks
-// and tabs. 1 with *number (saturated at the 64-bit limit), else 0.
-int ReadDecimal(const std::string& value, int64_t* number) {
-  std::string::size_type at = value.find_first_not_of(" \t");
-  if (at == std::string::npos || value[at] < '0' || value[at] > '9') return 0;
-  int64_t result = 0;
-  for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at) {
-    const int64_t digit = value[at] - '0';
-    result = result > (INT64_MAX - digit) / 10 ? INT64_MAX : result * 10 + digit;
-  }
-  if (value.find_first_not_of(" \t", at) != std::string::npos) return 0;
-  *number = result;
-  return 1;
-}
-
-// The next line of a head from *start, without its CR LF; 0 at the blank
-// line that ends the head or where no CR LF follows. Only CR LF ends a
-// line; text after the last one is never looked at.
-int NextHeadLine(const std::string& text, std::string::size_type* start, std::string* line) {
-  const std::string::size_type end = text.find("\r\n", *start);
+// The next line from *start, without its line end (LF, or CR LF); 0 at the
+// empty line that ends the head, or where no line end follows.
+int NextHeadLine(const std::string& text, size_t* start, std::string* line) {
+  const size_t end = text.find('\n', *start);
   if (end == std::string::npos) return 0;
-  *line = text.substr(*start, end - *start);
-  *start = end + 2;
+  size_t stop = end;
+  if (stop > *start && text[stop - 1] == '\r') --stop;
+  line->assign(text, *start, stop - *start);
+  *start = end + 1;
   return !line->empty();
 }
 
 }  // namespace
 
-int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
-                      std::string& reason, HeaderMap& headers) {
-  if (!headText) return 1;
-  const std::string text(headText);
+size_t FindHeadEnd(const char* data, size_t length) {
+  // An empty line is an LF at the very start, right after another LF, or
+  // after a CR that stands at the start or right after an LF.
+  const char* at = data;
+  const char* end = data + length;
+  while (at < end) {
+    const void* found = memchr(at, '\n', static_cast<size_t>(end - at));
+    if (!found) return 0;
+    const size_t i = static_cast<size_t>(static_cast<const char*>(found) - data);
+    if (i == 0 || data[i - 1] == '\n' ||
+        (data[i - 1] == '\r' && (i == 1 || data[i - 2] == '\n')))
+      return i + 1;
+    at = data + i + 1;
+  }
+  return 0;
+}
 
-  std::string::size_type start = 0;
-  int first = 1;
+int ReadParsedHead(const std::string& headText, ParsedHead* head) {
+  *head = ParsedHead();
+  size_t start = 0;
   std::string line;
-  while (NextHeadLine(text, &start, &line)) {
-    if (first) {
-      first = 0;
-      const std::string::size_type blank = line.find(' ');
-      if (blank == std::string::npos) return 0;
-      version = line.substr(0, blank);
-      const std::string::size_type second = line.find(' ', blank + 1);
-      if (second == std::string::npos) {
-        statusText = line.substr(blank + 1);
-      } else {
-        statusText = line.substr(blank + 1, second - blank - 1);
-        reason = line.substr(second + 1);
-      }
-      continue;
-    }
-
-    std::string name, value;
-    if (!SplitHeaderLine(line, name, value)) continue;
-    // The first value of a name stays.
-    headers.insert(HeaderMap::value_type(name, value));
+  if (!NextHeadLine(headText, &start, &line) || !ReadStatusLine(line, head)) {
+    *head = ParsedHead();
+    return 0;
+  }
+  while (NextHeadLine(headText, &start, &line)) {
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    HeadField field;
+    field.m_Name.assign(line, 0, colon);
+    field.m_Value.assign(line, colon + 1, std::string::npos);
+    TrimText(field.m_Name, " ");
+    TrimText(field.m_Value, " \t");
+    head->m_Fields.push_back(field);
   }
   return 1;
 }
 
-void TrimSpaces(char* text) { TrimChar(text, ' '); }
-
-int IsInterimAnswer(const char* headText) {
-  std::string version, statusText, reason;
-  HeaderMap headers;
-  if (!headText || !ParseResponseHead(headText, version, statusText, reason, headers)) return 0;
-  const int status = AtoiSaturating(statusText.c_str());
-  return status >= 100 && status <= 199 && status != 101 ? 1 : 0;
-}
-
-int ReadContentLength(const char* headText, int64_t* length) {
-  if (!headText) return 0;
-  const std::string text(headText);
-  // Header lines start after the status line; an empty one means none.
-  std::string::size_type start = text.find("\r\n");
-  if (start == std::string::npos || start == 0) return 0;
-  start += 2;
+int ListValues(const ParsedHead& head, const char* name, std::vector<std::string>* elements) {
   int found = 0;
-  int64_t first = 0;
-  std::string line;
-  while (NextHeadLine(text, &start, &line)) {
-    std::string name, value;
-    if (!SplitHeaderLine(line, name, value) || StrICmp(name.c_str(), "Content-Length") != 0)
-      continue;
-    int64_t number = 0;
-    if (!ReadDecimal(value, &number)) return -1;
-    if (found && number != first) return -1;
+  for (const HeadField& field : head.m_Fields) {
+    if (StrICmp(field.m_Name.c_str(), name) != 0) continue;
     found = 1;
-    first = number;
+    size_t start = 0;
+    for (;;) {
+      const size_t comma = field.m_Value.find(',', start);
+      std::string element(field.m_Value, start,
+                          comma == std::string::npos ? std::string::npos : comma - start);
+      TrimText(element, " \t");
+      elements->push_back(element);
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
   }
-  if (found && length) *length = first;
   return found;
 }
+
+int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
+                      std::string& reason, HeaderMap& headers) {
+  if (!headText) return 1;
+  ParsedHead head;
+  if (!ReadParsedHead(headText, &head)) return 0;
+  version = head.m_Version;
+  statusText = std::to_string(head.m_StatusCode);
+  while (statusText.size() < 3) statusText.insert(0, "0");
+  reason = head.m_Reason;
+  // The first value of a name stays.
+  for (const HeadField& field : head.m_Fields)
+    headers.insert(HeaderMap::value_type(field.m_Name, field.m_Value));
+  return 1;
+}
+
+void TrimSpaces(char* text) { TrimChar(text, ' '); }
 
 int GetHeaderValue(const char* name, std::string& value, const HeaderMap& headers) {
   if (!name) return 0;
@@ -132,31 +123,55 @@ int GetHeaderValue(const char* name, std::string& value, const HeaderMap& header
   return 0;
 }
 
-int CHttpClient::ParseHeaders() {
-  m_ResponseHeaders.clear();
+int IsInterimStatus(int status) { return status >= 100 && status <= 199 && status != 101; }
 
-  std::string statusText;
-  if (!m_ResponseHead ||
-      !ParseResponseHead(m_ResponseHead, m_ResponseVersion, statusText, m_ReasonPhrase,
-                         m_ResponseHeaders)) {
+int IsBodilessStatus(int status) {
+  return (status >= 100 && status <= 199) || status == 204 || status == 304;
+}
+
+namespace {
+
+// A Content-Length element: decimal digits only, within 63 bits.
+int ReadLength(const std::string& text, int64_t* number) {
+  if (text.empty()) return 0;
+  int64_t result = 0;
+  for (const char c : text) {
+    if (!IsDigit(c)) return 0;
+    const int64_t digit = c - '0';
+    if (result > (INT64_MAX - digit) / 10) return 0;
+    result = result * 10 + digit;
+  }
+  *number = result;
+  return 1;
+}
+
+}  // namespace
+
+int CHttpClient::ParseHeaders() {
+  // Nothing of an earlier head, an interim one included, stays.
+  static_cast<CResponseHeadFields&>(*this) = CResponseHeadFields();
+  if (!ReadParsedHead(m_ResponseHead, &m_Head)) {
     m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
     return 0;
   }
+  m_StatusCode = m_Head.m_StatusCode;
+  m_ResponseVersion = m_Head.m_Version;
+  m_ReasonPhrase = m_Head.m_Reason;
+  // The first value of a name stays.
+  for (const HeadField& field : m_Head.m_Fields)
+    m_ResponseHeaders.insert(HeaderMap::value_type(field.m_Name, field.m_Value));
 
-  m_StatusCode = AtoiSaturating(statusText.c_str());
   if (!ReadBodyFields()) return 0;
 
   std::string location;
   if (m_StatusCode >= 300 && m_StatusCode <= 399 &&
       GetHeaderValue("Location", location, m_ResponseHeaders))
     m_Location = location;
-
   return 1;
 }
 
 int CHttpClient::ReadBodyFields() {
   std::string value;
-  m_KeepAlive = 0;
   if (GetHeaderValue("Connection", value, m_ResponseHeaders))
     m_KeepAlive = StrICmp(value.c_str(), "Keep-Alive") == 0 ? 1 : 0;
 
@@ -165,25 +180,53 @@ int CHttpClient::ReadBodyFields() {
     if (IsCompressedEncoding(value)) m_Compressed = 1;
   }
 
-  // Read as 64 bits: lengths beyond 2 GiB must not be cut.
-  m_ContentLength = 0;
-  m_LengthKnown = 1;
+  // Such an answer ends at its empty line: a length or coding in its head
+  // speaks of another answer (a 304's of the 200 it stands for, a HEAD's of
+  // the GET), and frames nothing here.
+  if (IsBodilessStatus(m_StatusCode) || m_Method == HTTP_METHOD_HEAD) return 1;
+
+  std::vector<std::string> codings;
+  int chunked = 0;
+  int otherCoding = 0;
+  ListValues(m_Head, "Transfer-Encoding", &codings);
+  for (const std::string& coding : codings) {
+    if (coding.empty() || StrICmp(coding.c_str(), "identity") == 0) continue;
+    if (StrICmp(coding.c_str(), "chunked") == 0 && !chunked) {
+      chunked = 1;
+    } else {
+      otherCoding = 1;
+    }
+  }
+  // A coding other than chunked cannot be undone here, so where the body
+  // ends and what its bytes are is unknown; a length beside it would count
+  // coded bytes.
+  if (otherCoding) {
+    m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
+    return 0;
+  }
+
+  std::vector<std::string> lengths;
+  const int lengthFound = ListValues(m_Head, "Content-Length", &lengths);
+  int lengthsAgree = 1;
   int64_t length = 0;
-  const int lengthFound = ReadContentLength(m_ResponseHead, &length);
-  if (GetHeaderValue("Transfer-Encoding", value, m_ResponseHeaders) &&
-      StrICmp(value.c_str(), "chunked") == 0) {
+  for (size_t i = 0; i < lengths.size() && lengthsAgree; ++i) {
+    int64_t number = 0;
+    lengthsAgree = ReadLength(lengths[i], &number) && (i == 0 || number == length);
+    length = number;
+  }
+  if (chunked) {
     // The chunks frame the body whatever length stands beside them; an
     // answer framed both ways cannot be trusted to end where the next one
     // starts, so its connection carries no other request.
     m_Chunked = 1;
-    if (lengthFound != 0) m_KeepAlive = 0;
+    if (lengthFound) m_KeepAlive = 0;
     return 1;
   }
-  if (lengthFound < 0) {
+  if (!lengthsAgree) {
     m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
     return 0;
   }
-  if (lengthFound > 0) {
+  if (lengthFound) {
     m_ContentLength = length;
     return 1;
   }

@@ -1,18 +1,54 @@
-// Parsing of a response head into status line parts and a header map.
+// A response head read once into its parts: the status line and every
+// header line in order. Framing, reuse and naming all read that one result.
 #ifndef ZELVORA_ENGINE_RESPONSEHEAD_H
 #define ZELVORA_ENGINE_RESPONSEHEAD_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/HeaderMap.h"
 
-// Reads headText up to its first empty line; only CR LF ends a line. The
-// first line gives version, statusText and reason (split at its first two
-// spaces; reason is left alone without a second one); every later line with
-// a colon adds its trimmed name and value to headers, where the first value
-// of a name stays. 0 when the first line has no space, else 1 (also for
-// NULL, with nothing set).
+// Most bytes a head may take, its blank line included.
+const size_t kHeadLimit = 8192;
+
+// One header line: the name without the spaces around it, the value
+// without the spaces and tabs around it.
+struct HeadField {
+  std::string m_Name;
+  std::string m_Value;
+};
+
+// A head as sent: the status line's parts and every header line in order,
+// repeated names included.
+struct ParsedHead {
+  std::string m_Version;  // "HTTP/" digit "." digit
+  int m_StatusCode = 0;   // three digits
+  std::string m_Reason;   // after the code and its space; may be empty
+  std::vector<HeadField> m_Fields;
+};
+
+// The length of the head at the front of data: up to and including the line
+// end of its first empty line, where a line ends in LF with or without a CR
+// before it. 0 while no empty line lies in data.
+size_t FindHeadEnd(const char* data, size_t length);
+
+// Reads headText (a head as FindHeadEnd measures it; text after its first
+// empty line is not looked at) into *head. The status line must be "HTTP/",
+// a digit, ".", a digit, a space and three digits, then a space and the
+// reason, or its end. Header lines without a colon are skipped. 1, or 0 for
+// any other status line (*head then holds no fields).
+int ReadParsedHead(const std::string& headText, ParsedHead* head);
+
+// Every value of the lines named name (any case), in order, each split at
+// its commas into elements without the spaces and tabs around them; an
+// empty element is kept. 0 when no line has that name, else 1.
+int ListValues(const ParsedHead& head, const char* name, std::vector<std::string>* elements);
+
+// ReadParsedHead with the status line in pieces and the headers in a map
+// where the first value of a name stays. 0 for a refused status line (then
+// nothing is set), else 1; NULL gives 1 with nothing set.
 int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
                       std::string& reason, HeaderMap& headers);
 // Cuts the spaces (only ' ') from both ends of text, in place; NULL is left.
@@ -22,15 +58,9 @@ void TrimSpaces(char* text);
 // (first match in key order), else 0 with value untouched.
 int GetHeaderValue(const char* name, std::string& value, const HeaderMap& headers);
 
-// 1 when headText's status line (as ParseResponseHead reads it) gives an
-// interim answer: a status of 100 to 199 other than 101. The final answer
-// follows it on the connection.
-int IsInterimAnswer(const char* headText);
-// Reads every Content-Length line of headText (the name in any case, in the
-// lines ParseResponseHead reads). 1 with *length when all of them hold the
-// same decimal number (blanks and tabs around it allowed, digits only, a
-// value beyond the 64-bit range saturates); 0 when there is none, *length
-// untouched; -1 when one is no such number or two differ.
-int ReadContentLength(const char* headText, int64_t* length);
+// An interim answer: 100 to 199 other than 101. The final answer follows it.
+int IsInterimStatus(int status);
+// An answer that never has a body, whatever its head says: 1xx, 204, 304.
+int IsBodilessStatus(int status);
 
 #endif

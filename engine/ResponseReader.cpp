@@ -6,13 +6,9 @@
 
 #include "engine/ChunkDecoder.h"
 #include "engine/HttpClient.h"
-#include "engine/KmpSearch.h"
 #include "engine/ResponseHead.h"
 
 namespace {
-
-// Without the blank line within this many buffered bytes the head is refused.
-const unsigned int kHeadLimit = 8192;
 
 // Appends and checks that every byte went in. A failed append means the
 // body cannot be held.
@@ -35,11 +31,14 @@ void CutStream(CMemStream& stream, unsigned int length) {
 
 int CHttpClient::ReadResponse() {
   m_ResponseClean = 0;
+  m_ChunkProgress = ChunkProgress();
   if (!ReadHead()) return 0;
 
   if (m_Method == HTTP_METHOD_HEAD) {
-    // No body; anything after the head belongs to no response of ours.
+    // No body; anything after the head belongs to no response of ours, and
+    // is neither kept nor shown.
     m_ResponseClean = m_RawStream.m_Length == 0 ? 1 : 0;
+    CutStream(m_RawStream, 0);
     return 1;
   }
 
@@ -50,20 +49,27 @@ int CHttpClient::ReadResponse() {
 
 int CHttpClient::ReadHead() {
   char buffer[kReceiveBlock];
+  int parsed = 0;
   for (;;) {
-    // Bytes behind an interim answer may already hold the next head.
-    int headLength = -1;
-    if (m_RawStream.m_Length > 4)
-      headLength = KmpSearch(m_RawStream.m_Data, static_cast<int>(m_RawStream.m_Length),
-                             "\r\n\r\n", 4);
+    // Bytes behind an interim answer may already hold the next head. The
+    // limit is judged on the head's own bytes, never on what one receive
+    // brought: only its first kHeadLimit bytes are searched.
+    const size_t searched = m_RawStream.m_Length < kHeadLimit ? m_RawStream.m_Length : kHeadLimit;
+    const size_t headLength = m_RawStream.m_Data ? FindHeadEnd(m_RawStream.m_Data, searched) : 0;
     if (headLength > 0) {
       if (!TakeHead(static_cast<unsigned int>(headLength))) return 0;
+      parsed = ParseHeaders();
       // A 1xx answer we did not ask for comes before the final one, which is
       // the one shown, stored and reported.
-      if (IsInterimAnswer(m_ResponseHead)) continue;
+      if (parsed && IsInterimStatus(m_StatusCode)) {
+        // Nothing of it stays, should no final answer come.
+        static_cast<CResponseHeadFields&>(*this) = CResponseHeadFields();
+        m_ResponseHead.clear();
+        continue;
+      }
       break;
     }
-    if (m_RawStream.m_Length > kHeadLimit) {
+    if (m_RawStream.m_Length >= kHeadLimit) {
       m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
       return 0;
     }
@@ -76,8 +82,7 @@ int CHttpClient::ReadHead() {
   }
 
   // The head callback sees the head even when it is refused.
-  const int parsed = ParseHeaders();
-  if (m_HeadCallback) m_HeadCallback(this, m_ResponseHead, m_CallbackParam);
+  if (m_HeadCallback) m_HeadCallback(this, m_ResponseHead.c_str(), m_CallbackParam);
   return parsed;
 }
 
@@ -88,15 +93,11 @@ int CHttpClient::TakeHead(unsigned int headLength) {
     m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
     return 0;
   }
-  free(m_ResponseHead);
-  m_ResponseHead = static_cast<char*>(malloc(static_cast<size_t>(headLength) + 1));
-  if (!m_ResponseHead) {
-    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-    return 0;
-  }
-  unsigned int taken = 0;
-  m_RawStream.Read(m_ResponseHead, headLength, &taken);
-  m_ResponseHead[headLength] = 0;
+  m_ResponseHead.assign(m_RawStream.m_Data, headLength);
+  const unsigned int rest = m_RawStream.m_Length - headLength;
+  memmove(m_RawStream.m_Data, m_RawStream.m_Data + headLength, rest);
+  m_RawStream.m_Length = rest;
+  m_RawStream.m_Data[rest] = 0;
   return 1;
 }
 
@@ -150,9 +151,9 @@ int CHttpClient::ReadChunkedBody() {
   uint64_t have = m_RawStream.m_Length;
   if (!DeliverFirstBytes(m_RawStream.m_Length)) return 0;
 
-  // The framed bytes wait in m_RawStream until DecodeChunks takes them.
-  int pendingSize = -1;
-  int decoded = DecodeChunks(&pendingSize);
+  // The framed bytes wait in m_RawStream until DecodeChunks takes them;
+  // chunk data leaves it on every call, so it holds a line at most.
+  int decoded = DecodeChunks();
   char buffer[kReceiveBlock];
   while (decoded == 0) {
     int received = 0;
@@ -165,7 +166,7 @@ int CHttpClient::ReadChunkedBody() {
       m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
       return 0;
     }
-    decoded = DecodeChunks(&pendingSize);
+    decoded = DecodeChunks();
   }
   if (decoded < 0) return 0;
   m_ResponseClean = ChunkedBodyEndedExactly(m_RawStream);

@@ -29,3 +29,13 @@ void TrimChar(char* text, char ch) {
   }
   text[inRun ? runStart : write] = '\0';
 }
+
+void TrimText(std::string& text, const char* set) {
+  const size_t last = text.find_last_not_of(set);
+  if (last == std::string::npos) {
+    text.clear();
+    return;
+  }
+  text.erase(last + 1);
+  text.erase(0, text.find_first_not_of(set));
+}

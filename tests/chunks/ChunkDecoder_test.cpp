@@ -11,7 +11,6 @@ namespace {
 
 struct Decoder {
   CHttpClient client;
-  int pending = -1;
 
   Decoder() { client.m_Chunked = 1; }
 
@@ -21,7 +20,7 @@ struct Decoder {
   }
   int FeedAndDecode(const std::string& bytes) {
     Feed(bytes);
-    return client.DecodeChunks(&pending);
+    return client.DecodeChunks();
   }
   std::string Body() const {
     return std::string(client.m_DechunkedStream.m_Data, client.m_DechunkedStream.m_Length);
@@ -41,10 +40,10 @@ TEST(ChunkDecoder, WholeBodyInOneBlock) {
 
 TEST(ChunkDecoder, NotChunkedIsDoneAndEmptyWaits) {
   Decoder d;
-  EXPECT_EQ(d.client.DecodeChunks(&d.pending), 0);
+  EXPECT_EQ(d.client.DecodeChunks(), 0);
   d.client.m_Chunked = 0;
   d.Feed("garbage");
-  EXPECT_EQ(d.client.DecodeChunks(&d.pending), 1);
+  EXPECT_EQ(d.client.DecodeChunks(), 1);
   EXPECT_EQ(d.Raw(), "garbage");
 }
 
@@ -77,9 +76,9 @@ TEST(ChunkDecoder, EverySplitPoint) {
 // A size line with a long extension split anywhere, even between its CR
 // and LF, decodes alike.
 TEST(ChunkDecoder, LongExtensionSplitAnywhere) {
-  const std::string framed = "5;" + std::string(20000, 'e') + "\r\nhello\r\n0;end\r\n\r\n";
-  for (size_t cut : {size_t(1), size_t(2), size_t(9), size_t(10), size_t(11), size_t(8192), size_t(20001),
-                     size_t(20002), size_t(20003), framed.size() - 1}) {
+  const std::string framed = "5;" + std::string(4000, 'e') + "\r\nhello\r\n0;end\r\n\r\n";
+  for (size_t cut : {size_t(1), size_t(2), size_t(9), size_t(10), size_t(11), size_t(4001),
+                     size_t(4002), size_t(4003), framed.size() - 1}) {
     Decoder d;
     EXPECT_EQ(d.FeedAndDecode(framed.substr(0, cut)), 0) << cut;
     EXPECT_EQ(d.FeedAndDecode(framed.substr(cut)), 1) << cut;
@@ -99,79 +98,118 @@ TEST(ChunkDecoder, OneByteAtATime) {
   EXPECT_EQ(d.Raw(), "\r\n");
 }
 
-TEST(ChunkDecoder, KeepsPendingSizeWhileDataIsMissing) {
+// Chunk data goes on as it arrives: nothing of it waits for the rest of
+// its chunk, and only an unfinished line or line end stays buffered.
+TEST(ChunkDecoder, DataGoesOnAsItArrives) {
   Decoder d;
   EXPECT_EQ(d.FeedAndDecode("5\r\nhel"), 0);
-  EXPECT_EQ(d.pending, 5);
-  EXPECT_EQ(d.Raw(), "hel");
+  EXPECT_EQ(d.Body(), "hel");
+  EXPECT_EQ(d.Raw(), "");
   EXPECT_EQ(d.FeedAndDecode("lo\r"), 0);
-  EXPECT_EQ(d.pending, 5);
-  EXPECT_EQ(d.FeedAndDecode("\n"), 0);
-  EXPECT_EQ(d.pending, -1);
   EXPECT_EQ(d.Body(), "hello");
-  EXPECT_EQ(d.FeedAndDecode("0\r\n"), 0);
-  EXPECT_EQ(d.pending, 0);
+  EXPECT_EQ(d.Raw(), "\r");
+  EXPECT_EQ(d.FeedAndDecode("\n0"), 0);
+  EXPECT_EQ(d.Raw(), "0");
+  EXPECT_EQ(d.FeedAndDecode("\r\n"), 0);
   EXPECT_EQ(d.FeedAndDecode("\r\n"), 1);
+  EXPECT_EQ(d.Body(), "hello");
 }
 
-TEST(ChunkDecoder, SizeTexts) {
+// Feeds bytes whole and one at a time: the verdict, the code and the body
+// must be the same both ways.
+struct Verdict {
+  int result;
+  HttpError error;
+  std::string body;
+};
+
+Verdict DecodeWhole(const std::string& bytes) {
+  Decoder d;
+  const int result = d.FeedAndDecode(bytes);
+  return {result, d.client.m_ErrorCode, d.Body()};
+}
+
+Verdict DecodeByteByByte(const std::string& bytes) {
+  Decoder d;
+  int result = 0;
+  for (size_t i = 0; i < bytes.size() && result == 0; ++i) result = d.FeedAndDecode(bytes.substr(i, 1));
+  return {result, d.client.m_ErrorCode, d.Body()};
+}
+
+TEST(ChunkDecoder, SizeLines) {
+  const HttpError kNone = HTTP_ERR_NONE;
+  const HttpError kFormat = HTTP_ERR_RESPONSE_FORMAT;
   struct Case {
-    const char* size;
+    std::string size;
     int result;  // with ten data bytes and a last chunk behind it
+    HttpError error;
   };
   const Case cases[] = {
-      {"a", 1},      {"A", 1},      {"0xa", 1},      {"0XA", 1},    {"00000a", 1},
-      {"a;x=1", 1},  {"a ;y", 1},   {" a", 1},       {"+a", 1},
-      // an extension of any length after the size is ignored
-      {"a;name=value", 1}, {"00000a;", 1}, {"a;\r", 1},
-      {"a;a-very-long-extension-name=\"and a quoted value; with more\"", 1},
-      // not a non-negative hexadecimal number: refused, never used as a length
-      {"-1", -1},    {"-a", -1},    {"zz", -1},      {";ext", -1},  {"-0", -1},
-      {"ffffff", 0},  // a valid size whose data has not come: waits
-      {"1234567", -1}, {"abcdefab", -1},  // 7 and 8 characters
-      {"1234567;x=1", -1}, {";long-extension=1", -1},  // too long or no digit before ";"
-      {"123456789", 0}, {"1234567890", 0},  // CRLF beyond the search: waits for good
+      {"a", 1, kNone}, {"A", 1, kNone}, {"00000a", 1, kNone}, {"0000000a", 1, kNone},
+      {std::string(100, '0') + "a", 1, kNone},
+      {"a;x=1", 1, kNone}, {"a ;y", 1, kNone}, {"a\t;y", 1, kNone}, {"a ", 1, kNone},
+      {"a;name=value", 1, kNone}, {"00000a;", 1, kNone},
+      {"a;a-very-long-extension-name=\"and a quoted value; with more\"", 1, kNone},
+      // Anything else is refused at once, with a reason.
+      {"0xa", -1, kFormat}, {"0XA", -1, kFormat}, {"+a", -1, kFormat}, {" a", -1, kFormat},
+      {"-1", -1, kFormat}, {"1g", -1, kFormat}, {"zz", -1, kFormat}, {";ext", -1, kFormat},
+      {"", -1, kFormat},  // a stray CR LF where a size line belongs
+      {"a b", -1, kFormat}, {"a;\r", -1, kFormat}, {"a\n", -1, kFormat},
+      // Beyond 63 bits, or a line too long to be meant.
+      {"8000000000000000", -1, HTTP_ERR_CHUNK_TOO_LARGE},
+      {"ffffffffffffffffffff", -1, HTTP_ERR_CHUNK_TOO_LARGE},
+      {"a;" + std::string(kChunkLineLimit, 'e'), -1, kFormat},
+      {std::string(kChunkLineLimit, '0') + "a", -1, kFormat},
   };
   for (const Case& c : cases) {
-    Decoder d;
-    int result = d.FeedAndDecode(std::string(c.size) + "\r\n0123456789\r\n0\r\n\r\n");
-    EXPECT_EQ(result, c.result) << c.size;
-    if (c.result == 1) {
-      EXPECT_EQ(d.Body(), "0123456789") << c.size;
-    }
-    if (c.result == -1) {
-      EXPECT_EQ(d.client.m_ErrorCode, HTTP_ERR_NONE) << c.size;
-      EXPECT_EQ(d.client.m_DechunkedStream.m_Length, 0u) << c.size;
+    const std::string bytes = c.size + "\r\n0123456789\r\n0\r\n\r\n";
+    for (const Verdict& v : {DecodeWhole(bytes), DecodeByteByByte(bytes)}) {
+      EXPECT_EQ(v.result, c.result) << c.size;
+      EXPECT_EQ(v.error, c.error) << c.size;
+      EXPECT_EQ(v.body, c.result == 1 ? "0123456789" : "") << c.size;
     }
   }
 }
 
-TEST(ChunkDecoder, ParseChunkSizeLimits) {
-  int size = 77;
-  EXPECT_EQ(ParseChunkSize("7fffffff", &size), 1);
-  EXPECT_EQ(size, 0x7fffffff);
-  size = 77;
-  EXPECT_EQ(ParseChunkSize("80000000", &size), 0);
-  EXPECT_EQ(ParseChunkSize("ffffffffffffffffffff", &size), 0);
-  EXPECT_EQ(ParseChunkSize("", &size), 0);
-  EXPECT_EQ(ParseChunkSize("0x", &size), 1);
-  EXPECT_EQ(size, 0);
+// The data is followed by CR LF, or the sizes did not count what was sent.
+TEST(ChunkDecoder, DataMustEndWithItsLineEnd) {
+  const struct {
+    const char* framed;
+    const char* bodyBefore;  // what went on before the fault showed
+  } cases[] = {
+      {"3\r\nabcd\r\n0\r\n\r\n", "abc"},
+      {"5\r\nabcdeXY0\r\n\r\n", "abcde"},
+      {"5\r\nabcde\r0\r\n\r\n", "abcde"},
+      {"5\r\nabcde\n0\r\n\r\n", "abcde"},
+      // a size that counts characters, not bytes
+      {"5\r\nh\xc3\xa9llo\r\n5\r\nworld\r\n0\r\n\r\n", "h\xc3\xa9ll"},
+  };
+  for (const auto& c : cases) {
+    for (const Verdict& v : {DecodeWhole(c.framed), DecodeByteByByte(c.framed)}) {
+      EXPECT_EQ(v.result, -1) << c.framed;
+      EXPECT_EQ(v.error, HTTP_ERR_RESPONSE_FORMAT) << c.framed;
+      EXPECT_EQ(v.body, c.bodyBefore) << c.framed;
+    }
+  }
 }
 
-TEST(ChunkDecoder, FramingQuirksAreTolerated) {
-  {
-    // The two bytes after the data are dropped unread.
-    Decoder d;
-    EXPECT_EQ(d.FeedAndDecode("5\r\nhelloXY0\r\n\r\n"), 1);
-    EXPECT_EQ(d.Body(), "hello");
-  }
-  {
-    // An empty size line takes nothing and keeps waiting.
-    Decoder d;
-    EXPECT_EQ(d.FeedAndDecode("\r\n5\r\nhello\r\n0\r\n\r\n"), 0);
-    EXPECT_EQ(d.client.DecodeChunks(&d.pending), 0);
-    EXPECT_EQ(d.Raw(), "\r\n5\r\nhello\r\n0\r\n\r\n");
-  }
+TEST(ChunkDecoder, ReadChunkSizeLineLimits) {
+  uint64_t size = 77;
+  size_t used = 0;
+  HttpError error = HTTP_ERR_NONE;
+  EXPECT_EQ(ReadChunkSizeLine("7fffffffffffffff\r\n", 18, &size, &used, &error), 1);
+  EXPECT_EQ(size, 0x7fffffffffffffffull);
+  EXPECT_EQ(used, 18u);
+  // Still a beginning: more bytes may end the line well.
+  EXPECT_EQ(ReadChunkSizeLine("7f", 2, &size, &used, &error), 0);
+  EXPECT_EQ(ReadChunkSizeLine("7f\r", 3, &size, &used, &error), 0);
+  EXPECT_EQ(ReadChunkSizeLine("", 0, &size, &used, &error), 0);
+  const std::string longest = "1;" + std::string(kChunkLineLimit - 4, 'e') + "\r\n";
+  EXPECT_EQ(ReadChunkSizeLine(longest.data(), longest.size(), &size, &used, &error), 1);
+  EXPECT_EQ(used, kChunkLineLimit);
+  const std::string tooLong = "1;" + std::string(kChunkLineLimit - 3, 'e') + "\r\n";
+  EXPECT_EQ(ReadChunkSizeLine(tooLong.data(), tooLong.size(), &size, &used, &error), -1);
+  EXPECT_EQ(error, HTTP_ERR_RESPONSE_FORMAT);
 }
 
 TEST(ChunkDecoder, WhatIsLeftAfterTheLastChunk) {
@@ -190,24 +228,6 @@ TEST(ChunkDecoder, WhatIsLeftAfterTheLastChunk) {
     EXPECT_EQ(d.FeedAndDecode(std::string("2\r\nok\r\n0\r\n") + c.tail), 1) << c.tail;
     EXPECT_EQ(d.Raw(), c.tail);
     EXPECT_EQ(ChunkedBodyEndedExactly(d.client.m_RawStream), c.exact) << c.tail;
-  }
-}
-
-TEST(ChunkDecoder, EightMebibytesBufferedIsRefused) {
-  const std::string head = "5\r\nhello\r\n";
-  {
-    Decoder d;
-    d.Feed(head + std::string(kChunkBufferLimit - head.size() - 1, 'x'));
-    // Just below the limit: the complete chunk is decoded, the filler waits.
-    EXPECT_EQ(d.client.DecodeChunks(&d.pending), 0);
-    EXPECT_EQ(d.Body(), "hello");
-  }
-  {
-    Decoder d;
-    d.Feed(head + std::string(kChunkBufferLimit - head.size(), 'x'));
-    EXPECT_EQ(d.client.DecodeChunks(&d.pending), -1);
-    EXPECT_EQ(d.client.m_DechunkedStream.m_Length, 0u);
-    EXPECT_EQ(d.client.m_ErrorCode, HTTP_ERR_NONE);
   }
 }
 
@@ -234,6 +254,27 @@ TEST(ChunkDecoder, MemoryBodyLimitAppliesAsItGrows) {
   EXPECT_EQ(d.FeedAndDecode("1\r\nz\r\n"), -1);
   EXPECT_EQ(d.client.m_ErrorCode, HTTP_ERR_BODY_TOO_LARGE);
   EXPECT_EQ(d.client.m_DechunkedStream.m_Length, kMemoryBodyLimit);
+}
+
+// A chunk larger than any buffer passes through in the pieces it came in;
+// what stays buffered never grows with it.
+TEST(ChunkDecoder, ChunkOfAnySizeStreams) {
+  Decoder d;
+  const unsigned int size = 20 * 1024 * 1024;
+  char line[32];
+  snprintf(line, sizeof(line), "%x\r\n", size);
+  ASSERT_EQ(d.FeedAndDecode(line), 0);
+  const std::string piece(8192, 'p');
+  unsigned int fed = 0;
+  unsigned int mostBuffered = 0;
+  while (fed < size) {
+    ASSERT_EQ(d.FeedAndDecode(piece), 0);
+    fed += static_cast<unsigned int>(piece.size());
+    if (d.client.m_RawStream.m_Length > mostBuffered) mostBuffered = d.client.m_RawStream.m_Length;
+  }
+  EXPECT_EQ(d.FeedAndDecode("\r\n0\r\n\r\n"), 1);
+  EXPECT_EQ(mostBuffered, 0u);
+  EXPECT_EQ(d.client.m_DechunkedStream.m_Length, size);
 }
 
 void* RefuseGrowth(void*, unsigned int) { return NULL; }

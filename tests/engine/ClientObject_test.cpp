@@ -34,7 +34,7 @@ TEST(ClientObjectTest, FreshClientDefaults) {
   EXPECT_EQ(0, client.m_UseTls);
   EXPECT_EQ(0, client.m_StatusCode);
   EXPECT_EQ(0, client.m_ContentLength);
-  EXPECT_EQ(nullptr, client.m_ResponseHead);
+  EXPECT_TRUE(client.m_ResponseHead.empty());
   EXPECT_EQ(nullptr, client.m_OutputFile.Get());
   EXPECT_EQ(nullptr, client.m_Ssl);
   EXPECT_EQ(nullptr, client.m_HeadCallback);
@@ -146,8 +146,7 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   client.m_ContentEncoding = "gzip";
   client.m_Location = "/elsewhere";
   client.m_ResponseClean = 1;
-  client.m_ResponseHead = static_cast<char*>(malloc(8));
-  strcpy(client.m_ResponseHead, "head");
+  client.m_ResponseHead = "head";
   client.m_ResponseHeaders["Server"] = "x";
   std::string big(70000, 'r');
   unsigned int written = 0;
@@ -175,7 +174,7 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   EXPECT_TRUE(client.m_ContentEncoding.empty());
   EXPECT_TRUE(client.m_Location.empty());
   EXPECT_EQ(0, client.m_ResponseClean);
-  EXPECT_EQ(nullptr, client.m_ResponseHead);
+  EXPECT_TRUE(client.m_ResponseHead.empty());
   EXPECT_TRUE(client.m_ResponseHeaders.empty());
   EXPECT_EQ(0u, client.m_RawStream.m_Length);
   EXPECT_EQ(98304u, client.m_RawStream.m_Capacity);  // the grown block stays

@@ -45,10 +45,11 @@ TEST(ParseResponseHeadTest, SplitsStatusLineAndHeaders) {
       {"reason with blanks", "HTTP/1.1 404 Not Found\r\n\r\n", 1, "HTTP/1.1", "404", "Not Found", {}},
       {"no reason", "HTTP/1.1 200\r\n\r\n", 1, "HTTP/1.1", "200", "", {}},
       {"trailing blank", "HTTP/1.1 200 \r\n\r\n", 1, "HTTP/1.1", "200", "", {}},
-      {"two blanks before code", "HTTP/1.1  200 OK\r\n\r\n", 1, "HTTP/1.1", "", "200 OK", {}},
+      {"bare LF ends lines", "HTTP/1.1 204 None\nA: 1\n\n", 1, "HTTP/1.1", "204", "None",
+       {{"A", "1"}}},
       {"no blank", "HTTP/1.1\r\nA: b\r\n\r\n", 0, "", "", "", {}},
-      {"empty first line", "\r\nA: b\r\n\r\n", 1, "", "", "", {}},
-      {"no CRLF at all", "HTTP/1.1 200 OK", 1, "", "", "", {}},
+      {"empty first line", "\r\nA: b\r\n\r\n", 0, "", "", "", {}},
+      {"no CRLF at all", "HTTP/1.1 200 OK", 0, "", "", "", {}},
       {"headers trimmed, first value kept, bare lines skipped",
        "HTTP/1.0 200 OK\r\n"
        "Content-Length:  5 \r\n"
@@ -68,12 +69,12 @@ TEST(ParseResponseHeadTest, SplitsStatusLineAndHeaders) {
        {{"", "anonymous"},
         {"Content-Length", "5"},
         {"X-Empty", ""},
-        {"X-Tab", "\tv"},
+        {"X-Tab", "v"},
         {"X-Url", "http://a:1/b"},
         {"content-length", "9"}}},
-      {"lone CR and LF do not end lines",
-       "HTTP/1.1 200 OK\r\nA: 1\nB: 2\r\nC: 3\rD: 4\r\n\r\n", 1, "HTTP/1.1", "200", "OK",
-       {{"A", "1\nB: 2"}, {"C", "3\rD: 4"}}},
+      {"a lone LF ends a line, a lone CR does not",
+       "HTTP/1.1 200 OK\r\nA: 1\nB: 2\r\nC: 3\rD: 4\r\nE:\t 5 \t\r\n\r\n", 1, "HTTP/1.1",
+       "200", "OK", {{"A", "1"}, {"B", "2"}, {"C", "3\rD: 4"}, {"E", "5"}}},
       {"text after the last CRLF is ignored", "HTTP/1.1 200 OK\r\nA: 1\r\nB: 2", 1, "HTTP/1.1",
        "200", "OK", {{"A", "1"}}},
   };
@@ -119,10 +120,7 @@ struct ClientCase {
   const char* location;
 };
 
-void SetHead(CHttpClient& client, const char* head) {
-  client.m_ResponseHead = static_cast<char*>(malloc(strlen(head) + 1));
-  strcpy(client.m_ResponseHead, head);
-}
+void SetHead(CHttpClient& client, const char* head) { client.m_ResponseHead = head; }
 
 TEST(ParseHeadersTest, ResponseStateFromHead) {
   const HttpMethod GET = HTTP_METHOD_GET;
@@ -132,9 +130,9 @@ TEST(ParseHeadersTest, ResponseStateFromHead) {
       {"no length", "HTTP/1.1 200 OK\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
       {"no blank in status line", "HTTP/1.1\r\nContent-Length: 3\r\n\r\n", GET, 0,
        HTTP_ERR_RESPONSE_FORMAT, 0, 0, 0, 0, 0, "", ""},
-      {"empty first line", "\r\n\r\n", GET, 1, HTTP_ERR_NONE, 0, 0, 0, 0, 0, "", ""},
-      {"status text of letters", "HTTP/1.1 abc\r\n\r\n", GET, 1, HTTP_ERR_NONE, 0, 0, 0, 0, 0, "",
-       ""},
+      {"empty first line", "\r\n\r\n", GET, 0, HTTP_ERR_RESPONSE_FORMAT, 0, 0, 0, 0, 0, "", ""},
+      {"status text of letters", "HTTP/1.1 abc\r\n\r\n", GET, 0, HTTP_ERR_RESPONSE_FORMAT, 0, 0,
+       0, 0, 0, "", ""},
       {"length with blanks", "HTTP/1.1 200 OK\r\nContent-Length:  42 \r\n\r\n", GET, 1,
        HTTP_ERR_NONE, 200, 42, 0, 0, 0, "", ""},
       {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n", GET, 1, HTTP_ERR_NONE,
@@ -152,9 +150,9 @@ TEST(ParseHeadersTest, ResponseStateFromHead) {
       {"negative length counts as absent",
        "HTTP/1.1 200 OK\r\nContent-Length: -5\r\nTransfer-Encoding: chunked\r\n\r\n", GET, 1,
        HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
-      {"list ending in chunked is not chunked",
-       "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200,
-       0, 0, 0, 0, "", ""},
+      {"another transfer coding before chunked cannot be undone",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
       {"lengths that differ",
        "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 7\r\ncontent-length: 9\r\n\r\n",
        GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
@@ -208,11 +206,61 @@ TEST(ParseHeadersTest, ResponseStateFromHead) {
       {"4 GiB + 1 parsed",
        "HTTP/1.1 200 OK\r\nContent-Length: 4294967297\r\n\r\n", GET, 1, HTTP_ERR_NONE,
        200, 4294967297LL, 0, 0, 0, "", ""},
-      {"HEAD response exempt from the memory limit",
+      // The length of an answer to HEAD is the GET's: it frames nothing.
+      {"HEAD response frames no body",
        "HTTP/1.1 200 OK\r\nContent-Length: 3221225472\r\n\r\n", HTTP_METHOD_HEAD, 1,
-       HTTP_ERR_NONE, 200, 3221225472LL, 0, 0, 0, "", ""},
-      {"length saturates", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n",
-       HTTP_METHOD_HEAD, 1, HTTP_ERR_NONE, 200, INT64_MAX, 0, 0, 0, "", ""},
+       HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
+      {"HEAD response with chunks frames no body",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", HTTP_METHOD_HEAD, 1,
+       HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
+      {"largest length", "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775807\r\n\r\n", GET,
+       1, HTTP_ERR_NONE, 200, INT64_MAX, 0, 0, 0, "", ""},
+      {"length beyond 63 bits", "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\n",
+       GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"length far beyond", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n",
+       GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"a list of one length", "HTTP/1.1 200 OK\r\nContent-Length: 6, 6\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 6, 0, 0, 0, "", ""},
+      {"a list of two lengths", "HTTP/1.1 200 OK\r\nContent-Length: 6, 7\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"a list with a hole", "HTTP/1.1 200 OK\r\nContent-Length: 6,,6\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      // Values lose the spaces and tabs around them, whatever the header.
+      {"chunked before a tab, beside a length",
+       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\t\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
+      {"chunked after a tab", "HTTP/1.1 200 OK\r\nTransfer-Encoding:\tchunked\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
+      {"gzip after a tab", "HTTP/1.1 200 OK\r\nContent-Encoding:\tgzip\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 0, 0, 0, 1, "gzip", ""},
+      {"keep-alive between tabs", "HTTP/1.1 200 OK\r\nConnection:\tkeep-alive\t\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 200, 0, 0, 1, 0, "", ""},
+      // Transfer codings: a list, any case; chunked alone frames the body.
+      {"codings in any case and white space",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding:  CHUNKED \t\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200,
+       0, 1, 0, 0, "", ""},
+      {"identity is no coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\n"
+       "Content-Length: 5\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 5, 0, 0, 0, "", ""},
+      {"identity beside chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: identity, chunked\r\n\r\n",
+       GET, 1, HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
+      {"gzip beside a length", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n"
+       "Content-Length: 5\r\n\r\n", GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"an unknown coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: identityx\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"chunked twice", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, chunked\r\n\r\n", GET, 0,
+       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+      {"codings on two lines", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n"
+       "Transfer-Encoding: chunked\r\n\r\n", GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0,
+       "", ""},
+      // Answers that never have a body frame none, whatever they say.
+      {"304 with the length of its 200", "HTTP/1.1 304 Not Modified\r\nContent-Length: 1234\r\n"
+       "Connection: Keep-Alive\r\n\r\n", GET, 1, HTTP_ERR_NONE, 304, 0, 0, 1, 0, "", ""},
+      {"204 with chunks", "HTTP/1.1 204 No Content\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
+       1, HTTP_ERR_NONE, 204, 0, 0, 0, 0, "", ""},
+      {"204 with a length", "HTTP/1.1 204 No Content\r\nContent-Length: 6\r\n\r\n", GET, 1,
+       HTTP_ERR_NONE, 204, 0, 0, 0, 0, "", ""},
+      {"100 with letters as length", "HTTP/1.1 100 Continue\r\nContent-Length: abc\r\n\r\n", GET,
+       1, HTTP_ERR_NONE, 100, 0, 0, 0, 0, "", ""},
   };
   for (const ClientCase& c : cases) {
     CHttpClient client;
@@ -282,7 +330,8 @@ TEST(ParseHeadersTest, TellsWhetherTheBodyIsFramed) {
       {"HTTP/1.1 200 OK\r\n\r\n", 0},
       {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", 1},
       {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", 1},
-      {"HTTP/1.1 204 No Content\r\n\r\n", 0},
+      {"HTTP/1.1 204 No Content\r\n\r\n", 1},
+      {"HTTP/1.1 304 Not Modified\r\n\r\n", 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.head);
@@ -294,25 +343,83 @@ TEST(ParseHeadersTest, TellsWhetherTheBodyIsFramed) {
   }
 }
 
-// Only an interim answer is passed over; 101 and every final status are the
-// answer.
-TEST(IsInterimAnswerTest, OneHundredsButSwitchingProtocols) {
+// The status line is "HTTP/" digit "." digit, a space and three digits,
+// then a space and the reason or nothing.
+TEST(ReadParsedHeadTest, StatusLines) {
   const struct {
-    const char* head;
-    int interim;
+    const char* line;
+    int ok;
+    int status;
+    const char* reason;
   } cases[] = {
-      {"HTTP/1.1 100 Continue\r\n\r\n", 1},
-      {"HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n", 1},
-      {"HTTP/1.1 199\r\n\r\n", 1},
-      {"HTTP/1.1 101 Switching Protocols\r\n\r\n", 0},
-      {"HTTP/1.1 200 OK\r\n\r\n", 0},
-      {"HTTP/1.1 099 Odd\r\n\r\n", 0},
-      {"HTTP/1.1 1000 Odd\r\n\r\n", 0},
-      {"HTTP/1.1-100\r\n\r\n", 0},
-      {"\r\n\r\n", 0},
+      {"HTTP/1.1 200 OK", 1, 200, "OK"},
+      {"HTTP/1.0 404 Not  Found ", 1, 404, "Not  Found "},
+      {"HTTP/1.1 200", 1, 200, ""},
+      {"HTTP/1.1 200 ", 1, 200, ""},
+      {"HTTP/2.0 599 x", 1, 599, "x"},
+      {"HTTP/1.1  200 OK", 0, 0, ""},
+      {"HTTP/1.1 2000 OK", 0, 0, ""},
+      {"HTTP/1.1 20 OK", 0, 0, ""},
+      {"HTTP/1.1 200OK", 0, 0, ""},
+      {"HTTP/1.1 200\tOK", 0, 0, ""},
+      {"HTTP/11 200 OK", 0, 0, ""},
+      {"HTTP/1.x 200 OK", 0, 0, ""},
+      {"http/1.1 200 OK", 0, 0, ""},
+      {"ICY 200 OK", 0, 0, ""},
+      {" HTTP/1.1 200 OK", 0, 0, ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.interim, IsInterimAnswer(c.head)) << c.head;
-  EXPECT_EQ(0, IsInterimAnswer(nullptr));
+  for (const auto& c : cases) {
+    ParsedHead head;
+    EXPECT_EQ(c.ok, ReadParsedHead(std::string(c.line) + "\r\nA: 1\r\n\r\n", &head)) << c.line;
+    EXPECT_EQ(c.status, head.m_StatusCode) << c.line;
+    EXPECT_EQ(c.reason, head.m_Reason) << c.line;
+    EXPECT_EQ(c.ok ? 1u : 0u, head.m_Fields.size()) << c.line;
+  }
+}
+
+// Every header line is kept in order, repeated names included, and a list
+// splits into its elements.
+TEST(ReadParsedHeadTest, EveryLineAndListElementKept) {
+  ParsedHead head;
+  ASSERT_EQ(1, ReadParsedHead("HTTP/1.1 200 OK\r\nTE-ish: a\r\nX: 1, 2\r\nx:\t 3 \r\n\r\n", &head));
+  ASSERT_EQ(3u, head.m_Fields.size());
+  EXPECT_EQ("x", head.m_Fields[2].m_Name);
+  EXPECT_EQ("3", head.m_Fields[2].m_Value);
+  std::vector<std::string> elements;
+  EXPECT_EQ(1, ListValues(head, "X", &elements));
+  EXPECT_EQ((std::vector<std::string>{"1", "2", "3"}), elements);
+  EXPECT_EQ(0, ListValues(head, "Y", &elements));
+}
+
+// The head ends at its first empty line, whichever line ends are used.
+TEST(FindHeadEndTest, EmptyLineWithEitherLineEnd) {
+  const struct {
+    const char* text;
+    size_t end;
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\n\r\nbody", 19}, {"HTTP/1.1 200 OK\n\nbody", 17},
+      {"HTTP/1.1 200 OK\r\nA: 1\n\r\nbody", 24}, {"HTTP/1.1 200 OK\nA: 1\r\n\nb", 23},
+      {"HTTP/1.1 200 OK\r\n\r", 0}, {"HTTP/1.1 200 OK\r\nA: 1\r\r\n", 0},
+      {"\r\nrest", 2}, {"\nrest", 1}, {"", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.end, FindHeadEnd(c.text, strlen(c.text))) << c.text;
+}
+
+// Only an interim answer is passed over; 101 and every final status are the
+// answer. 1xx, 204 and 304 never have a body.
+TEST(StatusKindsTest, InterimAndBodiless) {
+  const struct {
+    int status;
+    int interim;
+    int bodiless;
+  } cases[] = {
+      {100, 1, 1}, {103, 1, 1}, {199, 1, 1}, {101, 0, 1}, {200, 0, 0}, {204, 0, 1},
+      {205, 0, 0}, {304, 0, 1}, {99, 0, 0},  {404, 0, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.interim, IsInterimStatus(c.status)) << c.status;
+    EXPECT_EQ(c.bodiless, IsBodilessStatus(c.status)) << c.status;
+  }
 }
 
 }  // namespace

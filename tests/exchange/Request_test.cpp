@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -98,29 +99,101 @@ std::string LongHead(size_t total) {
   return start + std::string(total - start.size() - end.size(), 'f') + end;
 }
 
+// A head is taken when its empty line ends within 8192 bytes, and refused
+// otherwise, however its bytes are cut into receives.
 TEST_F(PiecedRequestTest, HeadLimit) {
-  {
-    SCOPED_TRACE("9000 bytes in 8192 and 808 are accepted");
-    const std::string head = LongHead(9000);
-    FakeSocketScript({CFakeConnection().Receive(head.substr(0, 8192)).Receive(head.substr(8192))});
-    CHttpClient client;
-    std::string response;
-    EXPECT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
-    EXPECT_EQ(200, client.m_StatusCode);
-    EXPECT_EQ(9000u, strlen(client.m_ResponseHead));
+  const size_t sizes[] = {8192, 8193, 9000, 13000};
+  const size_t pieces[] = {1, 500, 4096, 8192, 20000};
+  for (size_t size : sizes) {
+    for (size_t piece : pieces) {
+      SCOPED_TRACE(std::to_string(size) + " bytes in pieces of " + std::to_string(piece));
+      FakeSocketScript({CFakeConnection().ReceiveInPieces(LongHead(size), piece)});
+      CHttpClient client;
+      CallbackLog log;
+      log.Attach(client);
+      std::string response;
+      if (size <= 8192) {
+        EXPECT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+        EXPECT_EQ(200, client.m_StatusCode);
+        EXPECT_EQ(size, client.m_ResponseHead.size());
+        continue;
+      }
+      EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+      EXPECT_EQ(HTTP_ERR_RESPONSE_FORMAT, client.m_ErrorCode);
+      EXPECT_TRUE(log.m_Events.empty());
+      EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+      EXPECT_TRUE(FakeSocketClosed(0));
+    }
   }
-  {
-    SCOPED_TRACE("13000 bytes in receives of 4096 are refused");
-    FakeSocketScript({CFakeConnection().ReceiveInPieces(LongHead(13000), 4096)});
-    CHttpClient client;
-    CallbackLog log;
-    log.Attach(client);
-    std::string response;
-    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
-    EXPECT_EQ(HTTP_ERR_RESPONSE_FORMAT, client.m_ErrorCode);
-    EXPECT_TRUE(log.m_Events.empty());
-    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
-    EXPECT_TRUE(FakeSocketClosed(0));
+}
+
+std::string ChunksOf(const std::vector<size_t>& sizes) {
+  std::string framed;
+  char line[32];
+  for (size_t size : sizes) {
+    snprintf(line, sizeof(line), "%zx\r\n", size);
+    framed += line + std::string(size, 'c') + "\r\n";
+  }
+  return framed + "0\r\n\r\n";
+}
+
+// What an answer is taken for, and why it is refused, never depends on how
+// its bytes are cut into receives. The connection closes after the bytes,
+// so an answer taken as unfinished fails as cut off instead.
+TEST_F(PiecedRequestTest, VerdictDoesNotDependOnHowBytesAreCut) {
+  const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string big1 = ChunksOf({1000, 8388000, 1000});
+  const std::string big2 = ChunksOf({8388500, 5000});
+  const struct {
+    const char* name;
+    std::string reply;
+    int result;
+    HttpError error;
+    size_t bodySize;
+    std::vector<size_t> pieces;
+  } cases[] = {
+      {"lines ending in LF alone", "HTTP/1.1 200 OK\nContent-Length: 5\n\nhello", 1,
+       HTTP_ERR_NONE, 5, {1, 2, 3, 7}},
+      {"mixed line ends", "HTTP/1.1 200 OK\r\nContent-Length: 5\n\r\nhello", 1, HTTP_ERR_NONE, 5,
+       {1, 2, 3, 7}},
+      {"304 with a length", "HTTP/1.1 304 Not Modified\r\nContent-Length: 1234\r\n\r\n", 1,
+       HTTP_ERR_NONE, 0, {1, 2, 3, 7}},
+      {"204 with chunks", "HTTP/1.1 204 No Content\r\nTransfer-Encoding: chunked\r\n\r\n", 1,
+       HTTP_ERR_NONE, 0, {1, 2, 3, 7}},
+      {"204 with bytes after it", "HTTP/1.1 204 No Content\r\nContent-Length: 6\r\n\r\nhello\n",
+       1, HTTP_ERR_NONE, 0, {1, 2, 3, 7}},
+      {"leading zeros", chunked + "00000005\r\nhello\r\n0000\r\n\r\n", 1, HTTP_ERR_NONE, 5,
+       {1, 2, 3, 7}},
+      {"data longer than its size", chunked + "3\r\nabcd\r\n0\r\n\r\n", 0,
+       HTTP_ERR_RESPONSE_FORMAT, 0, {1, 2, 3, 7}},
+      {"no line end after data", chunked + "5\r\nabcdeXY0\r\n\r\n", 0, HTTP_ERR_RESPONSE_FORMAT,
+       0, {1, 2, 3, 7}},
+      {"stray line end for a size", chunked + "5\r\nhello\r\n\r\n0\r\n\r\n", 0,
+       HTTP_ERR_RESPONSE_FORMAT, 0, {1, 2, 3, 7}},
+      {"size beyond 63 bits", chunked + "ffffffffffffffff0\r\n", 0, HTTP_ERR_CHUNK_TOO_LARGE, 0,
+       {1, 2, 3, 7}},
+      {"two spaces in the status line", "HTTP/1.1  200 OK\r\nContent-Length: 0\r\n\r\n", 0,
+       HTTP_ERR_RESPONSE_FORMAT, 0, {1, 2, 3, 7}},
+      {"chunks of 1000, 8388000, 1000", chunked + big1, 1, HTTP_ERR_NONE, 8390000,
+       {1000, 8192, 100000}},
+      {"chunks of 8388500, 5000", chunked + big2, 1, HTTP_ERR_NONE, 8393500, {1000, 8192, 100000}},
+  };
+  for (const auto& c : cases) {
+    std::vector<size_t> pieces = c.pieces;
+    pieces.push_back(c.reply.size());
+    for (size_t piece : pieces) {
+      SCOPED_TRACE(std::string(c.name) + ", pieces of " + std::to_string(piece));
+      FakeSocketScript({CFakeConnection().ReceiveInPieces(c.reply, piece)});
+      CHttpClient client;
+      std::string response;
+      EXPECT_EQ(c.result, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+      EXPECT_EQ(c.error, client.m_ErrorCode);
+      if (c.result) {
+        unsigned int length = 0;
+        client.GetBody(&length);
+        EXPECT_EQ(c.bodySize, length);
+      }
+    }
   }
 }
 

@@ -1,8 +1,11 @@
 // The chunk decoder fed the framed bytes in pieces: the first byte says how
 // many piece sizes follow, the sizes come next, the rest is the framed body.
-// Besides the bound on the decoded bytes, the way the bytes are cut into
-// pieces must not change the outcome: the same body appended whole decodes
-// alike.
+// The way the bytes are cut into pieces must not change the outcome: the
+// same body appended whole decodes alike, with the same verdict and code.
+// A body the decoder finishes is checked against the framing rules read
+// here on their own: a size line of hexadecimal digits (within 63 bits),
+// optional spaces or tabs, an optional extension after ";", CR LF; the data;
+// CR LF after it.
 #include <string>
 
 #include "FuzzInput.h"
@@ -13,20 +16,60 @@ namespace {
 
 struct DecodeOutcome {
   int m_Result;
-  int m_PendingSize;
+  HttpError m_Error;
+  ChunkPhase m_Phase;
+  uint64_t m_Left;
   std::string m_Decoded;
-  std::string m_Left;
+  std::string m_Unread;
 };
 
 std::string StreamText(const CMemStream& stream) {
   return stream.m_Data ? std::string(stream.m_Data, stream.m_Length) : std::string();
 }
 
+int IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The framing of a whole body as the rules read it. 1 with the body and
+// what follows the last-chunk line, 0 when a rule is broken or the bytes
+// end before the last chunk and the two bytes after its line.
+int Reference(const std::string& framed, std::string* body, std::string* rest) {
+  size_t at = 0;
+  for (;;) {
+    const size_t end = framed.find("\r\n", at);
+    if (end == std::string::npos || end + 2 - at > kChunkLineLimit) return 0;
+    const std::string line = framed.substr(at, end - at);
+    size_t i = 0;
+    while (i < line.size() && IsHex(line[i])) ++i;
+    if (i == 0) return 0;
+    const std::string digits = line.substr(0, i);
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i < line.size() && (line[i] != ';' || line.find_first_of("\r\n", i) != std::string::npos))
+      return 0;
+    const size_t first = digits.find_first_not_of('0');
+    const std::string significant = first == std::string::npos ? "0" : digits.substr(first);
+    if (significant.size() > 16 || (significant.size() == 16 && significant[0] > '7')) return 0;
+    const uint64_t size = std::stoull(significant, nullptr, 16);
+    at = end + 2;
+    if (size == 0) {
+      if (framed.size() - at < 2) return 0;
+      *rest = framed.substr(at);
+      return 1;
+    }
+    if (framed.size() - at < size + 2) return 0;
+    body->append(framed, at, static_cast<size_t>(size));
+    at += static_cast<size_t>(size);
+    if (framed.compare(at, 2, "\r\n") != 0) return 0;
+    at += 2;
+  }
+}
+
 // Appends the body piece by piece (a piece size 0 stands for a large piece,
 // so long chunks are reached too; no sizes means the body at once) and runs
 // the decoder after every append, as response reading does.
 DecodeOutcome Decode(const uint8_t* body, size_t bodySize, const uint8_t* sizes, size_t sizeCount) {
-  DecodeOutcome outcome = {0, -1, std::string(), std::string()};
+  DecodeOutcome outcome = {0, HTTP_ERR_NONE, CHUNK_SIZE_LINE, 0, std::string(), std::string()};
   CHttpClient client;
   FUZZ_CHECK(client.m_StreamsReady);
   client.m_Chunked = 1;
@@ -45,16 +88,26 @@ DecodeOutcome Decode(const uint8_t* body, size_t bodySize, const uint8_t* sizes,
       appended += piece;
     }
 
-    outcome.m_Result = client.DecodeChunks(&outcome.m_PendingSize);
+    outcome.m_Result = client.DecodeChunks();
     FUZZ_CHECK(outcome.m_Result == -1 || outcome.m_Result == 0 || outcome.m_Result == 1);
-    FUZZ_CHECK(outcome.m_PendingSize >= -1);
     FUZZ_CHECK(client.m_RawStream.m_Length <= appended);
     // Decoding only ever removes framing: the body never holds more bytes
     // than the decoder took from the framed stream.
     const size_t taken = appended - client.m_RawStream.m_Length;
     FUZZ_CHECK(client.m_DechunkedStream.m_Length <= taken);
-    // The decoder records no result code of its own.
-    FUZZ_CHECK(client.m_ErrorCode == HTTP_ERR_NONE);
+    // Chunk data never waits for the rest of its chunk: while more is
+    // needed, only a line or a line end stays buffered.
+    if (outcome.m_Result == 0) {
+      FUZZ_CHECK(client.m_ChunkProgress.m_Phase != CHUNK_DATA || client.m_RawStream.m_Length == 0);
+      FUZZ_CHECK(client.m_RawStream.m_Length < kChunkLineLimit);
+    }
+    // A refusal always says why; nothing else sets a code.
+    if (outcome.m_Result < 0) {
+      FUZZ_CHECK(client.m_ErrorCode == HTTP_ERR_RESPONSE_FORMAT ||
+                 client.m_ErrorCode == HTTP_ERR_CHUNK_TOO_LARGE);
+    } else {
+      FUZZ_CHECK(client.m_ErrorCode == HTTP_ERR_NONE);
+    }
     if (outcome.m_Result != 0 || appended == bodySize) break;
   }
 
@@ -62,8 +115,11 @@ DecodeOutcome Decode(const uint8_t* body, size_t bodySize, const uint8_t* sizes,
   const char* decoded = client.GetBody(&bodyLength);
   FUZZ_CHECK(bodyLength == client.m_DechunkedStream.m_Length);
   TouchBytes(decoded, bodyLength);
+  outcome.m_Error = client.m_ErrorCode;
+  outcome.m_Phase = client.m_ChunkProgress.m_Phase;
+  outcome.m_Left = client.m_ChunkProgress.m_Left;
   outcome.m_Decoded.assign(decoded, bodyLength);
-  outcome.m_Left = StreamText(client.m_RawStream);
+  outcome.m_Unread = StreamText(client.m_RawStream);
   return outcome;
 }
 
@@ -79,10 +135,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const DecodeOutcome pieces = Decode(body, bodySize, sizes, sizeCount);
   const DecodeOutcome whole = Decode(body, bodySize, nullptr, 0);
   FUZZ_CHECK(pieces.m_Result == whole.m_Result);
+  FUZZ_CHECK(pieces.m_Error == whole.m_Error);
   FUZZ_CHECK(pieces.m_Decoded == whole.m_Decoded);
+  // Once the body is done or refused, what is left is whatever had come by
+  // then; both runs start it at the same byte.
+  FUZZ_CHECK(whole.m_Unread.compare(0, pieces.m_Unread.size(), pieces.m_Unread) == 0);
   if (pieces.m_Result == 0) {
-    FUZZ_CHECK(pieces.m_PendingSize == whole.m_PendingSize);
+    FUZZ_CHECK(pieces.m_Unread == whole.m_Unread);
+    FUZZ_CHECK(pieces.m_Phase == whole.m_Phase);
     FUZZ_CHECK(pieces.m_Left == whole.m_Left);
+  }
+
+  const std::string framed(reinterpret_cast<const char*>(body), bodySize);
+  std::string expected;
+  std::string rest;
+  const int sound = Reference(framed, &expected, &rest);
+  // A finished body keeps every rule, and one that keeps them is finished.
+  FUZZ_CHECK((whole.m_Result == 1) == (sound == 1));
+  if (sound) {
+    FUZZ_CHECK(whole.m_Decoded == expected);
+    FUZZ_CHECK(whole.m_Unread == rest);
   }
   return 0;
 }

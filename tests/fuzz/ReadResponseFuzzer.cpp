@@ -7,12 +7,15 @@
 //   mode & 8: the connection times out instead of closing at the end
 //   mode & 16: Download resumes a file that already holds bytes
 // Every accepted answer is checked against where the served bytes put its
-// head: interim answers passed over, no head cut at a zero byte, a length
-// that is a decimal number unless chunks frame the body (and then no kept
-// connection beside a length), and no download stored without a length.
+// head: interim answers passed over, no head cut at a zero byte or beyond
+// its limit, a strict status line, no body for 1xx, 204, 304 or HEAD, the
+// framing its Transfer-Encoding and Content-Length lists give (and no kept
+// connection beside both), and no download stored without a length. How
+// the bytes are cut into receives changes nothing.
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -72,89 +75,156 @@ void WriteFile(const std::string& path, const char* data, size_t length) {
   FileClose(file);
 }
 
+// The status of a head's first line when it is "HTTP/" digit "." digit, a
+// space and three digits, then a space or its end; else -1.
+int StrictStatus(const std::string& head) {
+  const size_t lf = head.find('\n');
+  std::string line = head.substr(0, lf);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  const auto digit = [&line](size_t i) { return line[i] >= '0' && line[i] <= '9'; };
+  if (line.size() < 12 || line.compare(0, 5, "HTTP/") != 0 || !digit(5) || line[6] != '.' ||
+      !digit(7) || line[8] != ' ' || !digit(9) || !digit(10) || !digit(11) ||
+      (line.size() > 12 && line[12] != ' '))
+    return -1;
+  return (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
+}
+
 // Where the served bytes put the answer's head, found without the reader:
-// heads end at the first blank line after the one before, and interim
-// answers (1xx but 101) are passed over. FINAL_HEAD with *head, or
-// ZERO_IN_HEAD when a head up to the final one holds a zero byte, or
-// NO_FINAL_HEAD.
-enum HeadWalk { NO_FINAL_HEAD, FINAL_HEAD, ZERO_IN_HEAD };
+// a head ends at its first empty line (lines end in LF, a CR before it
+// being part of the line end) within 8192 bytes, and interim answers (1xx
+// but 101) are passed over. FINAL_HEAD with *head, or ZERO_IN_HEAD when a
+// head up to the final one holds a zero byte, HEAD_TOO_LONG when one has no
+// empty line within the limit, or NO_FINAL_HEAD.
+enum HeadWalk { NO_FINAL_HEAD, FINAL_HEAD, ZERO_IN_HEAD, HEAD_TOO_LONG };
 
 HeadWalk WalkHeads(const uint8_t* served, size_t size, std::string* head) {
   const std::string text(reinterpret_cast<const char*>(served), size);
   size_t start = 0;
   for (;;) {
-    const size_t end = text.find("\r\n\r\n", start);
-    if (end == std::string::npos) return NO_FINAL_HEAD;
-    const std::string one = text.substr(start, end + 4 - start);
+    size_t end = std::string::npos;
+    for (size_t lineStart = start; lineStart < text.size();) {
+      const size_t lf = text.find('\n', lineStart);
+      if (lf == std::string::npos) break;
+      if (lf == lineStart || (lf == lineStart + 1 && text[lineStart] == '\r')) {
+        end = lf + 1;
+        break;
+      }
+      lineStart = lf + 1;
+    }
+    if (end == std::string::npos || end - start > 8192)
+      return text.size() - start >= 8192 ? HEAD_TOO_LONG : NO_FINAL_HEAD;
+    const std::string one = text.substr(start, end - start);
     if (one.find('\0') != std::string::npos) return ZERO_IN_HEAD;
-    start = end + 4;
-    if (IsInterimAnswer(one.c_str())) continue;
+    start = end;
+    const int status = StrictStatus(one);
+    if (status >= 100 && status <= 199 && status != 101) continue;
     *head = one;
     return FINAL_HEAD;
   }
 }
 
-// The Content-Length lines of a head, read on their own. 1 when every one
-// is the same plain decimal number (blanks and tabs around it) or there is
-// none, with *count lines and *length its value; else 0.
-int LengthLines(const std::string& head, int* count, int64_t* length) {
-  *count = 0;
-  *length = 0;
-  size_t start = head.find("\r\n");
-  if (start == 0 || start == std::string::npos) return 1;
-  for (start += 2;;) {
-    const size_t end = head.find("\r\n", start);
-    if (end == std::string::npos || end == start) return 1;
-    const std::string line = head.substr(start, end - start);
-    start = end + 2;
+std::string Trimmed(const std::string& text, const char* set) {
+  const size_t first = text.find_first_not_of(set);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(set) + 1 - first);
+}
+
+// Every comma-separated element of every line named name (any case) of a
+// head, without the spaces and tabs around it; *found says whether a line
+// had that name.
+std::vector<std::string> Elements(const std::string& head, const char* name, int* found) {
+  std::vector<std::string> elements;
+  *found = 0;
+  size_t start = head.find('\n') + 1;
+  for (;;) {
+    const size_t lf = head.find('\n', start);
+    if (lf == std::string::npos) break;
+    std::string line = head.substr(start, lf - start);
+    start = lf + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) break;
     const size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
-    const size_t nameStart = line.find_first_not_of(' ');
-    const size_t nameEnd = line.find_last_not_of(' ', colon - 1);
-    if (nameStart >= colon || nameEnd == std::string::npos) continue;
-    const std::string name = line.substr(nameStart, nameEnd + 1 - nameStart);
-    if (StrICmp(name.c_str(), "Content-Length") != 0) continue;
+    if (StrICmp(Trimmed(line.substr(0, colon), " ").c_str(), name) != 0) continue;
+    *found = 1;
     const std::string value = line.substr(colon + 1);
-    const size_t first = value.find_first_not_of(" \t");
-    const size_t last = value.find_last_not_of(" \t");
-    if (first == std::string::npos) return 0;
-    int64_t number = 0;
-    for (size_t i = first; i <= last; ++i) {
-      if (value[i] < '0' || value[i] > '9') return 0;
-      const int64_t digit = value[i] - '0';
-      number = number > (INT64_MAX - digit) / 10 ? INT64_MAX : number * 10 + digit;
+    size_t at = 0;
+    for (;;) {
+      const size_t comma = value.find(',', at);
+      elements.push_back(Trimmed(value.substr(at, comma == std::string::npos ? comma : comma - at),
+                                 " \t"));
+      if (comma == std::string::npos) break;
+      at = comma + 1;
     }
-    if (*count > 0 && number != *length) return 0;
-    *length = number;
-    ++*count;
   }
+  return elements;
+}
+
+// The framing a head gives a body, read on its own. FRAMED_BY_CHUNKS,
+// FRAMED_BY_LENGTH with *length, NOT_FRAMED, or UNFRAMEABLE for transfer
+// codings other than chunked alone ("identity" counting as none), or
+// lengths that are not one decimal number within 63 bits. *both says
+// whether chunks stand beside a length.
+enum Framing { FRAMED_BY_CHUNKS, FRAMED_BY_LENGTH, NOT_FRAMED, UNFRAMEABLE };
+
+Framing FramingOf(const std::string& head, int64_t* length, int* both) {
+  int found = 0;
+  std::vector<std::string> codings;
+  for (const std::string& coding : Elements(head, "Transfer-Encoding", &found))
+    if (!coding.empty() && StrICmp(coding.c_str(), "identity") != 0) codings.push_back(coding);
+  int lengthFound = 0;
+  const std::vector<std::string> lengths = Elements(head, "Content-Length", &lengthFound);
+  *both = lengthFound && !codings.empty();
+  if (!codings.empty())
+    return codings.size() == 1 && StrICmp(codings[0].c_str(), "chunked") == 0 ? FRAMED_BY_CHUNKS
+                                                                              : UNFRAMEABLE;
+  if (!lengthFound) return NOT_FRAMED;
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    const std::string& text = lengths[i];
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return UNFRAMEABLE;
+    const size_t first = text.find_first_not_of('0');
+    const std::string significant = first == std::string::npos ? "" : text.substr(first);
+    if (significant.size() > 19 || (significant.size() == 19 && significant > "9223372036854775807"))
+      return UNFRAMEABLE;
+    const int64_t number = significant.empty() ? 0 : std::stoll(significant);
+    if (i > 0 && number != *length) return UNFRAMEABLE;
+    *length = number;
+  }
+  return FRAMED_BY_LENGTH;
 }
 
 // What every answer the reader accepted must be, judged from the served
-// bytes: the final head whole (no interim one, nothing cut at a zero byte),
-// a length that is a decimal number unless the chunks frame the body, and a
-// connection that is not kept when both framings stand in the head.
+// bytes: the final head whole (no interim one, nothing cut at a zero byte,
+// a strict status line), no framing for an answer that never has a body,
+// and otherwise the framing its head gives, with a connection that is not
+// kept when both framings stand in the head.
 void CheckAcceptedHead(const CHttpClient& client, const uint8_t* served, size_t size) {
   std::string head;
   FUZZ_CHECK(WalkHeads(served, size, &head) == FINAL_HEAD);
-  FUZZ_CHECK(client.m_ResponseHead != nullptr && head == client.m_ResponseHead);
-  FUZZ_CHECK(!IsInterimAnswer(client.m_ResponseHead));
-  int lengthLines = 0;
-  int64_t length = 0;
-  const int lengthsAgree = LengthLines(head, &lengthLines, &length);
-  if (client.m_Chunked) {
-    FUZZ_CHECK(client.m_ContentLength == 0);
-    if (lengthLines > 0 || !lengthsAgree) FUZZ_CHECK(client.m_KeepAlive == 0);
-  } else {
-    FUZZ_CHECK(lengthsAgree);
-    FUZZ_CHECK(client.m_ContentLength == length);
+  FUZZ_CHECK(head == client.m_ResponseHead);
+  const int status = StrictStatus(head);
+  FUZZ_CHECK(status == client.m_StatusCode);
+  FUZZ_CHECK(!IsInterimStatus(status));
+  if (IsBodilessStatus(status) || client.m_Method == HTTP_METHOD_HEAD) {
+    FUZZ_CHECK(!client.m_Chunked && client.m_ContentLength == 0);
+    return;
   }
+  int64_t length = 0;
+  int both = 0;
+  const Framing framing = FramingOf(head, &length, &both);
+  FUZZ_CHECK(framing != UNFRAMEABLE);
+  FUZZ_CHECK(client.m_Chunked == (framing == FRAMED_BY_CHUNKS ? 1 : 0));
+  FUZZ_CHECK(client.m_LengthKnown == (framing == NOT_FRAMED ? 0 : 1));
+  FUZZ_CHECK(client.m_ContentLength == (framing == FRAMED_BY_LENGTH ? length : 0));
+  if (both) FUZZ_CHECK(client.m_KeepAlive == 0);
 }
 
 // A head with a zero byte, up to the final one, is never read.
+// Nor is one that does not end within the limit.
 void CheckRefusedZero(int ok, const CallbackTotals& totals, const uint8_t* served, size_t size) {
   std::string head;
-  if (WalkHeads(served, size, &head) != ZERO_IN_HEAD) return;
+  const HeadWalk walk = WalkHeads(served, size, &head);
+  if (walk != ZERO_IN_HEAD && walk != HEAD_TOO_LONG) return;
   FUZZ_CHECK(!ok);
   FUZZ_CHECK(totals.m_Heads == 0);
 }
@@ -167,18 +237,20 @@ void RemoveOutputs() {
 
 struct ReadOutcome {
   int m_Ok;
+  HttpError m_Error;
   int m_Status;
   std::string m_Body;
 };
 
 ReadOutcome CheckReadResponse(CHttpClient& client, int toFile, const uint8_t* servedBytes,
                               size_t served, CallbackTotals& totals) {
-  ReadOutcome outcome = {0, 0, std::string()};
+  ReadOutcome outcome = {0, HTTP_ERR_NONE, 0, std::string()};
   if (toFile) {
     client.m_OutputFile.Take(FileOpen(g_OutputPath.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
     FUZZ_CHECK(client.m_OutputFile.Get() != NULL);
   }
   outcome.m_Ok = client.ReadResponse();
+  outcome.m_Error = client.m_ErrorCode;
   FUZZ_CHECK(totals.m_Heads <= 1);
   FUZZ_CHECK(totals.m_Data <= served);
   FUZZ_CHECK(totals.m_LastDone <= served);
@@ -192,13 +264,17 @@ ReadOutcome CheckReadResponse(CHttpClient& client, int toFile, const uint8_t* se
   const char* body = client.GetBody(&length);
   TouchBytes(body, length);
   FUZZ_CHECK(length <= served);
-  // A HEAD response has no body; what follows its head is whatever the
-  // receives happened to carry, so it is not compared.
-  if (client.m_Method == HTTP_METHOD_HEAD) return outcome;
+  // A HEAD response has no body, and nothing after its head is kept.
+  if (client.m_Method == HTTP_METHOD_HEAD) {
+    FUZZ_CHECK(length == 0);
+    return outcome;
+  }
   outcome.m_Body.assign(body, length);
   // A body framed by its length ends exactly there, in memory or in the file.
   const int fileKept = client.m_OutputFile.Get() != NULL;
   if (!client.m_Chunked && !fileKept) FUZZ_CHECK(length == client.m_ContentLength);
+  // An answer that never has a body shows none, whatever followed its head.
+  if (IsBodilessStatus(client.m_StatusCode)) FUZZ_CHECK(length == 0);
   if (fileKept) {
     // A body for the file is never also held in memory.
     FUZZ_CHECK(length == 0);
@@ -240,11 +316,10 @@ void CheckDownload(CHttpClient& client, int resume, const uint8_t* served, size_
     // A stored body had a length or chunks; a 2xx answer with neither
     // carries none only as a 204 or 205.
     std::string head;
-    int lengthLines = 0;
     int64_t length = 0;
+    int both = 0;
     WalkHeads(served, size, &head);
-    LengthLines(head, &lengthLines, &length);
-    if (client.IsSuccess() && !client.m_Chunked && lengthLines == 0)
+    if (client.IsSuccess() && FramingOf(head, &length, &both) == NOT_FRAMED)
       FUZZ_CHECK(client.m_StatusCode == 204 || client.m_StatusCode == 205);
   }
   int exists = 0;
@@ -288,14 +363,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if ((mode & 3) < 2) {
     const ReadOutcome cut = ReadOnce(mode, served, servedSize, pieces, pieceCount);
-    // How the bytes are cut into receives must not change what is read (a
-    // head longer than its limit may; inputs that long are not judged).
-    if (servedSize <= 8192) {
-      const ReadOutcome whole = ReadOnce(mode, served, servedSize, nullptr, 0);
-      FUZZ_CHECK(cut.m_Ok == whole.m_Ok);
-      FUZZ_CHECK(cut.m_Status == whole.m_Status);
-      FUZZ_CHECK(cut.m_Body == whole.m_Body);
-    }
+    // How the bytes are cut into receives must not change what is read,
+    // nor why it was refused.
+    const ReadOutcome whole = ReadOnce(mode, served, servedSize, nullptr, 0);
+    FUZZ_CHECK(cut.m_Ok == whole.m_Ok);
+    FUZZ_CHECK(cut.m_Error == whole.m_Error);
+    FUZZ_CHECK(cut.m_Status == whole.m_Status);
+    FUZZ_CHECK(cut.m_Body == whole.m_Body);
     RemoveOutputs();
     return 0;
   }
