@@ -175,20 +175,23 @@ TEST_F(Batch, ServerThatDropsEachKeptConnection) {
     const char* name;
     bool tls;
     int pauseMs;  // between the answer and the close
-  } cases[] = {{"plain, close at once", false, 0},
-               {"plain, close after 1 ms", false, 1},
-               {"plain, close after 2 ms", false, 2},
-               {"TLS, close at once", true, 0},
-               {"TLS, close after 2 ms", true, 2}};
+    bool notify;  // TLS: close_notify before the TCP close
+  } cases[] = {{"plain, close at once", false, 0, true},
+               {"plain, close after 1 ms", false, 1, true},
+               {"plain, close after 2 ms", false, 2, true},
+               {"TLS, close at once", true, 0, true},
+               {"TLS, close after 2 ms", true, 2, true},
+               {"TLS, cut without close_notify after 1 ms", true, 1, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CProgramSandbox sandbox(ZELVORA_EXE);
     ASSERT_EQ(0, mkdir(sandbox.File("dir").c_str(), 0755));
     const int pauseMs = c.pauseMs;
-    const CServerScript script = CServerScript::Computed([pauseMs](const std::string& request) {
+    const bool notify = c.notify;
+    const CServerScript script = CServerScript::Computed([pauseMs, notify](const std::string& request) {
       CExchange answer = Exchange().Reply(Ok("body of " + PathOf(request), "Connection: Keep-Alive\r\n"));
       if (pauseMs > 0) answer.Pause(pauseMs);
-      return answer.Close();
+      return notify ? answer.Close() : answer.CloseWithoutNotify();
     });
     std::unique_ptr<CScriptedServer> server(c.tls ? new CTlsServer(script)
                                                   : new CScriptedServer(script));

@@ -175,6 +175,9 @@ CProgramResult CProgramSandbox::Run(const std::vector<std::string>& args, const 
   pid_t pid = fork();
   if (pid == 0) {
     setpgid(0, 0);
+    // A suite started in the background has these ignored, and the program
+    // keeps an ignored one ignored: the signals a test sends must arrive.
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) signal(signalNumber, SIG_DFL);
     if (m_FileSizeLimit != 0) {
       struct rlimit limit = {m_FileSizeLimit, m_FileSizeLimit};
       signal(SIGXFSZ, SIG_IGN);
