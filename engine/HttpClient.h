@@ -260,7 +260,7 @@ class CHttpClient : public CResponseState {
   // The TLS path of Receive: one read of the session, at most kReceiveBlock.
   int ReceiveTls(char* buffer, int* received);
   // After a failed send or receive: sets m_PeerEnded when the peer closed or
-  // reset the connection (on TLS, when its end waits on the socket; a
+  // reset the connection (peerClosed, or its end waits on the socket; a
   // time-out leaves nothing there). Returns 0, the failure's result.
   int NotePeerEnd(int peerClosed);
   // The fields of ParseHeaders that frame the body and the connection, read

@@ -135,15 +135,9 @@ int CHttpClient::Send(const char* data, int length) {
 }
 
 int CHttpClient::NotePeerEnd(int peerClosed) {
-  if (peerClosed) {
-    m_PeerEnded = 1;
-  } else if (m_UseTls) {
-    // The session does not say why the socket failed; a close or reset
-    // stays visible on it, a time-out leaves nothing waiting.
-    if (SocketHasInput(m_Socket)) m_PeerEnded = 1;
-  } else if (SocketLastError() == SOCKET_ERR_RESET) {
-    m_PeerEnded = 1;
-  }
+  // A failure does not say why; the peer's close or reset stays visible on
+  // the socket, a time-out leaves nothing waiting there.
+  if (peerClosed || SocketHasInput(m_Socket)) m_PeerEnded = 1;
   return 0;
 }
 
