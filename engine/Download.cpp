@@ -95,6 +95,7 @@ int CHttpClient::ContinueResumedFile() {
   // Any other 2xx answers with the whole resource. It replaces the file only
   // once it is complete; until then the old bytes stay as they are.
   const std::string side = UnusedSidePath(state.m_OutputPath, kSideSuffix);
+  if (!side.empty()) InterruptSetFileUnderWay(side.c_str());
   CFileOwner sideFile(
       side.empty() ? nullptr : FileOpen(side.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
   if (!sideFile.get()) {
@@ -136,13 +137,20 @@ int CHttpClient::OpenOutput(const char* filePath) {
   DownloadState& state = m_Download;
   state.m_Sink = PathIsLink(filePath);
   const int existed = PathGetKind(filePath) != PATH_MISSING;
+  // A file this call creates goes with a second interrupt: a half-written
+  // one would later pass for a whole one. Named before it exists, so that no
+  // moment is left in which it could stay.
+  if (!existed && !state.m_Sink) InterruptSetFileUnderWay(filePath);
   m_OutputFile.Take(FileOpen(filePath, existed ? FILE_OPEN_WRITE_EXISTING : FILE_CREATE_ALWAYS,
                              FILE_SHARE_EXCLUSIVE));
   if (!m_OutputFile) {
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
-  if (!FileIsRegular(m_OutputFile.Get())) state.m_Sink = 1;
+  if (!FileIsRegular(m_OutputFile.Get())) {
+    state.m_Sink = 1;
+    InterruptSetFileUnderWay(nullptr);
+  }
   state.m_OutputPath = filePath;
 
   if (state.m_Sink) {
@@ -174,11 +182,15 @@ int CHttpClient::OpenOutput(const char* filePath) {
 
 namespace {
 
-// Clears the state of one download on every way out of it.
+// Clears the state of one download on every way out of it, and with it the
+// file a second interrupt would remove.
 template <typename State>
 struct CStateReset {
   State& m_State;
-  ~CStateReset() { m_State = State(); }
+  ~CStateReset() {
+    m_State = State();
+    InterruptSetFileUnderWay(nullptr);
+  }
 };
 
 }  // namespace
@@ -228,6 +240,8 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
 // with the output put back.
 int CHttpClient::FinishDownloadFile() {
   DownloadState& state = m_Download;
+  // The body is whole: from here on the file is not one to remove.
+  InterruptSetFileUnderWay(nullptr);
   if (state.m_SinkFile.get()) return DecodeScratchToSink();
   if (state.m_HeldFile.get()) return SwapSideFileIn();
   m_OutputFile.Close();

@@ -213,13 +213,27 @@ class CHttpClient : public CResponseState {
   // 1 when both stream buffers were allocated; a client without them never
   // sends a request.
   int m_StreamsReady;
+  // What the request under way met on its connection, for the one resend of
+  // a request whose kept connection the server had dropped (SendRequest).
+  // Connect: 1 when it took the kept connection. Receive: 1 once a byte of
+  // the answer arrived. Send and Receive: 1 when one failed because the peer
+  // closed or reset the connection (a time-out is not that).
+  int m_ConnReused = 0;
+  int m_AnswerBegun = 0;
+  int m_PeerEnded = 0;
 
  private:
   // Steps of one exchange.
   // URL, connection, head, body (when there is one), then ReadResponse: 1
   // when a response was read, 0 with m_ErrorCode set where a reason is
-  // known; the caller closes the connection after a 0.
+  // known; the caller closes the connection after a 0. A GET or HEAD that
+  // went out on a kept connection and lost it to the peer before any byte
+  // of its answer arrived is sent once more on a new connection.
   int SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen);
+  // One try of SendRequest on the connection Connect gives.
+  int SendOnce(HttpMethod method, const char* body, int bodyLen);
+  // 1 when the try that just failed may be made again: see SendRequest.
+  int MayResend(HttpMethod method) const;
   // Splits url into m_Host, m_Path, m_Port and m_UseTls: 1, or 0 with
   // HTTP_ERR_URL_FORMAT (also for no url).
   int TakeUrl(const char* url);
@@ -245,6 +259,10 @@ class CHttpClient : public CResponseState {
   int SendAll(const char* data, int length);
   // The TLS path of Receive: one read of the session, at most kReceiveBlock.
   int ReceiveTls(char* buffer, int* received);
+  // After a failed send or receive: sets m_PeerEnded when the peer closed or
+  // reset the connection (peerClosed, or its end waits on the socket; a
+  // time-out leaves nothing there). Returns 0, the failure's result.
+  int NotePeerEnd(int peerClosed);
   // The fields of ParseHeaders that frame the body and the connection, read
   // from m_Head: m_ContentLength, m_KeepAlive, m_ContentEncoding with
   // m_Compressed, m_Chunked and m_LengthKnown. An answer that never has a

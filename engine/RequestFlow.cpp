@@ -4,6 +4,7 @@
 
 #include "engine/HttpClient.h"
 #include "engine/Url.h"
+#include "platform/Interrupt.h"
 
 int CHttpClient::Request(HttpMethod method, const char* url, std::string& response,
                          const char* body, int bodyLen) {
@@ -19,9 +20,30 @@ int CHttpClient::Request(HttpMethod method, const char* url, std::string& respon
 }
 
 int CHttpClient::SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen) {
-  if (!TakeUrl(url) || !SendHead(method, bodyLen)) return 0;
+  if (!TakeUrl(url)) return 0;
+  if (SendOnce(method, body, bodyLen)) return 1;
+  if (!MayResend(method)) return 0;
+  // A server may close a kept connection at any moment, also just as the
+  // next request goes out. Nothing of the answer came, so nothing was taken
+  // from it (no callback ran, no byte reached a file): the request goes
+  // once more on a new connection, and fails as that one fails.
+  Close();
+  m_ErrorCode = HTTP_ERR_NONE;
+  return SendOnce(method, body, bodyLen);
+}
+
+int CHttpClient::SendOnce(HttpMethod method, const char* body, int bodyLen) {
+  m_AnswerBegun = 0;
+  m_PeerEnded = 0;
+  if (!SendHead(method, bodyLen)) return 0;
   if (body && bodyLen > 0 && !Send(body, bodyLen)) return 0;
   return ReadResponse();
+}
+
+int CHttpClient::MayResend(HttpMethod method) const {
+  // A POST may have taken effect before the connection went: never twice.
+  if (method != HTTP_METHOD_GET && method != HTTP_METHOD_HEAD) return 0;
+  return m_ConnReused && m_PeerEnded && !m_AnswerBegun && !InterruptRequested();
 }
 
 int CHttpClient::TakeUrl(const char* url) {

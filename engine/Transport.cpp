@@ -49,13 +49,16 @@ int CHttpClient::Connect() {
     return 0;
   }
 
+  m_ConnReused = 0;
   if (m_Socket != INVALID_SOCKET_HANDLE) {
     // The open connection serves only the scheme, host and port it was made
     // for; a request elsewhere gets a fresh one. So does one after bytes
     // that no request of ours asked for: they would be read as its answer.
     if (m_ConnHost == m_Host && m_ConnPort == m_Port && m_ConnTls == (m_UseTls ? 1 : 0) &&
-        (!m_UseTls || m_Ssl) && NothingLeftUnread())
+        (!m_UseTls || m_Ssl) && NothingLeftUnread()) {
+      m_ConnReused = 1;
       return 1;
+    }
     Close();
   }
   if (!OpenSocket()) return 0;
@@ -126,8 +129,15 @@ int CHttpClient::Send(const char* data, int length) {
   ERR_clear_error();
   const int result = SSL_write(m_Ssl, data, length);
   if (result > 0) return 1;
-  m_ErrorCode = SSL_get_error(m_Ssl, result) == SSL_ERROR_ZERO_RETURN ? HTTP_ERR_DISCONNECTED
-                                                                       : HTTP_ERR_SSL_SESSION;
+  const int closed = SSL_get_error(m_Ssl, result) == SSL_ERROR_ZERO_RETURN;
+  m_ErrorCode = closed ? HTTP_ERR_DISCONNECTED : HTTP_ERR_SSL_SESSION;
+  return NotePeerEnd(closed);
+}
+
+int CHttpClient::NotePeerEnd(int peerClosed) {
+  // A failure does not say why; the peer's close or reset stays visible on
+  // the socket, a time-out leaves nothing waiting there.
+  if (peerClosed || SocketHasInput(m_Socket)) m_PeerEnded = 1;
   return 0;
 }
 
@@ -139,11 +149,11 @@ int CHttpClient::SendAll(const char* data, int length) {
     const int result = SocketSend(m_Socket, data + sent, length - sent);
     if (result < 0) {
       m_ErrorCode = HTTP_ERR_NETWORK;
-      return 0;
+      return NotePeerEnd(0);
     }
     if (result == 0) {
       m_ErrorCode = HTTP_ERR_DISCONNECTED;
-      return 0;
+      return NotePeerEnd(1);
     }
     sent += result;
   }
@@ -160,11 +170,12 @@ int CHttpClient::ReceiveTls(char* buffer, int* received) {
   const int result = SSL_read(m_Ssl, buffer, kReceiveBlock);
   if (result > 0) {
     if (received) *received = result;
+    m_AnswerBegun = 1;
     return 1;
   }
-  m_ErrorCode = SSL_get_error(m_Ssl, result) == SSL_ERROR_ZERO_RETURN ? HTTP_ERR_DISCONNECTED
-                                                                       : HTTP_ERR_SSL_SESSION;
-  return 0;
+  const int closed = SSL_get_error(m_Ssl, result) == SSL_ERROR_ZERO_RETURN;
+  m_ErrorCode = closed ? HTTP_ERR_DISCONNECTED : HTTP_ERR_SSL_SESSION;
+  return NotePeerEnd(closed);
 }
 
 int CHttpClient::Receive(char* buffer, int* received) {
@@ -186,12 +197,13 @@ int CHttpClient::Receive(char* buffer, int* received) {
     const int result = SocketReceive(m_Socket, target, capacity);
     if (result == 0) {
       m_ErrorCode = HTTP_ERR_DISCONNECTED;
-      return 0;
+      return NotePeerEnd(1);
     }
     if (result < 0) {
       m_ErrorCode = HTTP_ERR_NETWORK;
-      return 0;
+      return NotePeerEnd(0);
     }
+    m_AnswerBegun = 1;
     if (!m_ReadAhead) {
       if (received) *received = result;
       return 1;

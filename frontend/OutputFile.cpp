@@ -77,23 +77,47 @@ void PrintOutputRefusal(OutputPrepared result, const std::string& outputPath) {
   }
 }
 
-void SettleOutputFile(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd) {
+namespace {
+
+// Why the body could not take the name the response gives, said when the
+// earlier file it was written over has come back.
+void PrintNameNotUsable(const std::string& newPath, const std::string& earlierPath) {
+  if (PathIsLink(newPath.c_str()) || PathGetKind(newPath.c_str()) != PATH_MISSING) {
+    printf("Error: \"%s\" is already there. Nothing was stored; \"%s\" is as it was.\r\n",
+           newPath.c_str(), earlierPath.c_str());
+  } else {
+    printf("Error: The file system refused the name \"%s\". Nothing was stored; \"%s\" is as it "
+           "was.\r\n",
+           newPath.c_str(), earlierPath.c_str());
+  }
+}
+
+}  // namespace
+
+int SettleOutputFile(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd) {
   const std::string originalPath = outputPath;
   if (cmd.m_OutputToFile) {
     std::string newPath;
     cmd.GetOutputPathFile(newPath);
-    // A taken name makes the move fail, and a sink is never moved; the
-    // download then stays where it is and is reported there.
-    if (!newPath.empty() && newPath != outputPath &&
-        FileMove(outputPath.c_str(), newPath.c_str())) {
-      outputPath = newPath;
+    if (!newPath.empty() && newPath != outputPath) {
+      // FileMove never replaces what stands at newPath, and never moves a sink.
+      if (FileMove(outputPath.c_str(), newPath.c_str())) {
+        outputPath = newPath;
+      } else if (!backupPath.empty()) {
+        // The body was written over the earlier file's name only on the way
+        // to newPath: it gives that name back rather than take its place.
+        RestoreOutputBackup(originalPath, backupPath);
+        PrintNameNotUsable(newPath, originalPath);
+        return 0;
+      }
     }
   }
-  if (backupPath.empty()) return;
+  if (backupPath.empty()) return 1;
   if (outputPath != originalPath) {
     // The new body went elsewhere: the earlier file keeps its name.
     FileMove(backupPath.c_str(), originalPath.c_str());
   } else {
     FileDelete(backupPath.c_str());
   }
+  return 1;
 }

@@ -54,10 +54,14 @@ int MakeOutputBackup(const std::string& outputPath, std::string& backupPath);
 void RestoreOutputBackup(const std::string& outputPath, const std::string& backupPath);
 
 // After a 2xx download into outputPath: moves the file to the name the
-// response suggests (GetOutputPathFile; a taken name, or a sink, leaves it
-// where it is) and settles the backup: dropped when the body took the
-// earlier file's name, moved back when the body went elsewhere. outputPath
-// then names the file that holds the body.
-void SettleOutputFile(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd);
+// response suggests (GetOutputPathFile; a sink is never moved) and settles
+// the backup: dropped when the body took the earlier file's name, moved
+// back when the body went elsewhere. 1 with outputPath naming the file that
+// holds the body. When the suggested name cannot be taken (a file is in the
+// way, or the file system refuses the name), the body stays at outputPath
+// only if no earlier file stood there (1); otherwise the body is dropped,
+// the earlier file is back under its name, a line saying why is printed,
+// and the result is 0.
+int SettleOutputFile(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd);
 
 #endif

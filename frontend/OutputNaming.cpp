@@ -8,6 +8,7 @@
 #include "engine/PathSegment.h"
 #include "frontend/ArgParse.h"
 #include "frontend/ImpBroxCmd.h"
+#include "frontend/OutputFile.h"
 #include "frontend/PathCheck.h"
 #include "frontend/TextHelpers.h"
 #include "platform/CRuntime.h"
@@ -104,14 +105,23 @@ namespace {
 
 std::string JoinDir(const std::string& dir, const std::string& name) { return dir + "/" + name; }
 
+// A file under a backup's name would stop every later run as one left by a
+// killed run: the server cannot have it.
+int IsBackupName(const std::string& name) {
+  const std::string backup = GetBackupPathFile("");
+  return name.size() >= backup.size() &&
+         name.compare(name.size() - backup.size(), backup.size(), backup) == 0;
+}
+
 // The name the response gives: Content-Disposition's filename, else its name
 // with the media type's extension; empty when neither is usable. Names from
 // the server are cut to one component inside the target directory.
 std::string NameFromResponse(const CImpBroxCmd& cmd) {
   std::string fileName = CleanResponseFileName(cmd.m_DispositionFileName);
-  if (!fileName.empty()) return fileName;
+  if (!fileName.empty() && !IsBackupName(fileName)) return fileName;
   std::string name = CleanResponseFileName(cmd.m_DispositionName);
-  if (!name.empty()) return name + GetExtByContentType(cmd);
+  if (!name.empty()) name += GetExtByContentType(cmd);
+  if (!name.empty() && !IsBackupName(name)) return name;
   return std::string();
 }
 

@@ -100,7 +100,7 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
     return InterruptRequested() ? 0 : 1;
   }
   if (client.IsSuccess()) {
-    SettleOutputFile(outputPath, backupPath, cmd);
+    if (!SettleOutputFile(outputPath, backupPath, cmd)) return 0;
     printf("Download: %s\r\n", outputPath.c_str());
     return 1;
   }

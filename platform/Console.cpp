@@ -140,6 +140,8 @@ static int ReadKey() {
   oneKey.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   oneKey.c_cc[VMIN] = 1;
   oneKey.c_cc[VTIME] = 0;
+  // A second interrupt during the wait ends the process: the mode goes back first.
+  InterruptSetLastAction(ConsoleRestoreTerminalMode);
   // The saved mode must be complete before a signal handler may use it.
   std::atomic_signal_fence(std::memory_order_seq_cst);
   g_ModeChanged = 1;

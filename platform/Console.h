@@ -41,7 +41,8 @@ int ConsoleClearToLineEnd();
 int ConsoleReadChar();
 
 // Puts back the terminal mode that ConsoleReadChar changed while it waits;
-// does nothing at any other time. Safe in a signal handler: the second
+// does nothing at any other time. Safe in a signal handler: the wait makes
+// it the interrupt's last action (InterruptSetLastAction), so a second
 // interrupt calls it before it ends the process.
 void ConsoleRestoreTerminalMode();
 

@@ -1,12 +1,13 @@
 #include "platform/Interrupt.h"
 
 #include <errno.h>
+#include <limits.h>
 #include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstring>
-
-#include "platform/Console.h"
 
 namespace {
 
@@ -14,11 +15,21 @@ volatile sig_atomic_t g_Interrupted = 0;
 
 const int kCaught[] = {SIGINT, SIGTERM, SIGHUP};
 
+void (*volatile g_LastAction)() = nullptr;
+
+// The file under way. The handler reads it only while g_UnderWayKept is 1,
+// and it is written only while that flag is 0.
+char g_UnderWay[PATH_MAX];
+volatile sig_atomic_t g_UnderWayKept = 0;
+
 // Only async-signal-safe calls here: the flag, and for a second signal the
-// terminal's mode put back and the default action taken again.
+// last action, the removal of the file under way and the default action
+// taken again.
 void OnInterrupt(int signalNumber) {
   if (g_Interrupted) {
-    ConsoleRestoreTerminalMode();
+    void (*action)() = g_LastAction;
+    if (action) action();
+    if (g_UnderWayKept) unlink(g_UnderWay);
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);
     return;
@@ -27,6 +38,21 @@ void OnInterrupt(int signalNumber) {
 }
 
 }  // namespace
+
+void InterruptSetLastAction(void (*action)()) { g_LastAction = action; }
+
+int InterruptSetFileUnderWay(const char* path) {
+  g_UnderWayKept = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (!path || !*path) return 1;
+  const size_t length = strlen(path);
+  if (length >= sizeof(g_UnderWay)) return 0;
+  memcpy(g_UnderWay, path, length + 1);
+  // The whole path is in place before the handler may use it.
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  g_UnderWayKept = 1;
+  return 1;
+}
 
 int InterruptCatch() {
   struct sigaction action;

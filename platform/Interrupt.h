@@ -7,10 +7,23 @@
 // run as interrupted: a blocked socket call then fails at once instead of
 // going on, and so does every later one, so the run ends the way a failed
 // transfer ends and puts the user's files back. A second one ends the
-// process at once, as if it had not been caught, after it has put back a
-// terminal mode that a key wait changed (ConsoleRestoreTerminalMode). Returns
-// 1, or 0 when the handler could not be set.
+// process at once, as if it had not been caught, after the last action
+// (InterruptSetLastAction) has run and the file under way
+// (InterruptSetFileUnderWay) is removed. Returns 1, or 0 when the handler
+// could not be set.
 int InterruptCatch();
+
+// What the second interrupt does first, inside the signal handler: action
+// may only make calls that are safe there. NULL for none. (The console puts
+// back a terminal mode that a key wait changed.)
+void InterruptSetLastAction(void (*action)());
+
+// The file a transfer writes that this run created: a second interrupt
+// removes it, so that no half-written file is left for a later run to take
+// for a whole one. The path is copied now, so that the removal needs nothing
+// but the signal-safe unlink; a path too long to copy is not kept. NULL (or
+// "") for none. Returns 1 when the path is kept (or cleared), 0 when not.
+int InterruptSetFileUnderWay(const char* path);
 
 // 1 once an interrupt has come, else 0. Safe to call at any time.
 int InterruptRequested();

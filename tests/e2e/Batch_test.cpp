@@ -1,8 +1,10 @@
 // Batch downloads of a numbered range: one line per URL, the files left in
 // the batch directory, and one kept-alive connection for the whole batch.
+#include <memory>
 #include <string>
 
 #include "e2e/E2e.h"
+#include "support/TlsServer.h"
 
 namespace {
 
@@ -160,6 +162,50 @@ TEST_F(Batch, BodyThatCannotBeDecodedFailsItsLineAndLeavesNoFile) {
     EXPECT_EQ(Line("z1", "failed.\r\n"), again.m_Out);
     server.Stop();
     EXPECT_EQ(2u, server.RequestCount());
+  }
+}
+
+// A server that says keep-alive and then closes each connection, at once or
+// a moment after its answer, races the next request: the close may come
+// just as it goes out. Such a request is sent once more on a new
+// connection, so every file arrives, over TLS as well.
+TEST_F(Batch, ServerThatDropsEachKeptConnection) {
+  const int kFiles = 40;
+  struct Case {
+    const char* name;
+    bool tls;
+    int pauseMs;  // between the answer and the close
+    bool notify;  // TLS: close_notify before the TCP close
+  } cases[] = {{"plain, close at once", false, 0, true},
+               {"plain, close after 1 ms", false, 1, true},
+               {"plain, close after 2 ms", false, 2, true},
+               {"TLS, close at once", true, 0, true},
+               {"TLS, close after 2 ms", true, 2, true},
+               {"TLS, cut without close_notify after 1 ms", true, 1, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    ASSERT_EQ(0, mkdir(sandbox.File("dir").c_str(), 0755));
+    const int pauseMs = c.pauseMs;
+    const bool notify = c.notify;
+    const CServerScript script = CServerScript::Computed([pauseMs, notify](const std::string& request) {
+      CExchange answer = Exchange().Reply(Ok("body of " + PathOf(request), "Connection: Keep-Alive\r\n"));
+      if (pauseMs > 0) answer.Pause(pauseMs);
+      return notify ? answer.Close() : answer.CloseWithoutNotify();
+    });
+    std::unique_ptr<CScriptedServer> server(c.tls ? new CTlsServer(script)
+                                                  : new CScriptedServer(script));
+    CProgramResult run =
+        RunIn(sandbox, {server->Url("/f[001-040].txt"), "-O", "-p", sandbox.File("dir")});
+    EXPECT_EQ(1, run.m_ExitCode);
+    std::string lines;
+    for (int i = 1; i <= kFiles; ++i) {
+      char name[16];
+      snprintf(name, sizeof(name), "f%03d.txt", i);
+      lines += Line(name, "ok\r\n");
+      EXPECT_EQ("body of /" + std::string(name), sandbox.ReadFile("dir/" + std::string(name)));
+    }
+    EXPECT_EQ(lines, run.m_Out);
   }
 }
 

@@ -263,6 +263,93 @@ TEST_F(OutputFile, EarlierFileKeepsItsNameWhicheverNameTheDownloadGets) {
   }
 }
 
+// The body first goes under the URL's name (or the -o name before its
+// suffix) and then moves to the name the response gives. When that name
+// cannot be taken, an earlier file under the first name comes back and the
+// download fails, saying why; with nothing there before, the body stays
+// under the first name. A backup's name from the response is never used.
+TEST_F(OutputFile, NameFromTheResponseThatCannotBeTakenCostsNoEarlierFile) {
+  const std::string gz = Gzip("decoded");
+  const std::string longName(300, 'n');
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> before;  // files there before the run
+    std::string reply;
+    std::string output;  // the -o value: "" for the folder itself
+    std::vector<std::string> options;
+    std::vector<std::pair<std::string, std::string>> after;  // every file but the program
+    std::string message;  // after the head; {D} stands for the folder
+  } cases[] = {
+      {"a file in the way",
+       {{"report", "earlier"}, {"report.txt", "taken"}},
+       Ok("payload", "Content-Disposition: attachment; filename=\"report.txt\"\r\n"),
+       "",
+       {},
+       {{"report", "earlier"}, {"report.txt", "taken"}},
+       "Error: \"{D}/report.txt\" is already there. Nothing was stored; \"{D}/report\" is as it "
+       "was.\r\n"},
+      {"a name the file system refuses",
+       {{"report", "earlier"}},
+       Ok("payload", "Content-Disposition: attachment; filename=\"" + longName + "\"\r\n"),
+       "",
+       {},
+       {{"report", "earlier"}},
+       "Error: The file system refused the name \"{D}/" + longName +
+           "\". Nothing was stored; \"{D}/report\" is as it was.\r\n"},
+      {"the suffixed name in the way",
+       {{"page", "earlier"}, {"page.gzip", "taken"}},
+       Ok(gz, "Content-Encoding: gzip\r\n"),
+       "page",
+       {"-compress"},
+       {{"page", "earlier"}, {"page.gzip", "taken"}},
+       "Error: \"{D}/page.gzip\" is already there. Nothing was stored; \"{D}/page\" is as it "
+       "was.\r\n"},
+      {"a refused name with nothing there before",
+       {},
+       Ok("payload", "Content-Disposition: attachment; filename=\"" + longName + "\"\r\n"),
+       "",
+       {},
+       {{"report", "payload"}},
+       "Download: {D}/report\r\n"},
+      {"a backup's name",
+       {},
+       Ok("payload", "Content-Disposition: attachment; filename=\"x_zelvor.bk\"\r\n"),
+       "",
+       {},
+       {{"report", "payload"}},
+       "Download: {D}/report\r\n"},
+      {"a usable name",
+       {{"report", "earlier"}},
+       Ok("payload", "Content-Disposition: attachment; filename=\"new.txt\"\r\n"),
+       "",
+       {},
+       {{"new.txt", "payload"}, {"report", "earlier"}},
+       "Download: {D}/new.txt\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    for (const auto& file : c.before) sandbox.WriteFile(file.first, file.second);
+    CScriptedServer server(CServerScript::OneReply(c.reply));
+    std::vector<std::string> args = {server.Url("/files/report"), "-o",
+                                     c.output.empty() ? sandbox.Dir() : sandbox.File(c.output)};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CProgramResult run = RunIn(sandbox, args);
+    std::string message = c.message;
+    for (size_t at; (at = message.find("{D}")) != std::string::npos;)
+      message.replace(at, 3, sandbox.Dir());
+    EXPECT_EQ(HeadOf(c.reply) + message, run.m_Out);
+    EXPECT_EQ(message.compare(0, 6, "Error:") == 0 ? 0 : 1, run.m_ExitCode);
+    std::vector<std::string> names = {"zelvora"};
+    for (const auto& file : c.after) {
+      names.push_back(file.first);
+      EXPECT_EQ(file.second, sandbox.ReadFile(file.first)) << file.first;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, sandbox.Files());
+  }
+}
+
 TEST_F(OutputFile, ResponseNamesNeverReachOutsideTheTargetDirectory) {
   const std::string tag = "zelvora-escape-" + std::to_string(getpid());
   const std::string names[] = {"../" + tag + "-1.txt", "..\\" + tag + "-2.txt",

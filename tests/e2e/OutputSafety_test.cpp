@@ -278,6 +278,53 @@ TEST_F(OutputSafety, InterruptedBatchStopsAndLeavesNoPartialFile) {
   EXPECT_EQ(2u, server.RequestCount());
 }
 
+// Two interrupts end the program at once, whenever the second comes: the
+// file under way, which this run made, goes with it; an earlier file's
+// backup stays for the next run to report. No file is left that holds only
+// part of its body.
+TEST_F(OutputSafety, SecondInterruptLeavesNoPartialFile) {
+  const std::string head = "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 1000000\r\n\r\n";
+  const int delaysUs[] = {0, 0, 200, 500, 1000, 3000, 10000, 50000};
+  for (int i = 0; i < 8; ++i) {
+    const bool batch = i % 2 == 1;
+    // Two signals of one kind sent together may arrive as one.
+    const int second = i % 4 < 2 ? SIGTERM : SIGINT;
+    SCOPED_TRACE(std::string(batch ? "batch" : "single") + ", second signal after " +
+                 std::to_string(delaysUs[i]) + " us");
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    const std::string underWay = batch ? "b2" : "out.bin";
+    if (!batch) sandbox.WriteFile("out.bin", "earlier");
+    // Enough for the program to write part of it before the pause.
+    CExchange slow = Exchange().Send(head + Pattern(300000)).Pause(20000).Send(Pattern(700000));
+    CScriptedServer server(batch ? CServerScript{{Exchange().Reply(Ok("first", "Connection: Keep-Alive\r\n")), slow}}
+                                 : CServerScript{{slow}});
+    // Part of the body is in the file.
+    sandbox.SetSignalWhen(SIGINT, [&sandbox, underWay](const std::string&) {
+      return sandbox.ReadFile(underWay).size() >= 100000;
+    });
+    sandbox.SetSecondSignal(second, delaysUs[i]);
+    const std::vector<std::string> args =
+        batch ? std::vector<std::string>{server.Url("/b[1-3]"), "-O"}
+              : std::vector<std::string>{server.Url("/big"), "-o", "out.bin"};
+    CProgramResult run = sandbox.Run(args, "", 20000);
+    ASSERT_TRUE(run.m_Started);
+    EXPECT_FALSE(run.m_TimedOut);
+    // Only whole files: the earlier one, its backup, or the first of the batch.
+    std::vector<std::string> left;
+    for (const std::string& name : sandbox.Files()) {
+      if (name == "zelvora") continue;
+      left.push_back(name + " " + std::to_string(sandbox.ReadFile(name).size()));
+    }
+    if (batch) {
+      EXPECT_EQ((std::vector<std::string>{"b1 5"}), left);
+    } else {
+      // Whether the earlier file was back before the second signal came.
+      const std::vector<std::string> restored = {"out.bin 7"}, kept = {"out.bin_zelvor.bk 7"};
+      EXPECT_TRUE(left == restored || left == kept) << ::testing::PrintToString(left);
+    }
+  }
+}
+
 // The decoded body is larger than the disk takes; the compressed one fits.
 TEST_F(OutputSafety, DiskFullWhileDecodingKeepsTheEarlierFileEveryTime) {
   const std::string text(1 << 20, 'z');

@@ -163,6 +163,38 @@ TEST_F(PiecedDownloadTest, ResumePastFourGibibytesAppendsAtTheWholeSize) {
   EXPECT_EQ(std::string("\0tail", 5), std::string(bytes, sizeof bytes));
 }
 
+// A resumed download whose kept connection the server dropped before any
+// answer goes again on a new connection with the same Range; the file is
+// exactly as it was before the first try, also when the second one fails.
+TEST_F(PiecedDownloadTest, KeptConnectionDroppedBeforeTheAnswer) {
+  const std::string kept = "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 0\r\n\r\n";
+  const std::string part =
+      "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 3-5/6\r\nContent-Length: 3\r\n\r\ndef";
+  const struct {
+    const char* name;
+    CFakeConnection second;
+    int result;
+    std::string after;
+  } cases[] = {
+      {"the new connection answers", CFakeConnection().Receive(part), 1, "abcdef"},
+      {"the new connection fails too", CFakeConnection().Reset(), 0, "abc"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("out.bin");
+    TempDir::WriteFile(path, "abc");
+    FakeSocketScript({CFakeConnection().Receive(kept).Close(), c.second});
+    CHttpClient client;
+    std::string response;
+    ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+    EXPECT_EQ(c.result, client.Download(kUrl, path.c_str(), response, nullptr, 0, 0));
+    EXPECT_EQ(2, FakeSocketConnects());
+    EXPECT_EQ("bytes=3-", RequestHeader(FakeSocketSent(1), "Range"));
+    ExpectDownloadLeft(dir, path, client, true, c.after);
+  }
+}
+
 // A 2xx body bound for a file needs a length or chunks: without either it
 // would end only with the connection, which is never read. Answers that
 // carry no body, and bodies bound for memory, stand as they are.

@@ -243,29 +243,70 @@ TEST_F(PiecedRequestTest, CallbacksInOrderWithTheirArguments) {
   EXPECT_EQ(&client, log.m_LastClient);
 }
 
-TEST_F(PiecedRequestTest, ReusedConnectionEndedByTheServerFails) {
+// A request on a kept connection that the server ended before any byte of
+// the answer came goes once more on a new connection; nothing else does.
+TEST_F(PiecedRequestTest, KeptConnectionEndedByTheServer) {
   const std::string kept = "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 0\r\n\r\n";
+  const std::string fresh = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfresh";
+  const CFakeConnection answers = CFakeConnection().Receive(fresh);
   struct Case {
     const char* name;
-    CFakeConnection connection;
+    HttpMethod method;  // of the second request
+    std::vector<CFakeConnection> connections;
+    int result;
     HttpError code;
+    int connects;
   } cases[] = {
-      {"closed", CFakeConnection().Receive(kept).Close(), HTTP_ERR_DISCONNECTED},
-      {"reset", CFakeConnection().Receive(kept).Reset(), HTTP_ERR_NETWORK},
+      {"closed: sent again", HTTP_METHOD_GET, {CFakeConnection().Receive(kept).Close(), answers}, 1,
+       HTTP_ERR_NONE, 2},
+      {"reset: sent again", HTTP_METHOD_GET, {CFakeConnection().Receive(kept).Reset(), answers}, 1,
+       HTTP_ERR_NONE, 2},
+      {"a HEAD too", HTTP_METHOD_HEAD, {CFakeConnection().Receive(kept).Close(), answers}, 1,
+       HTTP_ERR_NONE, 2},
+      {"a POST is never sent twice", HTTP_METHOD_POST,
+       {CFakeConnection().Receive(kept).Close(), answers}, 0, HTTP_ERR_DISCONNECTED, 1},
+      {"a time-out is no close", HTTP_METHOD_GET, {CFakeConnection().Receive(kept).TimeOut(), answers},
+       0, HTTP_ERR_NETWORK, 1},
+      {"part of the answer came", HTTP_METHOD_GET,
+       {CFakeConnection().Receive(kept).Receive("HTTP/1.1 2").Close(), answers}, 0,
+       HTTP_ERR_DISCONNECTED, 1},
+      {"only once", HTTP_METHOD_GET,
+       {CFakeConnection().Receive(kept).Close(), CFakeConnection().Close(), answers}, 0,
+       HTTP_ERR_DISCONNECTED, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeSocketScript({c.connection});
+    FakeSocketScript(c.connections);
     CHttpClient client;
-    std::string response;
+    std::string response = "untouched";
     ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
-    EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+    const char* body = c.method == HTTP_METHOD_POST ? "data" : nullptr;
+    EXPECT_EQ(c.result, client.Request(c.method, kUrl, response, body, body ? 4 : 0));
     EXPECT_EQ(c.code, client.m_ErrorCode);
-    // The second request went out on the kept connection; no new one was made.
-    EXPECT_EQ(1, FakeSocketConnects());
+    EXPECT_EQ(c.connects, FakeSocketConnects());
+    // The second request went out on the kept connection first.
     const std::string sent = FakeSocketSent(0);
-    EXPECT_EQ(sent.substr(0, sent.size() / 2), sent.substr(sent.size() / 2));
+    const std::string second = sent.substr(sent.find("\r\n\r\n") + 4);
+    EXPECT_EQ(c.method == HTTP_METHOD_POST ? "POST" : c.method == HTTP_METHOD_HEAD ? "HEAD" : "GET",
+              second.substr(0, second.find(' ')));
+    if (c.connects == 2) {
+      EXPECT_EQ(second, FakeSocketSent(1));
+    }
+    if (c.result && c.method == HTTP_METHOD_GET) {
+      EXPECT_EQ("fresh", response);
+    }
   }
+}
+
+// A request on a connection of its own that ends before any answer fails
+// at once: nothing says that the server did not take it.
+TEST_F(PiecedRequestTest, NewConnectionEndedByTheServerIsNotSentAgain) {
+  FakeSocketScript({CFakeConnection().Close(), CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")});
+  CHttpClient client;
+  std::string response;
+  EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+  EXPECT_EQ(HTTP_ERR_DISCONNECTED, client.m_ErrorCode);
+  EXPECT_EQ(1, FakeSocketConnects());
 }
 
 // Interim answers come before the final one, in any cut of receives; only

@@ -17,6 +17,9 @@ struct CLiveConnection {
   uint64_t m_Round = 0;  // times the piece was handed out whole
   bool m_Connected = false;
   bool m_Closed = false;
+  // A close or reset has been received: like a real socket's, it stays
+  // visible to SocketHasInput (a time-out leaves nothing there).
+  bool m_EndSeen = false;
   std::string m_Sent;
 };
 
@@ -63,12 +66,14 @@ int ScriptReceive(CLiveConnection& live, char* buffer, int length) {
   if (live.m_Piece >= pieces.size()) {
     switch (live.m_Script.m_End) {
       case FAKE_END_RESET:
+        live.m_EndSeen = true;
         return -1;
       case FAKE_END_TIME_OUT:
         return -1;
       case FAKE_END_CLOSE:
         break;
     }
+    live.m_EndSeen = true;
     return 0;
   }
   const std::string& piece = pieces[live.m_Piece];
@@ -247,7 +252,7 @@ int SocketHasInput(SocketHandle socket) {
   const CFakeConnection& script = live->m_Script;
   if (live->m_Piece < script.m_Pieces.size())
     return live->m_Piece < script.m_Unasked.size() && script.m_Unasked[live->m_Piece];
-  return script.m_EndUnasked;
+  return script.m_EndUnasked || live->m_EndSeen;
 }
 
 void SocketClose(SocketHandle socket) {

@@ -24,7 +24,9 @@
 // of a piece a receive did not take whole, a piece scripted with
 // Unasked(bytes) once the pieces before it are taken, and, once every piece
 // is taken, an end scripted with EndUnasked(). Receive pieces and other ends
-// count as answers to what the client sends next: the check does not see them.
+// count as answers to what the client sends next: the check does not see them
+// until a receive has met them; a close or reset then stays visible, as on a
+// real socket, and a time-out does not.
 //
 // What it records, until the next FakeSocketScript: FakeSocketConnects()
 // (successful connects), FakeSocketSent(i) (every byte sent on connection i,

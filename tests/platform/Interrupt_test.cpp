@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <unistd.h>
+
+#include <string>
 
 #include "ChildProcess.h"
 #include "platform/Console.h"
@@ -52,6 +56,39 @@ TEST(InterruptCatch, SecondSignalEndsTheProcess) {
   });
   EXPECT_FALSE(child.exited);
   EXPECT_EQ(SIGTERM, child.signal);
+}
+
+// The second signal removes the file under way before the process ends; a
+// cleared one, and any other file, stay.
+TEST(InterruptCatch, SecondSignalRemovesTheFileUnderWay) {
+  char dir[] = "/tmp/zelvora-underway-XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(dir));
+  const std::string underWay = std::string(dir) + "/part";
+  const std::string other = std::string(dir) + "/other";
+  for (bool cleared : {false, true}) {
+    SCOPED_TRACE(cleared ? "cleared" : "kept");
+    for (const std::string& path : {underWay, other}) {
+      FILE* file = fopen(path.c_str(), "w");
+      ASSERT_NE(nullptr, file);
+      fclose(file);
+    }
+    ChildResult child = RunInChild([&] {
+      InterruptCatch();
+      if (!InterruptSetFileUnderWay(underWay.c_str())) return 1;
+      if (cleared) InterruptSetFileUnderWay(nullptr);
+      raise(SIGINT);
+      raise(SIGINT);
+      return 2;
+    });
+    EXPECT_EQ(SIGINT, child.signal);
+    EXPECT_EQ(cleared, access(underWay.c_str(), F_OK) == 0);
+    EXPECT_EQ(0, access(other.c_str(), F_OK));
+    unlink(underWay.c_str());
+    unlink(other.c_str());
+  }
+  EXPECT_EQ(0, InterruptSetFileUnderWay(std::string(5000, 'p').c_str()));
+  EXPECT_EQ(1, InterruptSetFileUnderWay(nullptr));
+  rmdir(dir);
 }
 
 }  // namespace

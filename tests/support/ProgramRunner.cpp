@@ -175,6 +175,9 @@ CProgramResult CProgramSandbox::Run(const std::vector<std::string>& args, const 
   pid_t pid = fork();
   if (pid == 0) {
     setpgid(0, 0);
+    // A suite started in the background has these ignored, and the program
+    // keeps an ignored one ignored: the signals a test sends must arrive.
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) signal(signalNumber, SIG_DFL);
     if (m_FileSizeLimit != 0) {
       struct rlimit limit = {m_FileSizeLimit, m_FileSizeLimit};
       signal(SIGXFSZ, SIG_IGN);
@@ -210,7 +213,13 @@ CProgramResult CProgramSandbox::Run(const std::vector<std::string>& args, const 
   int status = 0;
   bool reaped = false;
   bool signalled = false;
+  bool secondPending = false;
+  CClock::time_point secondAt;
   while (outFd >= 0 || errFd >= 0 || !reaped) {
+    if (secondPending && !reaped && CClock::now() >= secondAt) {
+      kill(pid, m_SecondSignalNumber);
+      secondPending = false;
+    }
     if (!result.m_TimedOut && MillisecondsLeft(deadline) == 0) {
       result.m_TimedOut = true;
       kill(-pid, SIGKILL);
@@ -228,7 +237,13 @@ CProgramResult CProgramSandbox::Run(const std::vector<std::string>& args, const 
       if (!reaped) std::this_thread::sleep_for(std::chrono::milliseconds(5));
       continue;
     }
-    poll(entries, static_cast<nfds_t>(count), 20);
+    int waitMs = 20;
+    if (secondPending) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(secondAt - CClock::now()).count();
+      waitMs = left <= 0 ? 0 : left < waitMs ? static_cast<int>(left) : waitMs;
+    }
+    poll(entries, static_cast<nfds_t>(count), waitMs);
     if (inFd >= 0) {
       ssize_t wrote = write(inFd, input.data() + written, input.size() - written);
       if (wrote > 0) written += static_cast<size_t>(wrote);
@@ -240,6 +255,14 @@ CProgramResult CProgramSandbox::Run(const std::vector<std::string>& args, const 
         m_SignalReady(result.m_Out)) {
       kill(pid, m_SignalNumber);
       signalled = true;
+      if (m_SecondSignalNumber != 0) {
+        if (m_SecondSignalDelayUs <= 0) {
+          kill(pid, m_SecondSignalNumber);
+        } else {
+          secondPending = true;
+          secondAt = CClock::now() + std::chrono::microseconds(m_SecondSignalDelayUs);
+        }
+      }
     }
     // After a kill, whatever still holds the pipes open must not keep us.
     if (result.m_TimedOut && reaped) {

@@ -67,6 +67,12 @@ class CProgramSandbox {
     m_SignalNumber = signalNumber;
     m_SignalReady = std::move(ready);
   }
+  // When set with SetSignalWhen, `signalNumber` follows the first signal
+  // `microseconds` later (0: at once).
+  void SetSecondSignal(int signalNumber, int microseconds) {
+    m_SecondSignalNumber = signalNumber;
+    m_SecondSignalDelayUs = microseconds;
+  }
   // When not 0, later runs may write files of at most this many bytes; a
   // write past it fails (as on a full disk) instead of ending the program.
   void SetFileSizeLimit(unsigned long bytes) { m_FileSizeLimit = bytes; }
@@ -86,6 +92,8 @@ class CProgramSandbox {
   bool m_TerminalOutput = false;
   int m_SignalNumber = 0;
   std::function<bool(const std::string&)> m_SignalReady;
+  int m_SecondSignalNumber = 0;
+  int m_SecondSignalDelayUs = 0;
   unsigned long m_FileSizeLimit = 0;
   unsigned long m_AddressSpaceLimit = 0;
   int m_Ready = 0;
