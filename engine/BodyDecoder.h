@@ -20,8 +20,9 @@ class CBodyDecoder {
   // Called once the head of a 2xx answer to a download is known (never
   // under keepOrigin, which stores every byte as it came): 1 when this body
   // is to be stored decoded, 0 to store it as it came (de-chunked). The
-  // client tells whether the answer ContinuesResumedFile. Called again, with the same answer, each
-  // time the body is to be decoded over from its start.
+  // client tells whether the answer ContinuesResumedFile. Called again,
+  // with the same answer, each time the body is to be decoded over from its
+  // start.
   virtual int Begin(const CHttpClient& client) = 0;
   // The next piece of the body's own bytes (de-chunked); the decoded bytes
   // go to write(param, ...). 1, or 0 when the body cannot be decoded or a

@@ -18,8 +18,8 @@ class COutputFile {
   COutputFile& operator=(const COutputFile&) = delete;
 
   // Becomes the owner of file (closing one held before, its gathered bytes
-  // dropped).
-  // Writes are gathered when file is a regular file and the block can be had.
+  // dropped). Writes are gathered when file is a regular file and the block
+  // can be had.
   void Adopt(FileHandle file);
   // The file, still owned here; NULL when there is none.
   FileHandle Get() const { return m_File.get(); }
