@@ -1,7 +1,7 @@
 // Downloads into a file against a scripted server on 127.0.0.1: new and
 // resumed files, what a file holds after every kind of answer or failure,
 // chunked rewrites, devices as sinks. Answers broken off mid-body and bodies
-// split at chosen receives are in tests/exchange/Download_test.cpp.
+// split at chosen receives are in tests/exchange/PiecedDownload_test.cpp.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,9 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/ContentRange.h"
 #include "engine/HttpClient.h"
-#include "engine/OutputFile.h"
 #include "platform/FileSystem.h"
 #include "support/BodyCoding.h"
 #include "support/CallbackLog.h"
@@ -492,57 +490,6 @@ TEST_F(DownloadTest, FailedWriteToTheDeviceIsAFileError) {
   struct stat info;
   ASSERT_EQ(0, stat("/dev/full", &info));
   EXPECT_TRUE(S_ISCHR(info.st_mode));
-}
-
-// ---------------------------------------------------------------------------
-// The pieces the download uses.
-
-TEST(DownloadPiecesTest, ContentRangeStart) {
-  struct Case {
-    const char* text;
-    int ok;
-    uint64_t first;
-  } cases[] = {
-      {"bytes 1000-1999/2000", 1, 1000},
-      {"BYTES 0-0/1", 1, 0},
-      {"  bytes   5-9/*", 1, 5},
-      {"bytes 18446744073709551615-", 1, UINT64_MAX},
-      {"bytes 18446744073709551616-1/2", 0, 0},
-      {"bytes */2000", 0, 0},
-      {"bytes=5-9/10", 0, 0},
-      {"items 5-9/10", 0, 0},
-      {"bytes 5", 0, 0},
-      {"", 0, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    uint64_t first = 12345;
-    EXPECT_EQ(c.ok, ParseContentRangeStart(c.text, &first));
-    if (c.ok) {
-      EXPECT_EQ(c.first, first);
-    }
-  }
-}
-
-// Gathered writes reach the file whole by Close; a device that takes
-// nothing fails the write that reaches it, gathered or not.
-TEST(DownloadPiecesTest, OutputFileWritesEveryByte) {
-  TempDir dir;
-  const std::string path = dir.File("r");
-  COutputFile out;
-  out.Take(FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
-  ASSERT_TRUE(static_cast<bool>(out));
-  const std::string big(300000, 'b');
-  EXPECT_EQ(1, out.Write("keep|", 5));
-  EXPECT_EQ(1, out.Write(big.data(), big.size()));
-  EXPECT_EQ(1, out.Write("|end", 4));
-  EXPECT_EQ(1, out.Close());
-  EXPECT_EQ("keep|" + big + "|end", TempDir::ReadFile(path));
-
-  out.Take(FileOpen("/dev/full", FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE));
-  ASSERT_TRUE(static_cast<bool>(out));
-  EXPECT_EQ(0, out.Write("body", 4));
-  out.Close();
 }
 
 }  // namespace

@@ -321,7 +321,7 @@ TEST(ParseHeadersTest, LeavesTheOutputFileAlone) {
 }
 
 // A head that frames its body neither way is parsed; what becomes of such
-// a body is the reader's choice (tests/exchange/Download_test.cpp).
+// a body is the reader's choice (tests/exchange/PiecedDownload_test.cpp).
 TEST(ParseHeadersTest, TellsWhetherTheBodyIsFramed) {
   const struct {
     const char* head;

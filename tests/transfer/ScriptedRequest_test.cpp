@@ -1,6 +1,6 @@
 // Requests into memory against a scripted server on 127.0.0.1: the bytes on
 // the wire, response reading, result codes, callbacks and connection reuse.
-// Receives cut at chosen places are in tests/exchange/Request_test.cpp.
+// Receives cut at chosen places are in tests/exchange/PiecedRequest_test.cpp.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
