@@ -65,9 +65,8 @@ TEST_F(Batch, ExistingFilesAndA404OverOneConnection) {
   ASSERT_EQ(4u, requests.size());
   const char* paths[] = {"/img/tu0.jpg", "/img/tu2.jpg", "/img/tu3.jpg", "/img/tu4.jpg"};
   for (size_t i = 0; i < requests.size(); ++i) {
-    EXPECT_EQ("GET " + std::string(paths[i]) +
-                  " HTTP/1.1\r\nConnection: Keep-Alive\r\nHost: 127.0.0.1\r\nAccept: */*\r\n"
-                  "Accept-Encoding: identity, gzip, deflate\r\nUser-Agent: \r\nContent-Length: 0\r\n\r\n",
+    EXPECT_EQ("GET " + std::string(paths[i]) + " HTTP/1.1\r\nConnection: Keep-Alive\r\n" +
+                  DefaultRequestHeaders() + "Content-Length: 0\r\n\r\n",
               requests[i]);
   }
 }

@@ -14,7 +14,7 @@ const char kFormat[] = "Response format error.";
 const char kKeep[] = "Connection: Keep-Alive\r\n";
 
 std::string ChunkedHead(const std::string& extra = "") {
-  return "HTTP/1.1 200 OK\r\n" + extra + "Transfer-Encoding: chunked\r\n\r\n";
+  return ChunkedResponse("200 OK", extra, "");
 }
 
 // A head of exactly size bytes with a length of 0.

@@ -42,8 +42,7 @@ std::string Bytes(const char (&text)[N]) {
 // A kept-alive chunked answer of exactly size bytes: one chunk whose size
 // text has four digits.
 std::string ChunkedOfSize(size_t size, std::string* body) {
-  const std::string head =
-      std::string("HTTP/1.1 200 OK\r\n") + kKeep + "Transfer-Encoding: chunked\r\n\r\n";
+  const std::string head = ChunkedResponse("200 OK", kKeep, "");
   const std::string end = "\r\n0\r\n\r\n";
   const size_t data = size - head.size() - 6 - end.size();
   char sizeText[8];
