@@ -59,15 +59,11 @@ struct FileCase {
   std::string response;  // the text handed back
 };
 
-// The flag columns of FileCase, by name.
-const bool kFileThere = true;
-const bool kNoFile = false;
+// The other flag columns of FileCase, by name.
 const int kAsOnTheWire = 1;
 const int kDecoded = 0;
 const int kDone = 1;
 const int kFails = 0;
-const bool kLeft = true;
-const bool kGone = false;
 
 TEST_F(DownloadTest, WhatTheFileHolds) {
   const std::string framed = "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n";

@@ -203,7 +203,7 @@ TEST_F(OutputFile, BareNamesLiveNextToTheProgramAndFoldersFollowTheCurrentDirect
     server.Stop();
     // A bare -d file name is read from the program's folder too.
     if (c.url == "/post") {
-      EXPECT_EQ("posted", BodyOf(server.Request(0)));
+      EXPECT_EQ("posted", RequestBody(server.Request(0)));
     }
   }
 }

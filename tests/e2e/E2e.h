@@ -31,9 +31,15 @@ inline std::string PlainRequest(const std::string& method, const std::string& pa
          "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-inline std::string BodyOf(const std::string& request) {
-  size_t end = request.find("\r\n\r\n");
-  return end == std::string::npos ? "" : request.substr(end + 4);
+// The path of a recorded request, from its first line.
+inline std::string PathOf(const std::string& request) {
+  size_t start = request.find(' ') + 1;
+  return request.substr(start, request.find(' ', start) - start);
+}
+
+// The line a batch run prints for one name.
+inline std::string BatchLine(const std::string& name, const std::string& outcome) {
+  return "Download \"" + name + "\"......" + outcome;
 }
 
 inline bool IsDirectory(const std::string& path) {
