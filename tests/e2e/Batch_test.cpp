@@ -8,15 +8,6 @@
 
 namespace {
 
-std::string PathOf(const std::string& request) {
-  size_t start = request.find(' ') + 1;
-  return request.substr(start, request.find(' ', start) - start);
-}
-
-std::string Line(const std::string& name, const std::string& outcome) {
-  return "Download \"" + name + "\"......" + outcome;
-}
-
 class Batch : public ::testing::Test {
  protected:
   Batch() : m_Sandbox(ZELVORA_EXE) {}
@@ -49,9 +40,9 @@ TEST_F(Batch, ExistingFilesAndA404OverOneConnection) {
   ASSERT_EQ(0, mkdir((dir + "/tu5.jpg").c_str(), 0755));
   CProgramResult run = RunIn(m_Sandbox, {server.Url("/img/tu[0-5].jpg"), "-O", "-p", dir});
   EXPECT_EQ(1, run.m_ExitCode);
-  EXPECT_EQ(Line("tu0.jpg", "ok\r\n") + Line("tu1.jpg", "ok(exist).\r\n") + Line("tu2.jpg", "ok\r\n") +
-                Line("tu3.jpg", "failed(404)\r\n") + Line("tu4.jpg", "ok\r\n") +
-                Line("tu5.jpg", "failed.\r\n"),
+  EXPECT_EQ(BatchLine("tu0.jpg", "ok\r\n") + BatchLine("tu1.jpg", "ok(exist).\r\n") +
+                BatchLine("tu2.jpg", "ok\r\n") + BatchLine("tu3.jpg", "failed(404)\r\n") +
+                BatchLine("tu4.jpg", "ok\r\n") + BatchLine("tu5.jpg", "failed.\r\n"),
             run.m_Out);
   EXPECT_EQ("body of /img/tu0.jpg", TempDir::ReadFile(dir + "/tu0.jpg"));
   EXPECT_EQ("", TempDir::ReadFile(dir + "/tu1.jpg"));
@@ -65,9 +56,8 @@ TEST_F(Batch, ExistingFilesAndA404OverOneConnection) {
   ASSERT_EQ(4u, requests.size());
   const char* paths[] = {"/img/tu0.jpg", "/img/tu2.jpg", "/img/tu3.jpg", "/img/tu4.jpg"};
   for (size_t i = 0; i < requests.size(); ++i) {
-    EXPECT_EQ("GET " + std::string(paths[i]) +
-                  " HTTP/1.1\r\nConnection: Keep-Alive\r\nHost: 127.0.0.1\r\nAccept: */*\r\n"
-                  "Accept-Encoding: identity, gzip, deflate\r\nUser-Agent: \r\nContent-Length: 0\r\n\r\n",
+    EXPECT_EQ("GET " + std::string(paths[i]) + " HTTP/1.1\r\nConnection: Keep-Alive\r\n" +
+                  DefaultRequestHeaders() + "Content-Length: 0\r\n\r\n",
               requests[i]);
   }
 }
@@ -79,7 +69,8 @@ TEST_F(Batch, AFailureNeverStopsTheOthers) {
       {Exchange().Reply(Ok("three", "Connection: Keep-Alive\r\n"))}});
   CProgramResult run = RunIn(m_Sandbox, {server.Url("/f[1-3].txt"), "-O"});
   EXPECT_EQ(1, run.m_ExitCode);
-  EXPECT_EQ(Line("f1.txt", "ok\r\n") + Line("f2.txt", "failed.\r\n") + Line("f3.txt", "ok\r\n"),
+  EXPECT_EQ(BatchLine("f1.txt", "ok\r\n") + BatchLine("f2.txt", "failed.\r\n") +
+                BatchLine("f3.txt", "ok\r\n"),
             run.m_Out);
   EXPECT_EQ("one", m_Sandbox.ReadFile("f1.txt"));
   EXPECT_FALSE(m_Sandbox.Exists("f2.txt"));
@@ -89,14 +80,15 @@ TEST_F(Batch, AFailureNeverStopsTheOthers) {
   const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort());
   run = RunIn(m_Sandbox, {closed + "/g[8-10]", "-O"});
   EXPECT_EQ(1, run.m_ExitCode);
-  EXPECT_EQ(Line("g8", "failed.\r\n") + Line("g9", "failed.\r\n") + Line("g10", "failed.\r\n"),
+  EXPECT_EQ(BatchLine("g8", "failed.\r\n") + BatchLine("g9", "failed.\r\n") +
+                BatchLine("g10", "failed.\r\n"),
             run.m_Out);
 }
 
 TEST_F(Batch, NamesWithAQueryArePrintedAsGivenAndCleanedForTheFile) {
   CScriptedServer server(CServerScript::AlwaysReply(Ok("q", "Connection: Keep-Alive\r\n")));
   CProgramResult run = RunIn(m_Sandbox, {server.Url("/a[1-2].jpg?x=1"), "-O"});
-  EXPECT_EQ(Line("a1.jpg?x=1", "ok\r\n") + Line("a2.jpg?x=1", "ok\r\n"), run.m_Out);
+  EXPECT_EQ(BatchLine("a1.jpg?x=1", "ok\r\n") + BatchLine("a2.jpg?x=1", "ok\r\n"), run.m_Out);
   EXPECT_EQ("q", m_Sandbox.ReadFile("a1.jpg_x=1"));
   EXPECT_EQ("q", m_Sandbox.ReadFile("a2.jpg_x=1"));
 }
@@ -114,21 +106,21 @@ TEST_F(Batch, UnexpandedNameIsNeitherBackedUpNorTouched) {
 TEST_F(Batch, ProgressStandsOnEachLine) {
   CScriptedServer server(CServerScript::AlwaysReply(Ok(Pattern(300), "Connection: Keep-Alive\r\n")));
   CProgramResult run = RunIn(m_Sandbox, {server.Url("/p[1-2]"), "-O", "-progress"});
-  EXPECT_EQ(Line("p1", "100.00%\r\n") + Line("p2", "100.00%\r\n"), run.m_Out);
+  EXPECT_EQ(BatchLine("p1", "100.00%\r\n") + BatchLine("p2", "100.00%\r\n"), run.m_Out);
 }
 
 TEST_F(Batch, PostDataAndUserHeadersReachEveryRequest) {
   CScriptedServer server(CServerScript::AlwaysReply(Ok("x", "Connection: close\r\n")));
   CProgramResult run =
       RunIn(m_Sandbox, {server.Url("/p[1-2]"), "-O", "-d", "k=v", "-h", "Connection: close", "-head"});
-  EXPECT_EQ(Line("p1", "ok\r\n") + Line("p2", "ok\r\n"), run.m_Out);
+  EXPECT_EQ(BatchLine("p1", "ok\r\n") + BatchLine("p2", "ok\r\n"), run.m_Out);
   server.Stop();
   ASSERT_EQ(2u, server.RequestCount());
   for (const std::string& request : server.Requests()) {
     EXPECT_EQ(0u, request.find("POST /p"));
     EXPECT_NE(std::string::npos, request.find("\r\nConnection: close\r\n"));
     EXPECT_EQ(std::string::npos, request.find("Keep-Alive"));
-    EXPECT_EQ("k=v", BodyOf(request));
+    EXPECT_EQ("k=v", RequestBody(request));
   }
 }
 
@@ -156,10 +148,10 @@ TEST_F(Batch, BodyThatCannotBeDecodedFailsItsLineAndLeavesNoFile) {
     CScriptedServer server(CServerScript::AlwaysReply(c.reply));
     CProgramResult run = RunIn(sandbox, {server.Url("/z[1-1]"), "-O"});
     EXPECT_EQ(1, run.m_ExitCode);
-    EXPECT_EQ(Line("z1", "failed.\r\n"), run.m_Out);
+    EXPECT_EQ(BatchLine("z1", "failed.\r\n"), run.m_Out);
     EXPECT_FALSE(sandbox.Exists("z1"));
     CProgramResult again = RunIn(sandbox, {server.Url("/z[1-1]"), "-O"});
-    EXPECT_EQ(Line("z1", "failed.\r\n"), again.m_Out);
+    EXPECT_EQ(BatchLine("z1", "failed.\r\n"), again.m_Out);
     server.Stop();
     EXPECT_EQ(2u, server.RequestCount());
   }
@@ -202,7 +194,7 @@ TEST_F(Batch, ServerThatDropsEachKeptConnection) {
     for (int i = 1; i <= kFiles; ++i) {
       char name[16];
       snprintf(name, sizeof(name), "f%03d.txt", i);
-      lines += Line(name, "ok\r\n");
+      lines += BatchLine(name, "ok\r\n");
       EXPECT_EQ("body of /" + std::string(name), sandbox.ReadFile("dir/" + std::string(name)));
     }
     EXPECT_EQ(lines, run.m_Out);

@@ -23,7 +23,7 @@ std::string Reply(Destination destination, const std::string& coding, const std:
   const std::string header = "Content-Encoding: " + coding + "\r\n";
   // Small chunks: the decoders meet their input a few bytes at a time.
   if (destination == TO_FILE_CHUNKED || destination == TO_PIPE_CHUNKED)
-    return "HTTP/1.1 200 OK\r\n" + header + "Transfer-Encoding: chunked\r\n\r\n" + Chunked(body, 7);
+    return ChunkedOk(body, header, 7);
   return Ok(body, header);
 }
 

@@ -11,27 +11,12 @@
 
 #include "support/BodyCoding.h"
 #include "support/ProgramRunner.h"
+#include "support/RequestText.h"
+#include "support/Responses.h"
 #include "support/ScriptedServer.h"
 #include "support/ServerScript.h"
 #include "support/TempDir.h"
 #include "support/TestBytes.h"
-
-// A whole response with a Content-Length for `body`; `headers` are extra
-// lines, each ended by "\r\n".
-inline std::string Response(const std::string& status, const std::string& headers,
-                            const std::string& body) {
-  return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " +
-         std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-inline std::string Ok(const std::string& body, const std::string& headers = "") {
-  return Response("200 OK", headers, body);
-}
-
-// A 200 whose body goes in chunks of 700 bytes.
-inline std::string ChunkedReply(const std::string& headers, const std::string& body) {
-  return "HTTP/1.1 200 OK\r\n" + headers + "Transfer-Encoding: chunked\r\n\r\n" + Chunked(body, 700);
-}
 
 // The head part of a response made by Response(): what the program echoes.
 inline std::string HeadOf(const std::string& response) {
@@ -42,15 +27,19 @@ inline std::string HeadOf(const std::string& response) {
 // HEAD with no body, or a POST of `body`.
 inline std::string PlainRequest(const std::string& method, const std::string& path,
                                 const std::string& body = "") {
-  return method + " " + path +
-         " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: */*\r\nAccept-Encoding: identity, gzip, "
-         "deflate\r\nUser-Agent: \r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\n\r\n" + body;
+  return method + " " + path + " HTTP/1.1\r\n" + DefaultRequestHeaders() +
+         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-inline std::string BodyOf(const std::string& request) {
-  size_t end = request.find("\r\n\r\n");
-  return end == std::string::npos ? "" : request.substr(end + 4);
+// The path of a recorded request, from its first line.
+inline std::string PathOf(const std::string& request) {
+  size_t start = request.find(' ') + 1;
+  return request.substr(start, request.find(' ', start) - start);
+}
+
+// The line a batch run prints for one name.
+inline std::string BatchLine(const std::string& name, const std::string& outcome) {
+  return "Download \"" + name + "\"......" + outcome;
 }
 
 inline bool IsDirectory(const std::string& path) {

@@ -14,17 +14,13 @@ const char kFormat[] = "Response format error.";
 const char kKeep[] = "Connection: Keep-Alive\r\n";
 
 std::string ChunkedHead(const std::string& extra = "") {
-  return "HTTP/1.1 200 OK\r\n" + extra + "Transfer-Encoding: chunked\r\n\r\n";
+  return ChunkedResponse("200 OK", extra, "");
 }
 
 // A head of exactly size bytes with a length of 0.
 std::string LongHead(size_t size) {
   const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Fill: ";
   return start + std::string(size - start.size() - 4, 'f') + "\r\n\r\n";
-}
-
-std::string Line(const std::string& name, const std::string& outcome) {
-  return "Download \"" + name + "\"......" + outcome;
 }
 
 class ExactReading : public ::testing::Test {};
@@ -102,7 +98,7 @@ TEST_F(ExactReading, RefusedAnswersFailCleanly) {
         CServerScript{{keptExchange}, {Exchange().Reply(Ok("fresh", kKeep))}});
     CProgramResult run = RunIn(sandbox, {server.Url("/f[1-2]"), "-O"});
     EXPECT_EQ(1, run.m_ExitCode);
-    EXPECT_EQ(Line("f1", "failed.\r\n") + Line("f2", "ok\r\n"), run.m_Out);
+    EXPECT_EQ(BatchLine("f1", "failed.\r\n") + BatchLine("f2", "ok\r\n"), run.m_Out);
     EXPECT_FALSE(sandbox.Exists("f1"));
     EXPECT_EQ("fresh", sandbox.ReadFile("f2"));
     server.Stop();
@@ -195,7 +191,7 @@ TEST_F(ExactReading, BodilessAnswersEndAtTheirEmptyLine) {
     CScriptedServer server(CServerScript{{Exchange().Reply(kept), Exchange().Reply(Ok("kept"))},
                                          {Exchange().Reply(Ok("fresh", kKeep))}});
     CProgramResult run = RunIn(sandbox, {server.Url("/b[1-2]"), "-O"});
-    EXPECT_EQ(Line("b1", "ok\r\n") + Line("b2", "ok\r\n"), run.m_Out);
+    EXPECT_EQ(BatchLine("b1", "ok\r\n") + BatchLine("b2", "ok\r\n"), run.m_Out);
     EXPECT_EQ("", sandbox.ReadFile("b1"));
     server.Stop();
     const bool bytesFollowed = c.reply.find("hello") != std::string::npos;

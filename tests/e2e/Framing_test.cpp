@@ -16,15 +16,6 @@ const char kSessionFailed[] = "Error: HTTP Session failed, ";
 const char kKeep[] = "Connection: Keep-Alive\r\n";
 const char kEvil[] = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nEVIL";
 
-std::string Line(const std::string& name, const std::string& outcome) {
-  return "Download \"" + name + "\"......" + outcome;
-}
-
-std::string PathOf(const std::string& request) {
-  size_t start = request.find(' ') + 1;
-  return request.substr(start, request.find(' ', start) - start);
-}
-
 // A kept-alive answer of exactly size bytes (1000 to 9999), head and body.
 std::string OkOfSize(size_t size, std::string* body) {
   const std::string start =
@@ -42,8 +33,7 @@ std::string Bytes(const char (&text)[N]) {
 // A kept-alive chunked answer of exactly size bytes: one chunk whose size
 // text has four digits.
 std::string ChunkedOfSize(size_t size, std::string* body) {
-  const std::string head =
-      std::string("HTTP/1.1 200 OK\r\n") + kKeep + "Transfer-Encoding: chunked\r\n\r\n";
+  const std::string head = ChunkedResponse("200 OK", kKeep, "");
   const std::string end = "\r\n0\r\n\r\n";
   const size_t data = size - head.size() - 6 - end.size();
   char sizeText[8];
@@ -92,7 +82,8 @@ TEST_F(Framing, BytesAfterAnAnswerNeverBecomeTheNextFile) {
     CProgramResult run =
         RunIn(sandbox, {server->Url("/d/f[1-3].txt"), "-O", "-p", sandbox.File("dir")});
     EXPECT_EQ(1, run.m_ExitCode);
-    EXPECT_EQ(Line("f1.txt", "ok\r\n") + Line("f2.txt", "ok\r\n") + Line("f3.txt", "ok\r\n"),
+    EXPECT_EQ(BatchLine("f1.txt", "ok\r\n") + BatchLine("f2.txt", "ok\r\n") +
+                  BatchLine("f3.txt", "ok\r\n"),
               run.m_Out);
     EXPECT_EQ(c.f1, sandbox.ReadFile("dir/f1.txt"));
     EXPECT_EQ("second", sandbox.ReadFile("dir/f2.txt"));
@@ -160,7 +151,7 @@ TEST_F(Framing, ChunksWinOverALengthAndTheConnectionEnds) {
   CScriptedServer server(CServerScript{{Exchange().Reply(both), Exchange().Reply(Ok("kept"))},
                                        {Exchange().Reply(Ok("fresh", kKeep))}});
   CProgramResult run = RunIn(m_Sandbox, {server.Url("/b[1-2]"), "-O"});
-  EXPECT_EQ(Line("b1", "ok\r\n") + Line("b2", "ok\r\n"), run.m_Out);
+  EXPECT_EQ(BatchLine("b1", "ok\r\n") + BatchLine("b2", "ok\r\n"), run.m_Out);
   EXPECT_EQ("chunked body", m_Sandbox.ReadFile("b1"));
   EXPECT_EQ("fresh", m_Sandbox.ReadFile("b2"));
   server.Stop();
@@ -209,7 +200,7 @@ TEST_F(Framing, UnreadableHeadsAndMissingLengthsFailTheDownload) {
         CServerScript{{Exchange().Reply(kept)}, {Exchange().Reply(Ok("fresh", kKeep))}});
     CProgramResult run = RunIn(sandbox, {server.Url("/f[1-2]"), "-O"});
     EXPECT_EQ(1, run.m_ExitCode);
-    EXPECT_EQ(Line("f1", "failed.\r\n") + Line("f2", "ok\r\n"), run.m_Out);
+    EXPECT_EQ(BatchLine("f1", "failed.\r\n") + BatchLine("f2", "ok\r\n"), run.m_Out);
     EXPECT_FALSE(sandbox.Exists("f1"));
     EXPECT_EQ("fresh", sandbox.ReadFile("f2"));
     server.Stop();

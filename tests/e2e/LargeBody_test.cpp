@@ -61,10 +61,10 @@ TEST(LargeBody, ChunkedAndCompressedBodiesNeedNoMemoryOfTheirSize) {
     std::string reply;
     const char* output;  // a file in the sandbox, or a device
   } cases[] = {
-      {"chunked to a file", ChunkedReply("", body), "out.bin"},
+      {"chunked to a file", ChunkedOk(body), "out.bin"},
       {"gzip to a file", Ok(gz, gzHeader), "out.bin"},
-      {"chunked gzip to a file", ChunkedReply(gzHeader, gz), "out.bin"},
-      {"chunked gzip to a device", ChunkedReply(gzHeader, gz), "/dev/null"},
+      {"chunked gzip to a file", ChunkedOk(gz, gzHeader), "out.bin"},
+      {"chunked gzip to a device", ChunkedOk(gz, gzHeader), "/dev/null"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -98,12 +98,12 @@ TEST_F(OutputSafety, PipeGetsWhatAFileWouldHold) {
     std::string expected;
   } cases[] = {
       {"plain", Ok(text), {}, text},
-      {"chunked", ChunkedReply("", text), {}, text},
+      {"chunked", ChunkedOk(text), {}, text},
       {"gzip", Ok(gz, gzHeader), {}, text},
-      {"chunked gzip", ChunkedReply(gzHeader, gz), {}, text},
+      {"chunked gzip", ChunkedOk(gz, gzHeader), {}, text},
       {"deflate", Ok(RawDeflate(text), "Content-Encoding: deflate\r\n"), {}, text},
-      {"compress", ChunkedReply(gzHeader, gz), {"-compress"}, gz},
-      {"two gzip members", ChunkedReply(gzHeader, gz + Gzip("tail")), {}, text + "tail"},
+      {"compress", ChunkedOk(gz, gzHeader), {"-compress"}, gz},
+      {"two gzip members", ChunkedOk(gz + Gzip("tail"), gzHeader), {}, text + "tail"},
       {"other coding", Ok("bytes as sent", "Content-Encoding: br\r\n"), {}, "bytes as sent"},
   };
   const std::string fifo = m_Sandbox.File("fifo");
@@ -140,7 +140,7 @@ TEST_F(OutputSafety, PipeGetsWhatAFileWouldHold) {
 
 TEST_F(OutputSafety, StandardOutputAsTheOutputGetsTheBodyInItsPlace) {
   const std::string text = Pattern(3000);
-  const std::string reply = ChunkedReply("Content-Encoding: gzip\r\n", Gzip(text));
+  const std::string reply = ChunkedOk(Gzip(text), "Content-Encoding: gzip\r\n");
   const std::string head = HeadOf(reply);
   // Standard output a pipe.
   {
@@ -172,7 +172,7 @@ TEST_F(OutputSafety, StandardOutputAsTheOutputGetsTheBodyInItsPlace) {
 // go to the standard output, which the recipe throws away.
 TEST_F(OutputSafety, BodyAloneReachesAnotherProgramThroughTheStandardError) {
   const std::string text = Pattern(3000);
-  const std::string replies[] = {Ok(text), ChunkedReply("Content-Encoding: gzip\r\n", Gzip(text))};
+  const std::string replies[] = {Ok(text), ChunkedOk(Gzip(text), "Content-Encoding: gzip\r\n")};
   m_Sandbox.WriteFile("want.bin", text);
   ASSERT_EQ(0, system(("cd '" + m_Sandbox.Dir() + "' && sha256sum < want.bin > want.txt").c_str()));
   for (const std::string& reply : replies) {

@@ -5,14 +5,9 @@
 #include <vector>
 
 #include "engine/HttpClient.h"
+#include "support/RequestText.h"
 
 namespace {
-
-const char kDefaults[] =
-    "Host: host\r\n"
-    "Accept: */*\r\n"
-    "Accept-Encoding: identity, gzip, deflate\r\n"
-    "User-Agent: \r\n";
 
 struct HeadCase {
   const char* name;
@@ -23,7 +18,7 @@ struct HeadCase {
 };
 
 TEST(RequestHeadTest, BuildsHeadByteForByte) {
-  const std::string d = kDefaults;
+  const std::string d = DefaultRequestHeaders("host");
   const HeadCase cases[] = {
       {"get", HTTP_METHOD_GET, 0, {}, "GET /x HTTP/1.1\r\n" + d + "Content-Length: 0\r\n\r\n"},
       {"post", HTTP_METHOD_POST, 11, {}, "POST /x HTTP/1.1\r\n" + d + "Content-Length: 11\r\n\r\n"},
@@ -104,10 +99,8 @@ TEST(RequestHeadTest, AppendsLongLinesWhole) {
   client.AddHeader("X-Long", value);
   std::string head = "kept:";
   client.BuildRequestHead(head, HTTP_METHOD_GET, 0);
-  const std::string expected = "kept:GET " + path + " HTTP/1.1\r\nX-Long: " + value +
-                               "\r\nHost: " + host +
-                               "\r\nAccept: */*\r\nAccept-Encoding: identity, gzip, "
-                               "deflate\r\nUser-Agent: \r\nContent-Length: 0\r\n\r\n";
+  const std::string expected = "kept:GET " + path + " HTTP/1.1\r\nX-Long: " + value + "\r\n" +
+                               DefaultRequestHeaders(host) + "Content-Length: 0\r\n\r\n";
   EXPECT_EQ(expected, head);
 }
 

@@ -105,19 +105,61 @@ TEST(GetHeaderValueTest, CaseInsensitiveFirstInKeyOrder) {
   EXPECT_EQ("x", value);
 }
 
-struct ClientCase {
-  const char* name;
-  const char* head;
-  HttpMethod method;
+// The response state ParseHeaders leaves, built from what differs from a
+// plain answer: Parsed(200).Length(12).KeptAlive() reads as the row says.
+struct ParsedState {
   int result;
   HttpError error;
   int status;
-  int64_t length;
-  int chunked;
-  int keepAlive;
-  int compressed;
-  const char* encoding;
-  const char* location;
+  int64_t length = 0;
+  int chunked = 0;
+  int keepAlive = 0;
+  int compressed = 0;
+  const char* encoding = "";
+  const char* location = "";
+
+  ParsedState(int parsed, HttpError code, int statusCode)
+      : result(parsed), error(code), status(statusCode) {}
+  ParsedState& Length(int64_t n) {
+    length = n;
+    return *this;
+  }
+  ParsedState& ChunkFramed() {
+    chunked = 1;
+    return *this;
+  }
+  ParsedState& KeptAlive() {
+    keepAlive = 1;
+    return *this;
+  }
+  // A coding the program decodes, kept by name.
+  ParsedState& Compressed(const char* name) {
+    compressed = 1;
+    encoding = name;
+    return *this;
+  }
+  // A coding stored by name only.
+  ParsedState& Encoding(const char* name) {
+    encoding = name;
+    return *this;
+  }
+  ParsedState& Location(const char* value) {
+    location = value;
+    return *this;
+  }
+};
+
+ParsedState Parsed(int status) { return ParsedState(1, HTTP_ERR_NONE, status); }
+ParsedState Refused(int status) { return ParsedState(0, HTTP_ERR_RESPONSE_FORMAT, status); }
+
+struct ClientCase : ParsedState {
+  const char* name;
+  const char* head;
+  HttpMethod method;
+
+  ClientCase(const char* caseName, const char* headText, HttpMethod requestMethod,
+             const ParsedState& expected)
+      : ParsedState(expected), name(caseName), head(headText), method(requestMethod) {}
 };
 
 void SetHead(CHttpClient& client, const char* head) { client.m_ResponseHead = head; }
@@ -125,142 +167,132 @@ void SetHead(CHttpClient& client, const char* head) { client.m_ResponseHead = he
 TEST(ParseHeadersTest, ResponseStateFromHead) {
   const HttpMethod GET = HTTP_METHOD_GET;
   const ClientCase cases[] = {
-      {"plain", "HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 12, 0,
-       0, 0, "", ""},
-      {"no length", "HTTP/1.1 200 OK\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
-      {"no blank in status line", "HTTP/1.1\r\nContent-Length: 3\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 0, 0, 0, 0, 0, "", ""},
-      {"empty first line", "\r\n\r\n", GET, 0, HTTP_ERR_RESPONSE_FORMAT, 0, 0, 0, 0, 0, "", ""},
-      {"status text of letters", "HTTP/1.1 abc\r\n\r\n", GET, 0, HTTP_ERR_RESPONSE_FORMAT, 0, 0,
-       0, 0, 0, "", ""},
-      {"length with blanks", "HTTP/1.1 200 OK\r\nContent-Length:  42 \r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 42, 0, 0, 0, "", ""},
-      {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n", GET, 1, HTTP_ERR_NONE,
-       200, 0, 1, 0, 0, "", ""},
+      {"plain", "HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n", GET, Parsed(200).Length(12)},
+      {"no length", "HTTP/1.1 200 OK\r\n\r\n", GET, Parsed(200)},
+      {"no blank in status line", "HTTP/1.1\r\nContent-Length: 3\r\n\r\n", GET, Refused(0)},
+      {"empty first line", "\r\n\r\n", GET, Refused(0)},
+      {"status text of letters", "HTTP/1.1 abc\r\n\r\n", GET, Refused(0)},
+      {"length with blanks", "HTTP/1.1 200 OK\r\nContent-Length:  42 \r\n\r\n", GET,
+       Parsed(200).Length(42)},
+      {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed()},
       {"chunked wins over letters as length",
-       "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nTransfer-Encoding: chunked\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
+       "HTTP/1.1 200 OK\r\nContent-Length: abc\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed()},
       {"chunked wins over a length, and the connection is not kept",
        "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 10\r\n"
        "Transfer-Encoding: chunked\r\n\r\n",
-       GET, 1, HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
+       GET, Parsed(200).ChunkFramed()},
       {"chunked alone keeps the connection",
-       "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 1, 1, 0, "", ""},
+       "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed().KeptAlive()},
       {"negative length counts as absent",
-       "HTTP/1.1 200 OK\r\nContent-Length: -5\r\nTransfer-Encoding: chunked\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
+       "HTTP/1.1 200 OK\r\nContent-Length: -5\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed()},
       {"another transfer coding before chunked cannot be undone",
-       "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n", GET, Refused(200)},
       {"lengths that differ",
        "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 7\r\ncontent-length: 9\r\n\r\n",
-       GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+       GET, Refused(200)},
       {"lengths that differ in a name of another case",
-       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length: 9\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length: 9\r\n\r\n", GET, Refused(200)},
       {"the same length twice", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length: 5\r\n\r\n",
-       GET, 1, HTTP_ERR_NONE, 200, 5, 0, 0, 0, "", ""},
-      {"length between tabs", "HTTP/1.1 200 OK\r\nContent-Length:\t7\t\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 7, 0, 0, 0, "", ""},
-      {"letters as length", "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
-      {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
-      {"two numbers as length", "HTTP/1.1 200 OK\r\nContent-Length: 1 2\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
-      {"digits then letters as length", "HTTP/1.1 200 OK\r\nContent-Length: 12x\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
-      {"empty length", "HTTP/1.1 200 OK\r\nContent-Length:\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+       GET, Parsed(200).Length(5)},
+      {"length between tabs", "HTTP/1.1 200 OK\r\nContent-Length:\t7\t\r\n\r\n", GET,
+       Parsed(200).Length(7)},
+      {"letters as length", "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\n", GET, Refused(200)},
+      {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n", GET, Refused(200)},
+      {"two numbers as length", "HTTP/1.1 200 OK\r\nContent-Length: 1 2\r\n\r\n", GET,
+       Refused(200)},
+      {"digits then letters as length", "HTTP/1.1 200 OK\r\nContent-Length: 12x\r\n\r\n", GET,
+       Refused(200)},
+      {"empty length", "HTTP/1.1 200 OK\r\nContent-Length:\r\n\r\n", GET, Refused(200)},
       {"a length after the blank line is no header",
-       "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nContent-Length: x\r\n", GET, 1, HTTP_ERR_NONE,
-       200, 3, 0, 0, 0, "", ""},
-      {"keep-alive any case", "HTTP/1.1 200 OK\r\nConnection: keep-alive\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 0, 1, 0, "", ""},
-      {"close", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 0, 0,
-       0, 0, "", ""},
-      {"token list is not keep-alive",
-       "HTTP/1.1 200 OK\r\nConnection: Keep-Alive, Upgrade\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 0,
-       0, 0, 0, "", ""},
-      {"GZIP", "HTTP/1.1 200 OK\r\nContent-Encoding: GZIP\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 0,
-       0, 0, 1, "GZIP", ""},
-      {"deflate", "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\n\r\n", GET, 1, HTTP_ERR_NONE,
-       200, 0, 0, 0, 1, "deflate", ""},
-      {"other coding stored only", "HTTP/1.1 200 OK\r\nContent-Encoding: br\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 0, 0, 0, "br", ""},
-      {"redirect keeps location", "HTTP/1.1 302 Found\r\nLocation: /next\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 302, 0, 0, 0, 0, "", "/next"},
-      {"200 ignores location", "HTTP/1.1 200 OK\r\nLocation: /next\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
-      {"64 MiB in memory accepted", "HTTP/1.1 200 OK\r\nContent-Length: 67108864\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 67108864, 0, 0, 0, "", ""},
+       "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nContent-Length: x\r\n", GET,
+       Parsed(200).Length(3)},
+      {"keep-alive any case", "HTTP/1.1 200 OK\r\nConnection: keep-alive\r\n\r\n", GET,
+       Parsed(200).KeptAlive()},
+      {"close", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", GET, Parsed(200)},
+      {"token list is not keep-alive", "HTTP/1.1 200 OK\r\nConnection: Keep-Alive, Upgrade\r\n\r\n",
+       GET, Parsed(200)},
+      {"GZIP", "HTTP/1.1 200 OK\r\nContent-Encoding: GZIP\r\n\r\n", GET,
+       Parsed(200).Compressed("GZIP")},
+      {"deflate", "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\n\r\n", GET,
+       Parsed(200).Compressed("deflate")},
+      {"other coding stored only", "HTTP/1.1 200 OK\r\nContent-Encoding: br\r\n\r\n", GET,
+       Parsed(200).Encoding("br")},
+      {"redirect keeps location", "HTTP/1.1 302 Found\r\nLocation: /next\r\n\r\n", GET,
+       Parsed(302).Location("/next")},
+      {"200 ignores location", "HTTP/1.1 200 OK\r\nLocation: /next\r\n\r\n", GET, Parsed(200)},
+      {"64 MiB in memory accepted", "HTTP/1.1 200 OK\r\nContent-Length: 67108864\r\n\r\n", GET,
+       Parsed(200).Length(67108864)},
       // Where the body goes, and so whether it is too large, is the
       // reader's choice once the head is parsed (tests/exchange/BodySize_test).
       {"64 MiB + 1 parsed",
-       "HTTP/1.1 301 Moved\r\nContent-Length: 67108865\r\nLocation: /x\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 301, 67108865, 0, 0, 0, "", "/x"},
-      {"3 GiB parsed, not cut to 32 bits",
-       "HTTP/1.1 200 OK\r\nContent-Length: 3221225472\r\n\r\n", GET, 1, HTTP_ERR_NONE,
-       200, 3221225472LL, 0, 0, 0, "", ""},
-      {"4 GiB + 1 parsed",
-       "HTTP/1.1 200 OK\r\nContent-Length: 4294967297\r\n\r\n", GET, 1, HTTP_ERR_NONE,
-       200, 4294967297LL, 0, 0, 0, "", ""},
+       "HTTP/1.1 301 Moved\r\nContent-Length: 67108865\r\nLocation: /x\r\n\r\n", GET,
+       Parsed(301).Length(67108865).Location("/x")},
+      {"3 GiB parsed, not cut to 32 bits", "HTTP/1.1 200 OK\r\nContent-Length: 3221225472\r\n\r\n",
+       GET, Parsed(200).Length(3221225472LL)},
+      {"4 GiB + 1 parsed", "HTTP/1.1 200 OK\r\nContent-Length: 4294967297\r\n\r\n", GET,
+       Parsed(200).Length(4294967297LL)},
       // The length of an answer to HEAD is the GET's: it frames nothing.
-      {"HEAD response frames no body",
-       "HTTP/1.1 200 OK\r\nContent-Length: 3221225472\r\n\r\n", HTTP_METHOD_HEAD, 1,
-       HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
+      {"HEAD response frames no body", "HTTP/1.1 200 OK\r\nContent-Length: 3221225472\r\n\r\n",
+       HTTP_METHOD_HEAD, Parsed(200)},
       {"HEAD response with chunks frames no body",
-       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", HTTP_METHOD_HEAD, 1,
-       HTTP_ERR_NONE, 200, 0, 0, 0, 0, "", ""},
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", HTTP_METHOD_HEAD, Parsed(200)},
       {"largest length", "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775807\r\n\r\n", GET,
-       1, HTTP_ERR_NONE, 200, INT64_MAX, 0, 0, 0, "", ""},
+       Parsed(200).Length(INT64_MAX)},
       {"length beyond 63 bits", "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\n",
-       GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+       GET, Refused(200)},
       {"length far beyond", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n",
-       GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
-      {"a list of one length", "HTTP/1.1 200 OK\r\nContent-Length: 6, 6\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 6, 0, 0, 0, "", ""},
-      {"a list of two lengths", "HTTP/1.1 200 OK\r\nContent-Length: 6, 7\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
-      {"a list with a hole", "HTTP/1.1 200 OK\r\nContent-Length: 6,,6\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
+       GET, Refused(200)},
+      {"a list of one length", "HTTP/1.1 200 OK\r\nContent-Length: 6, 6\r\n\r\n", GET,
+       Parsed(200).Length(6)},
+      {"a list of two lengths", "HTTP/1.1 200 OK\r\nContent-Length: 6, 7\r\n\r\n", GET,
+       Refused(200)},
+      {"a list with a hole", "HTTP/1.1 200 OK\r\nContent-Length: 6,,6\r\n\r\n", GET, Refused(200)},
       // Values lose the spaces and tabs around them, whatever the header.
       {"chunked before a tab, beside a length",
-       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\t\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
-      {"chunked after a tab", "HTTP/1.1 200 OK\r\nTransfer-Encoding:\tchunked\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
-      {"gzip after a tab", "HTTP/1.1 200 OK\r\nContent-Encoding:\tgzip\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 0, 0, 1, "gzip", ""},
-      {"keep-alive between tabs", "HTTP/1.1 200 OK\r\nConnection:\tkeep-alive\t\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 200, 0, 0, 1, 0, "", ""},
+       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\t\r\n\r\n", GET,
+       Parsed(200).ChunkFramed()},
+      {"chunked after a tab", "HTTP/1.1 200 OK\r\nTransfer-Encoding:\tchunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed()},
+      {"gzip after a tab", "HTTP/1.1 200 OK\r\nContent-Encoding:\tgzip\r\n\r\n", GET,
+       Parsed(200).Compressed("gzip")},
+      {"keep-alive between tabs", "HTTP/1.1 200 OK\r\nConnection:\tkeep-alive\t\r\n\r\n", GET,
+       Parsed(200).KeptAlive()},
       // Transfer codings: a list, any case; chunked alone frames the body.
       {"codings in any case and white space",
-       "HTTP/1.1 200 OK\r\nTransfer-Encoding:  CHUNKED \t\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200,
-       0, 1, 0, 0, "", ""},
-      {"identity is no coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\n"
-       "Content-Length: 5\r\n\r\n", GET, 1, HTTP_ERR_NONE, 200, 5, 0, 0, 0, "", ""},
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding:  CHUNKED \t\r\n\r\n", GET, Parsed(200).ChunkFramed()},
+      {"identity is no coding",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\n"
+       "Content-Length: 5\r\n\r\n",
+       GET, Parsed(200).Length(5)},
       {"identity beside chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: identity, chunked\r\n\r\n",
-       GET, 1, HTTP_ERR_NONE, 200, 0, 1, 0, 0, "", ""},
-      {"gzip beside a length", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n"
-       "Content-Length: 5\r\n\r\n", GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
-      {"an unknown coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: identityx\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
-      {"chunked twice", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, chunked\r\n\r\n", GET, 0,
-       HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0, "", ""},
-      {"codings on two lines", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n"
-       "Transfer-Encoding: chunked\r\n\r\n", GET, 0, HTTP_ERR_RESPONSE_FORMAT, 200, 0, 0, 0, 0,
-       "", ""},
+       GET, Parsed(200).ChunkFramed()},
+      {"gzip beside a length",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n"
+       "Content-Length: 5\r\n\r\n",
+       GET, Refused(200)},
+      {"an unknown coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: identityx\r\n\r\n", GET,
+       Refused(200)},
+      {"chunked twice", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, chunked\r\n\r\n", GET,
+       Refused(200)},
+      {"codings on two lines",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n"
+       "Transfer-Encoding: chunked\r\n\r\n",
+       GET, Refused(200)},
       // Answers that never have a body frame none, whatever they say.
-      {"304 with the length of its 200", "HTTP/1.1 304 Not Modified\r\nContent-Length: 1234\r\n"
-       "Connection: Keep-Alive\r\n\r\n", GET, 1, HTTP_ERR_NONE, 304, 0, 0, 1, 0, "", ""},
+      {"304 with the length of its 200",
+       "HTTP/1.1 304 Not Modified\r\nContent-Length: 1234\r\n"
+       "Connection: Keep-Alive\r\n\r\n",
+       GET, Parsed(304).KeptAlive()},
       {"204 with chunks", "HTTP/1.1 204 No Content\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
-       1, HTTP_ERR_NONE, 204, 0, 0, 0, 0, "", ""},
-      {"204 with a length", "HTTP/1.1 204 No Content\r\nContent-Length: 6\r\n\r\n", GET, 1,
-       HTTP_ERR_NONE, 204, 0, 0, 0, 0, "", ""},
+       Parsed(204)},
+      {"204 with a length", "HTTP/1.1 204 No Content\r\nContent-Length: 6\r\n\r\n", GET,
+       Parsed(204)},
       {"100 with letters as length", "HTTP/1.1 100 Continue\r\nContent-Length: abc\r\n\r\n", GET,
-       1, HTTP_ERR_NONE, 100, 0, 0, 0, 0, "", ""},
+       Parsed(100)},
   };
   for (const ClientCase& c : cases) {
     CHttpClient client;
@@ -321,7 +353,7 @@ TEST(ParseHeadersTest, LeavesTheOutputFileAlone) {
 }
 
 // A head that frames its body neither way is parsed; what becomes of such
-// a body is the reader's choice (tests/exchange/Download_test.cpp).
+// a body is the reader's choice (tests/exchange/PiecedDownload_test.cpp).
 TEST(ParseHeadersTest, TellsWhetherTheBodyIsFramed) {
   const struct {
     const char* head;

@@ -6,7 +6,7 @@
 
 #include "engine/HttpClient.h"
 #include "fakesocket/FakeSocket.h"
-#include "frontend/EngineCallbacks.h"
+#include "frontend/ClientSetup.h"
 #include "frontend/ImpBroxCmd.h"
 #include "support/CallbackLog.h"
 #include "support/StdioCapture.h"
@@ -24,10 +24,7 @@ TEST(PiecedProgress, DownloadProgressInAPipe) {
   CImpBroxCmd cmd;
   cmd.m_OutputToFile = 1;
   cmd.m_Progress = 1;
-  client.m_HeadCallback = OnResponseHead;
-  client.m_DataCallback = OnResponseData;
-  client.m_ProgressCallback = OnProgress;
-  client.m_CallbackParam = &cmd;
+  SetUpClient(client, cmd, nullptr);
   int result = 0;
   CapturedStdio got = RunWithStdio([&] {
     std::string response;

@@ -7,21 +7,14 @@
 
 #include "engine/HttpClient.h"
 #include "support/BodyCoding.h"
+#include "frontend/ClientSetup.h"
 #include "frontend/ConsoleDisplay.h"
-#include "frontend/EngineCallbacks.h"
 #include "frontend/ImpBroxCmd.h"
 #include "support/StdioCapture.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 
 namespace {
-
-void InstallCallbacks(CHttpClient& client, CImpBroxCmd& cmd) {
-  client.m_HeadCallback = OnResponseHead;
-  client.m_DataCallback = OnResponseData;
-  client.m_ProgressCallback = OnProgress;
-  client.m_CallbackParam = &cmd;
-}
 
 TEST(WithEngine, ChunkedGzipResponseIsRecordedAndShownDecoded) {
   std::string plain;
@@ -35,7 +28,7 @@ TEST(WithEngine, ChunkedGzipResponseIsRecordedAndShownDecoded) {
 
   CHttpClient client;
   CImpBroxCmd cmd;
-  InstallCallbacks(client, cmd);
+  SetUpClient(client, cmd, nullptr);
   int result = 0;
   CapturedStdio got = RunWithStdio([&] {
     std::string response;
@@ -64,7 +57,7 @@ TEST(WithEngine, OriginStreamsTheFramedBodyAsItArrives) {
   CHttpClient client;
   CImpBroxCmd cmd;
   cmd.m_Origin = 1;
-  InstallCallbacks(client, cmd);
+  SetUpClient(client, cmd, nullptr);
   CapturedStdio got = RunWithStdio([&] {
     std::string response;
     client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, NULL, 0);

@@ -9,6 +9,13 @@
 #include "engine/HttpClient.h"
 #include "support/TempDir.h"
 
+// Names for the flag columns of download case tables: whether a file stands
+// at the output path before the call, and whether one is left after it.
+const bool kFileThere = true;
+const bool kNoFile = false;
+const bool kLeft = true;
+const bool kGone = false;
+
 // The file at path (in dir) is there when exists says so, and then holds
 // after; nothing else is left in dir (no side file, no backup); the client
 // holds no output file any more.

@@ -50,3 +50,8 @@ std::string RequestHeader(const std::string& request, const std::string& name) {
 bool RequestHasHeader(const std::string& request, const std::string& name) {
   return !RequestHeaders(request, name).empty();
 }
+
+std::string DefaultRequestHeaders(const std::string& host) {
+  return "Host: " + host +
+         "\r\nAccept: */*\r\nAccept-Encoding: identity, gzip, deflate\r\nUser-Agent: \r\n";
+}

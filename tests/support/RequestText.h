@@ -1,5 +1,6 @@
 // Pieces of a raw request recorded by the scripted servers, for assertions
-// and for computed replies (e.g. answering a Range header).
+// and for computed replies (e.g. answering a Range header); and the header
+// lines every request carries, for expected requests.
 #ifndef ZELVORA_TESTS_SUPPORT_REQUESTTEXT_H
 #define ZELVORA_TESTS_SUPPORT_REQUESTTEXT_H
 
@@ -18,5 +19,10 @@ std::vector<std::string> RequestHeaders(const std::string& request, const std::s
 // The first of them, "" when there is none.
 std::string RequestHeader(const std::string& request, const std::string& name);
 bool RequestHasHeader(const std::string& request, const std::string& name);
+
+// The header lines the engine adds after the caller's own when the caller
+// gave none of them: Host (never with a port), Accept, Accept-Encoding and an
+// empty User-Agent, each ended by "\r\n". Content-Length follows them.
+std::string DefaultRequestHeaders(const std::string& host = "127.0.0.1");
 
 #endif

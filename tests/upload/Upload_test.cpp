@@ -10,6 +10,7 @@
 #include "engine/HttpClient.h"
 #include "platform/FileSystem.h"
 #include "platform/Guid.h"
+#include "support/RequestText.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 #include "support/TestBytes.h"
@@ -40,10 +41,10 @@ std::string PartHead(const std::string& name) {
 
 std::string Trailer() { return "\r\n--" + kBoundary + "--"; }
 
-std::string RequestHead(uint64_t contentLength) {
+std::string UploadRequestHead(uint64_t contentLength) {
   return "POST /up HTTP/1.1\r\nContent-Length: " + std::to_string(contentLength) +
-         "\r\nContent-Type: multipart/form-data; boundary=\"" + kBoundary +
-         "\"\r\nHost: 127.0.0.1\r\nAccept: */*\r\nAccept-Encoding: identity, gzip, deflate\r\nUser-Agent: \r\n\r\n";
+         "\r\nContent-Type: multipart/form-data; boundary=\"" + kBoundary + "\"\r\n" +
+         DefaultRequestHeaders() + "\r\n";
 }
 
 class Upload : public ::testing::Test {
@@ -93,7 +94,7 @@ TEST_F(Upload, BodyBytesAndProgressBySize) {
     EXPECT_EQ(body.size(), 226u + 2 * 8 + c.size);
     server.Stop();
     ASSERT_EQ(server.RequestCount(), 1u);
-    EXPECT_EQ(server.Request(0), RequestHead(body.size()) + body);
+    EXPECT_EQ(server.Request(0), UploadRequestHead(body.size()) + body);
 
     ASSERT_EQ(seen.calls.size(), c.done.size());
     for (size_t i = 0; i < c.done.size(); ++i) {
@@ -127,7 +128,7 @@ TEST_F(Upload, BaseNameFromEitherSeparator) {
     ASSERT_EQ(one.Upload(server.Url("/up").c_str(), c.path.c_str(), text), 1);
     server.Stop();
     const std::string body = PartHead(c.name) + "xyz" + Trailer();
-    EXPECT_EQ(server.Request(0), RequestHead(body.size()) + body);
+    EXPECT_EQ(server.Request(0), UploadRequestHead(body.size()) + body);
   }
 }
 
@@ -239,7 +240,7 @@ TEST_F(Upload, FileThatGrowsSendsOnlyTheAnnouncedLength) {
   ASSERT_EQ(client.Upload(server.Url("/up").c_str(), progress.path.c_str(), response), 1);
   server.Stop();
   const std::string body = PartHead("grow.bin") + content + Trailer();
-  EXPECT_EQ(server.Request(0), RequestHead(body.size()) + body);
+  EXPECT_EQ(server.Request(0), UploadRequestHead(body.size()) + body);
   EXPECT_EQ(server.RequestCount(), 1u);
   ASSERT_FALSE(progress.calls.empty());
   EXPECT_EQ(progress.calls.back().second, 20000u);
@@ -299,7 +300,8 @@ TEST_F(Upload, SizeBeyondFourGibibytesIsAnnouncedWhole) {
   EXPECT_NE(client.m_ErrorCode, HTTP_ERR_NONE);
   server.Stop();
   const uint64_t bodyLength = PartHead("huge.bin").size() + size + Trailer().size();
-  EXPECT_EQ(server.Request(0).substr(0, RequestHead(bodyLength).size()), RequestHead(bodyLength));
+  EXPECT_EQ(server.Request(0).substr(0, UploadRequestHead(bodyLength).size()),
+            UploadRequestHead(bodyLength));
   if (!progress.calls.empty()) {
     EXPECT_EQ(progress.calls[0].first, size);
   }

@@ -203,7 +203,7 @@ TEST_F(OutputFile, BareNamesLiveNextToTheProgramAndFoldersFollowTheCurrentDirect
     server.Stop();
     // A bare -d file name is read from the program's folder too.
     if (c.url == "/post") {
-      EXPECT_EQ("posted", BodyOf(server.Request(0)));
+      EXPECT_EQ("posted", RequestBody(server.Request(0)));
     }
   }
 }
@@ -448,14 +448,22 @@ TEST_F(OutputFile, BodyThatCannotBeDecodedFailsAndBringsTheEarlierFileBack) {
   } cases[] = {
       {"not gzip", Ok("plain", "Content-Encoding: gzip\r\n"), {}, false},
       {"cut short", Ok(gz.substr(0, gz.size() - 20), "Content-Encoding: gzip\r\n"), {}, false},
-      {"damaged deflate", Ok(std::string("\x78\x9c\xff\xff\xff", 5), "Content-Encoding: deflate\r\n"), {}, false},
+      {"damaged deflate",
+       Ok(std::string("\x78\x9c\xff\xff\xff", 5), "Content-Encoding: deflate\r\n"),
+       {},
+       false},
       {"trailing garbage", Ok(gz + "garbage", "Content-Encoding: gzip\r\n"), {}, false},
       // Decoded as it arrives: the damage comes after many good blocks.
-      {"damaged late, chunked", ChunkedReply("Content-Encoding: gzip\r\n", gz + gz.substr(0, 30)), {}, true},
+      {"damaged late, chunked",
+       ChunkedOk(gz + gz.substr(0, 30), "Content-Encoding: gzip\r\n"),
+       {},
+       true},
       // The response names the file; the earlier one keeps its own name.
       {"named by the response",
-       Ok("plain", "Content-Encoding: gzip\r\nContent-Disposition: attachment; filename=other.txt\r\n"),
-       {}, false},
+       Ok("plain",
+          "Content-Encoding: gzip\r\nContent-Disposition: attachment; filename=other.txt\r\n"),
+       {},
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

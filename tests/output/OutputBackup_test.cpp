@@ -1,5 +1,7 @@
-// The file steps around a download: backup, restore and the rewrite of a
-// decoded body. Each case starts from a small fixture in a fresh directory.
+// The backup of an earlier output file: moved aside before a download, never
+// over a backup an earlier run left, nothing kept for a missing file, a folder
+// or a device; and put back when the download fails. Each case starts from a
+// small fixture in a fresh directory.
 #include "frontend/OutputFile.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +9,6 @@
 
 #include <string>
 
-#include "frontend/ErrorText.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -88,29 +89,6 @@ TEST(OutputRestore, LeavesADeviceAlone) {
   struct stat st;
   ASSERT_EQ(0, stat("/dev/null", &st));
   EXPECT_TRUE(S_ISCHR(st.st_mode));
-}
-
-TEST(ErrorText, EveryCode) {
-  struct Case {
-    int code;
-    const char* text;
-  } cases[] = {
-      {1, "URL format error"},
-      {2, "Can't connect remote host"},
-      {3, "Remote host disconnected"},
-      {4, "Network failed"},
-      {6, "Response format error"},
-      {7, "Response body size too large"},
-      {8, "Chunk size too large"},
-      {10, "SSL session failed"},
-      {15, "File operation failed"},
-      {16, "Response gave no body length"},
-  };
-  for (const Case& c : cases) EXPECT_STREQ(c.text, GetErrorText(c.code)) << c.code;
-  const int unknown[] = {0, 5, 9, 11, 12, 13, 14, 17, -1, 1000};
-  for (int code : unknown) {
-    EXPECT_STREQ("Unknown failed: maybe system error", GetErrorText(code)) << code;
-  }
 }
 
 }  // namespace

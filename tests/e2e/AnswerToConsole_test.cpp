@@ -227,7 +227,7 @@ TEST_F(ConsoleRun, UploadSendsTheFileAsMultipartAndShowsTheAnswer) {
   ASSERT_NE(std::string::npos, valueEnd) << request;
   const std::string boundary = request.substr(valueAt, valueEnd - valueAt);
   EXPECT_NE(std::string::npos, boundary.find('='));
-  const std::string body = BodyOf(request);
+  const std::string body = RequestBody(request);
   EXPECT_EQ(0u, body.find("--" + boundary + "\r\n")) << body;
   EXPECT_NE(std::string::npos, body.find("filename=\"up.bin\""));
   EXPECT_NE(std::string::npos, body.find("\r\n\r\n" + content + "\r\n--" + boundary + "--"));
@@ -242,7 +242,7 @@ TEST_F(ConsoleRun, UploadOfAFileNamedWithLineEndsKeepsThePartHeadToThreeLines) {
   CProgramResult run = RunIn(m_Sandbox, {server.Url("/up"), "-u", name});
   EXPECT_EQ(1, run.m_ExitCode);
   server.Stop();
-  const std::string body = BodyOf(server.Request(0));
+  const std::string body = RequestBody(server.Request(0));
   const std::string written = "up%0D%0AX-Injected%0D%0A%0D%0A.bin";
   const size_t boundaryEnd = body.find("\r\n");
   ASSERT_NE(std::string::npos, boundaryEnd) << body;

@@ -1,6 +1,6 @@
 // Requests into memory against a scripted server on 127.0.0.1: the bytes on
 // the wire, response reading, result codes, callbacks and connection reuse.
-// Receives cut at chosen places are in tests/exchange/Request_test.cpp.
+// Receives cut at chosen places are in tests/exchange/PiecedRequest_test.cpp.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -12,13 +12,11 @@
 
 #include "engine/HttpClient.h"
 #include "support/CallbackLog.h"
+#include "support/RequestText.h"
 #include "support/ScriptedServer.h"
 
 namespace {
 
-const char kDefaults[] =
-    "Host: 127.0.0.1\r\nAccept: */*\r\nAccept-Encoding: identity, gzip, deflate\r\n"
-    "User-Agent: \r\n";
 const char kEmptyOk[] = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
 
 class RequestTest : public ::testing::Test {
@@ -40,7 +38,7 @@ struct WireCase {
 
 std::string Expand(std::string text) {
   const std::string::size_type at = text.find("{D}");
-  if (at != std::string::npos) text.replace(at, 3, kDefaults);
+  if (at != std::string::npos) text.replace(at, 3, DefaultRequestHeaders());
   return text;
 }
 

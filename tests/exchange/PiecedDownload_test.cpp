@@ -34,32 +34,32 @@ TEST_F(PiecedDownloadTest, AnswerBrokenOffMidBody) {
   for (int i = 0; big.size() < 700000; ++i) big += std::to_string(i) + ",";
   struct Case {
     const char* name;
-    bool existed;  // kOld is there before the call
+    bool existed;  // kOld is there before the call: kFileThere or kNoFile
     CFakeConnection connection;
     HttpError code;
-    bool exists;        // the file is there afterwards
+    bool exists;        // the file is there afterwards: kLeft or kGone
     std::string after;  // its content then
   } cases[] = {
-      {"new file, closed: deleted", false, CFakeConnection().Receive(part).Close(),
-       HTTP_ERR_DISCONNECTED, false, ""},
-      {"new file, reset: deleted", false, CFakeConnection().Receive(part).Reset(), HTTP_ERR_NETWORK,
-       false, ""},
-      {"resumed, 206 closed: file as it was", true,
+      {"new file, closed: deleted", kNoFile, CFakeConnection().Receive(part).Close(),
+       HTTP_ERR_DISCONNECTED, kGone, ""},
+      {"new file, reset: deleted", kNoFile, CFakeConnection().Receive(part).Reset(),
+       HTTP_ERR_NETWORK, kGone, ""},
+      {"resumed, 206 closed: file as it was", kFileThere,
        CFakeConnection()
            .Receive("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-1099/1100\r\n"
                     "Content-Length: 100\r\n\r\npart")
            .Close(),
-       HTTP_ERR_DISCONNECTED, true, kOld},
-      {"resumed, 200 reset: file as it was", true, CFakeConnection().Receive(part).Reset(),
-       HTTP_ERR_NETWORK, true, kOld},
+       HTTP_ERR_DISCONNECTED, kLeft, kOld},
+      {"resumed, 200 reset: file as it was", kFileThere, CFakeConnection().Receive(part).Reset(),
+       HTTP_ERR_NETWORK, kLeft, kOld},
       // More than one gathered block of the file reached before the close.
-      {"resumed, large 206 closed: file as it was", true,
+      {"resumed, large 206 closed: file as it was", kFileThere,
        CFakeConnection()
            .Receive("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-1999999/2000000\r\n"
                     "Content-Length: 1999000\r\n\r\n")
            .ReceiveInPieces(big, 65536)
            .Close(),
-       HTTP_ERR_DISCONNECTED, true, kOld},
+       HTTP_ERR_DISCONNECTED, kLeft, kOld},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
