@@ -207,6 +207,11 @@ class CHttpClient : public CResponseState {
   // its Content-Length line out): 1 when the head is sent, else 0 as
   // Connect or Send leave it.
   int SendHead(HttpMethod method, int contentLength);
+  // The end of every exchange, read being whether a response was read whole
+  // (and, for a download, its file finished): 0 closes the connection and
+  // returns 0; else the body text goes to response (when given) and
+  // FinishResponse decides about the connection, and it returns 1.
+  int EndExchange(int read, std::string* response);
   // Closes the connection unless it may carry the next request: no redirect,
   // keep-alive answered, and the response ended where its framing says.
   void FinishResponse();

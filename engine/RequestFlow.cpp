@@ -10,11 +10,16 @@ int CHttpClient::Request(HttpMethod method, const char* url, std::string& respon
                          const char* body, int bodyLen) {
   Reset();
   m_Method = method;
-  if (!SendRequest(url, method, body, bodyLen)) {
+  return EndExchange(SendRequest(url, method, body, bodyLen), &response);
+}
+
+int CHttpClient::EndExchange(int read, std::string* response) {
+  // After a failure what is left of the answer on the connection is unknown.
+  if (!read) {
     Close();
     return 0;
   }
-  CopyBodyText(response);
+  if (response) CopyBodyText(*response);
   FinishResponse();
   return 1;
 }
