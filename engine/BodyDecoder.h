@@ -9,17 +9,20 @@
 
 class CHttpClient;
 
-// Takes decoded bytes for the output file; 1, or 0 when they could not be
-// written.
+// Takes the next block of decoded bytes (for the output file here; the
+// front end's inflaters hand theirs to the console or a pipe the same way):
+// 1 to go on, 0 when they could not be written, which stops the decoding.
 typedef int (*BodyWriter)(void* param, const char* data, size_t length);
 
 class CBodyDecoder {
  public:
   virtual ~CBodyDecoder() {}
   // Called once the head of a 2xx answer to a download is known (never
-  // under keepOrigin): 1 when this body is to be stored decoded, 0 to store
-  // it as it came (de-chunked). Called again, with the same answer, each
-  // time the body is to be decoded over from its start.
+  // under keepOrigin, which stores every byte as it came): 1 when this body
+  // is to be stored decoded, 0 to store it as it came (de-chunked). The
+  // client tells whether the answer ContinuesResumedFile. Called again,
+  // with the same answer, each time the body is to be decoded over from its
+  // start.
   virtual int Begin(const CHttpClient& client) = 0;
   // The next piece of the body's own bytes (de-chunked); the decoded bytes
   // go to write(param, ...). 1, or 0 when the body cannot be decoded or a

@@ -6,23 +6,39 @@
 
 int CHttpClient::ChooseBodyRoute() {
   m_BodyRoute = BODY_TO_MEMORY;
-  // A download decides what becomes of its file: a 2xx body goes there.
-  if (m_OutputFile && !PrepareDownloadBody()) return 0;
-  if (m_BodyRoute == BODY_TO_MEMORY && m_ContentLength > kMemoryBodyLimit) {
+  if (!m_OutputFile || !IsSuccess()) {
+    // The body of any other status is no download: it goes to memory, and
+    // the file is put back as it was once the answer is read.
+    m_OutputFile.Drop();
+    if (m_ContentLength <= kMemoryBodyLimit) return 1;
     m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
     return 0;
   }
+  // A 2xx body to a download goes to its file.
+  if (!PrepareDownloadBody()) return 0;
+  if (m_Download.m_KeepOrigin) {
+    // Every byte as it came: there is nothing to decode, so the decoder is
+    // never asked.
+    m_BodyRoute = BODY_TO_FILE_AS_RECEIVED;
+    return 1;
+  }
+  m_BodyRoute = BODY_TO_FILE;
+  if (!m_BodyDecoder || !m_BodyDecoder->Begin(*this)) return 1;
+  // A sink cannot be taken back: its body goes as it came to a scratch
+  // file, and is decoded into the sink once the whole of it is in.
+  if (m_Download.m_Sink) return CollectForSink();
+  m_BodyRoute = BODY_TO_DECODED_FILE;
   return 1;
 }
 
-int CHttpClient::TakeReceived(const char* data, unsigned int length, uint64_t done) {
+int CHttpClient::PassReceived(const char* data, unsigned int length, uint64_t done) {
   if (m_BodyRoute == BODY_TO_MEMORY) return 1;
   if (m_BodyRoute == BODY_TO_FILE_AS_RECEIVED && !WriteOutput(data, length)) return 0;
   ReportProgress(done);
   return 1;
 }
 
-int CHttpClient::TakeBody(const char* data, unsigned int length) {
+int CHttpClient::StoreBody(const char* data, unsigned int length) {
   switch (m_BodyRoute) {
     case BODY_TO_MEMORY:
       // A body by length collects where its first bytes came with the head.
@@ -30,9 +46,10 @@ int CHttpClient::TakeBody(const char* data, unsigned int length) {
     case BODY_TO_FILE_AS_RECEIVED:
       return 1;
     case BODY_TO_FILE:
+      return WriteOutput(data, length);
+    case BODY_TO_DECODED_FILE:
       break;
   }
-  if (!m_Download.m_Decoding) return WriteOutput(data, length);
   if (m_BodyDecoder->Decode(data, length, WriteDecoded, this)) return 1;
   if (m_ErrorCode == HTTP_ERR_NONE) m_ErrorCode = HTTP_ERR_FILE_OPERATION;
   return 0;
@@ -42,7 +59,7 @@ int CHttpClient::EndBody(int read) {
   int ok = read;
   // The decoder's verdict counts only for a body that arrived whole; one
   // cut off failed for that reason.
-  if (ok && m_Download.m_Decoding && !m_BodyDecoder->End()) {
+  if (ok && m_BodyRoute == BODY_TO_DECODED_FILE && !m_BodyDecoder->End()) {
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     ok = 0;
   }

@@ -92,7 +92,7 @@ int CHttpClient::DecodeBufferedChunks(unsigned int* taken) {
         const unsigned int piece = progress.m_Left < remaining
                                        ? static_cast<unsigned int>(progress.m_Left)
                                        : remaining;
-        if (!TakeBody(data, piece)) return -1;
+        if (!StoreBody(data, piece)) return -1;
         *taken += piece;
         progress.m_Left -= piece;
         if (progress.m_Left == 0) progress.m_Phase = CHUNK_DATA_END;

@@ -42,13 +42,6 @@ std::string UnusedSidePath(const std::string& path, const char* stem) {
 }  // namespace
 
 int CHttpClient::PrepareDownloadBody() {
-  DownloadState& state = m_Download;
-  if (!IsSuccess()) {
-    // The body of any other status is no download: it goes to memory, and
-    // the file is put back as it was once the answer is read.
-    m_OutputFile.Drop();
-    return 1;
-  }
   // Without a length the body would end only with the connection, which is
   // never waited for: the download would look complete and hold nothing.
   // Answers that carry no body stand as they are.
@@ -56,28 +49,17 @@ int CHttpClient::PrepareDownloadBody() {
     m_ErrorCode = HTTP_ERR_NO_BODY_LENGTH;
     return 0;
   }
-  m_BodyRoute = state.m_KeepOrigin ? BODY_TO_FILE_AS_RECEIVED : BODY_TO_FILE;
-  if (state.m_ResumeFrom > 0 && !ContinueResumedFile()) return 0;
-  if (state.m_KeepOrigin || !m_BodyDecoder || !m_BodyDecoder->Begin(*this)) return 1;
-  if (!state.m_Sink) {
-    state.m_Decoding = 1;
-    return 1;
-  }
-  // A sink cannot be taken back: the body collects in a scratch file as it
-  // came and is decoded into the sink once it is known to decode whole.
-  FileHandle scratch = FileOpenScratch();
-  if (!scratch) {
-    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
-    return 0;
-  }
-  state.m_SinkFile.reset(m_OutputFile.Release());
-  m_OutputFile.Take(scratch);
+  if (m_Download.m_ResumeFrom > 0) return PrepareResumedFile();
   return 1;
 }
 
-int CHttpClient::ContinueResumedFile() {
+int CHttpClient::ContinuesResumedFile() const {
+  return m_Download.m_ResumeFrom > 0 && m_StatusCode == 206;
+}
+
+int CHttpClient::PrepareResumedFile() {
   DownloadState& state = m_Download;
-  if (m_StatusCode == 206) {
+  if (ContinuesResumedFile()) {
     // A part continues the file only where the file ends; a part without a
     // readable start could be from anywhere and would corrupt it.
     std::string range;
@@ -104,7 +86,18 @@ int CHttpClient::ContinueResumedFile() {
   }
   state.m_SidePath = side;
   state.m_HeldFile.reset(m_OutputFile.Release());
-  m_OutputFile.Take(sideFile.release());
+  m_OutputFile.Adopt(sideFile.release());
+  return 1;
+}
+
+int CHttpClient::CollectForSink() {
+  FileHandle scratch = FileOpenScratch();
+  if (!scratch) {
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
+  m_Download.m_SinkFile.reset(m_OutputFile.Release());
+  m_OutputFile.Adopt(scratch);
   return 1;
 }
 
@@ -141,8 +134,8 @@ int CHttpClient::OpenOutput(const char* filePath) {
   // one would later pass for a whole one. Named before it exists, so that no
   // moment is left in which it could stay.
   if (!existed && !state.m_Sink) InterruptSetFileUnderWay(filePath);
-  m_OutputFile.Take(FileOpen(filePath, existed ? FILE_OPEN_WRITE_EXISTING : FILE_CREATE_ALWAYS,
-                             FILE_SHARE_EXCLUSIVE));
+  m_OutputFile.Adopt(FileOpen(filePath, existed ? FILE_OPEN_WRITE_EXISTING : FILE_CREATE_ALWAYS,
+                              FILE_SHARE_EXCLUSIVE));
   if (!m_OutputFile) {
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
@@ -259,7 +252,7 @@ int CHttpClient::DecodeScratchToSink() {
   CFileOwner scratch(m_OutputFile.Release());
   // The sink becomes the output, so the decoded bytes take the download's
   // own way there.
-  m_OutputFile.Take(m_Download.m_SinkFile.release());
+  m_OutputFile.Adopt(m_Download.m_SinkFile.release());
   const int ok = scratch.get() && DecodeFileInto(scratch.get(), DropDecoded, nullptr) &&
                  DecodeFileInto(scratch.get(), WriteDecoded, this);
   m_OutputFile.Close();

@@ -80,6 +80,10 @@ class CHttpClient : public CResponseState {
   // not decode fails the download (m_BodyDecoder->Failed() then says so).
   int Download(const char* url, const char* filePath, std::string& response, const char* body,
                int bodyLen, int keepOrigin);
+  // While a download's answer is read (for m_BodyDecoder): 1 when it is a
+  // 206 part that continues the file this download resumed, so the body
+  // lands behind the file's old bytes; else 0.
+  int ContinuesResumedFile() const;
   // POSTs the file at filePath as the one part of a multipart/form-data
   // body whose length is announced from the file's size, and reads the
   // answer. 1 when a response was read, whatever its status, with its body
@@ -147,7 +151,7 @@ class CHttpClient : public CResponseState {
   // were cut into receives.
   int ReadResponse();
   // Decodes the chunks buffered in m_RawStream, from where m_ChunkProgress
-  // stands; chunk data goes on by TakeBody as it arrives (to
+  // stands; chunk data goes on by StoreBody as it arrives (to
   // m_DechunkedStream for a body kept in memory), never held whole. 1 once
   // the last chunk's size line and the two bytes after it are in (or the
   // body is not chunked), 0 when more bytes are needed, -1 with m_ErrorCode
@@ -231,7 +235,8 @@ class CHttpClient : public CResponseState {
   enum BodyRoute {
     BODY_TO_MEMORY,            // the streams, within kMemoryBodyLimit
     BODY_TO_FILE_AS_RECEIVED,  // the output file, every byte as it came, framing included
-    BODY_TO_FILE               // the output file, the body's own bytes, decoded when asked
+    BODY_TO_FILE,              // the output file, the body's own bytes as they came
+    BODY_TO_DECODED_FILE       // the output file, the body's own bytes through m_BodyDecoder
   };
 
   // A download's own state, set by Download before the request and cleared
@@ -247,8 +252,6 @@ class CHttpClient : public CResponseState {
     // The output is a link or not a regular file (see Download).
     int m_Sink = 0;
     int m_KeepOrigin = 0;
-    // The body passes through m_BodyDecoder as it arrives.
-    int m_Decoding = 0;
     // While a body to decode for a sink collects as it came in a scratch
     // file (m_OutputFile), the sink waits here.
     CFileOwner m_SinkFile;
@@ -262,8 +265,8 @@ class CHttpClient : public CResponseState {
   int ReadHead();
   // Moves the first headLength bytes of m_RawStream (a whole head) into
   // m_ResponseHead. 0 with HTTP_ERR_RESPONSE_FORMAT for a head that holds a
-  // zero byte (nothing is taken then).
-  int TakeHead(unsigned int headLength);
+  // zero byte (nothing is moved then).
+  int MoveHeadOut(unsigned int headLength);
   int ReadBodyByLength();
   int ReadChunkedBody();
   // The body bytes that came with the head, to the callbacks and the route.
@@ -271,18 +274,23 @@ class CHttpClient : public CResponseState {
   // The progress callback with the announced length as the total.
   void ReportProgress(uint64_t done);
 
-  // Where body bytes go (BodyRoute.cpp). ChooseBodyRoute: once the head is
-  // in; 1, or 0 with m_ErrorCode set (a body too large for memory, or the
-  // download's preparation failed).
+  // Where body bytes go (BodyRoute.cpp). ChooseBodyRoute, once the head is
+  // in, is the one place that sets m_BodyRoute: memory for any answer but
+  // a download's 2xx; else the file as received under keepOrigin (the
+  // decoder is never asked then), decoded when m_BodyDecoder takes the body
+  // (a sink's goes as it came to a scratch file), or as it came. 1, or 0
+  // with m_ErrorCode set (a body too large for memory, or the download's
+  // preparation failed).
   int ChooseBodyRoute();
-  // Every received byte of the body, framing included (the data callback
-  // has seen them); for a download the progress callback then reports done
-  // bytes.
-  int TakeReceived(const char* data, unsigned int length, uint64_t done);
-  // The body's own bytes (de-chunked): to the file (decoded when asked), or
-  // to memory, m_DechunkedStream for a chunked body, m_RawStream (behind
-  // its first bytes) for one by length.
-  int TakeBody(const char* data, unsigned int length);
+  // Passes on every received byte of the body, framing included (the data
+  // callback has seen them): to the file on the route as received, and for
+  // a download the progress callback then reports done bytes.
+  int PassReceived(const char* data, unsigned int length, uint64_t done);
+  // Stores the body's own bytes (de-chunked) where the route says: the file
+  // (through the decoder on the decoded route), or memory, m_DechunkedStream
+  // for a chunked body, m_RawStream (behind its first bytes) for one by
+  // length.
+  int StoreBody(const char* data, unsigned int length);
   // The body has been read whole: the decoder's verdict, and every gathered
   // byte in the file. 1, or 0 with HTTP_ERR_FILE_OPERATION.
   int EndBody(int read);
@@ -310,15 +318,18 @@ class CHttpClient : public CResponseState {
 
   // Steps of Download (see Download.cpp for what each leaves on disk).
   int OpenOutput(const char* filePath);
-  // Once the head of a 2xx answer is in: HTTP_ERR_NO_BODY_LENGTH for a body
-  // framed neither way (but a 204 or 205, which carry none), whether a 206 continues the file,
-  // the side file for a whole body that replaces a resumed one, and whether
-  // the body is decoded (a sink's then goes to a scratch file). 1, or 0
-  // with m_ErrorCode set.
+  // Once the head of a 2xx answer is in, the file for its body:
+  // HTTP_ERR_NO_BODY_LENGTH for a body framed neither way (but a 204 or
+  // 205, which carry none), then PrepareResumedFile for a file that held
+  // data. Decides nothing about the route. 1, or 0 with m_ErrorCode set.
   int PrepareDownloadBody();
-  // The part of PrepareDownloadBody for a file that held data: a 206 must
-  // start where the file ends, another 2xx goes to a side file.
-  int ContinueResumedFile();
+  // The part of PrepareDownloadBody for a file that held data: a part that
+  // ContinuesResumedFile must start where the file ends, another 2xx with a
+  // body goes to a side file.
+  int PrepareResumedFile();
+  // For a body to decode into a sink: the sink waits in m_SinkFile and a
+  // scratch file becomes the output. 1, or 0 with HTTP_ERR_FILE_OPERATION.
+  int CollectForSink();
   void RestoreOutput();
   int FinishDownloadFile();
   // Steps of FinishDownloadFile; each 1, or 0 with the output put back.
@@ -331,7 +342,8 @@ class CHttpClient : public CResponseState {
   // DecodeChunks on the bytes after the first *taken of m_RawStream;
   // *taken grows by what each line, piece of data and line end used.
   int DecodeBufferedChunks(unsigned int* taken);
-  // Appends body bytes to stream within the memory limit. 1, or 0 with
+  // Appends bytes to stream within kMemoryBodyLimit: the body, and the head
+  // and chunk framing waiting in m_RawStream. 1, or 0 with
   // HTTP_ERR_BODY_TOO_LARGE.
   int KeepInMemory(CMemStream& stream, const char* data, unsigned int size);
 

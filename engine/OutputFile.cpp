@@ -26,7 +26,7 @@ COutputFile::COutputFile() : m_Gather(0), m_Gathered(0) {}
 
 COutputFile::~COutputFile() { Close(); }
 
-void COutputFile::Take(FileHandle file) {
+void COutputFile::Adopt(FileHandle file) {
   Drop();
   m_File.reset(file);
   m_Gather = 0;

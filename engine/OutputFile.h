@@ -17,9 +17,10 @@ class COutputFile {
   COutputFile(const COutputFile&) = delete;
   COutputFile& operator=(const COutputFile&) = delete;
 
-  // Takes file (closing one held before, its gathered bytes dropped).
-  // Writes are gathered when file is a regular file and the block can be had.
-  void Take(FileHandle file);
+  // Becomes the owner of file (closing one held before, its gathered bytes
+  // dropped). Writes are gathered when file is a regular file and the block
+  // can be had.
+  void Adopt(FileHandle file);
   // The file, still owned here; NULL when there is none.
   FileHandle Get() const { return m_File.get(); }
   explicit operator bool() const { return m_File.get() != nullptr; }

@@ -17,4 +17,11 @@ size_t LastSegmentStart(const std::string& text, const char* separators);
 // The last segment itself: text from LastSegmentStart on.
 std::string LastSegment(const std::string& text, const char* separators);
 
+// For callers to whom a text without any separator has no segment (a URL
+// path must hold "/"): 1 with *head the text before the last separator
+// (may be NULL) and *segment the text behind it; 0, writing nothing, when
+// text holds no separator.
+int SplitLastSegment(const std::string& text, const char* separators, std::string* head,
+                     std::string* segment);
+
 #endif

@@ -10,16 +10,6 @@
 
 namespace {
 
-// Appends and checks that every byte went in. A failed append means the
-// body cannot be held.
-int AppendChecked(CMemStream& stream, const char* data, unsigned int length) {
-  if (length == 0) return 1;
-  const unsigned int before = stream.m_Length;
-  unsigned int written = 0;
-  if (!stream.Write(data, length, &written)) return 0;
-  return written == length && stream.m_Length - before == length;
-}
-
 // Cuts the stream back to its first length bytes.
 void CutStream(CMemStream& stream, unsigned int length) {
   if (length >= stream.m_Length) return;
@@ -57,7 +47,7 @@ int CHttpClient::ReadHead() {
     const size_t searched = m_RawStream.m_Length < kHeadLimit ? m_RawStream.m_Length : kHeadLimit;
     const size_t headLength = m_RawStream.m_Data ? FindHeadEnd(m_RawStream.m_Data, searched) : 0;
     if (headLength > 0) {
-      if (!TakeHead(static_cast<unsigned int>(headLength))) return 0;
+      if (!MoveHeadOut(static_cast<unsigned int>(headLength))) return 0;
       parsed = ParseHeaders();
       // A 1xx answer we did not ask for comes before the final one, which is
       // the one shown, stored and reported.
@@ -75,10 +65,7 @@ int CHttpClient::ReadHead() {
     }
     int received = 0;
     if (!Receive(buffer, &received)) return 0;
-    if (!AppendChecked(m_RawStream, buffer, static_cast<unsigned int>(received))) {
-      m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-      return 0;
-    }
+    if (!KeepInMemory(m_RawStream, buffer, static_cast<unsigned int>(received))) return 0;
   }
 
   // The head callback sees the head even when it is refused.
@@ -86,7 +73,7 @@ int CHttpClient::ReadHead() {
   return parsed;
 }
 
-int CHttpClient::TakeHead(unsigned int headLength) {
+int CHttpClient::MoveHeadOut(unsigned int headLength) {
   // The head is handled as text from here on: a zero byte would cut it, and
   // the lines after it would be lost unseen.
   if (memchr(m_RawStream.m_Data, 0, headLength)) {
@@ -103,12 +90,12 @@ int CHttpClient::TakeHead(unsigned int headLength) {
 
 int CHttpClient::DeliverFirstBytes(unsigned int length) {
   if (length == 0) return 1;
-  if (!TakeReceived(m_RawStream.m_Data, length, length)) return 0;
+  if (!PassReceived(m_RawStream.m_Data, length, length)) return 0;
   if (m_DataCallback) m_DataCallback(this, m_RawStream.m_Data, static_cast<int>(length), m_CallbackParam);
   // A body in memory by length stays where it is; framed bytes wait there
   // for the chunk decoder.
   if (m_Chunked || m_BodyRoute == BODY_TO_MEMORY) return 1;
-  if (!TakeBody(m_RawStream.m_Data, length)) return 0;
+  if (!StoreBody(m_RawStream.m_Data, length)) return 0;
   CutStream(m_RawStream, 0);
   return 1;
 }
@@ -141,7 +128,7 @@ int CHttpClient::ReadBodyByLength() {
     }
     have += piece;
     if (m_DataCallback) m_DataCallback(this, buffer, static_cast<int>(piece), m_CallbackParam);
-    if (!TakeReceived(buffer, piece, have) || !TakeBody(buffer, piece)) return 0;
+    if (!PassReceived(buffer, piece, have) || !StoreBody(buffer, piece)) return 0;
   }
   m_ResponseClean = surplus ? 0 : 1;
   return 1;
@@ -161,11 +148,8 @@ int CHttpClient::ReadChunkedBody() {
     const unsigned int piece = static_cast<unsigned int>(received);
     have += piece;
     if (m_DataCallback) m_DataCallback(this, buffer, received, m_CallbackParam);
-    if (!TakeReceived(buffer, piece, have)) return 0;
-    if (!AppendChecked(m_RawStream, buffer, piece)) {
-      m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
-      return 0;
-    }
+    if (!PassReceived(buffer, piece, have)) return 0;
+    if (!KeepInMemory(m_RawStream, buffer, piece)) return 0;
     decoded = DecodeChunks();
   }
   if (decoded < 0) return 0;

@@ -7,7 +7,7 @@
 #include "frontend/EngineCallbacks.h"
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/PathCheck.h"
-#include "frontend/RequestData.h"
+#include "frontend/RunRequests.h"
 #include "platform/FileSystem.h"
 #include "platform/Interrupt.h"
 
@@ -18,29 +18,22 @@ std::string GetBatchFileName(const std::string& url) {
 }
 
 int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd) {
-  client.AddHeader("Connection", "Keep-Alive");
-  const char* postData = NULL;
-  int postLength = 0;
-  GetPostData(cmd, &postData, &postLength);
-  // Receives the error pages of statuses outside 2xx; never shown.
-  std::string response;
+  // Its response text receives the error pages of statuses outside 2xx.
+  CRunRequests requests(client, cmd);
   // An interrupt stops the batch after the file under way, which the failed
   // download leaves absent, so the next run fetches it again.
   for (size_t i = 0; i < cmd.m_BatchUrls.size() && !InterruptRequested(); ++i) {
-    // Every line of the batch ends with its file's outcome.
-    g_ConsoleInfo.m_ProgressOpen = 0;
     const std::string& url = cmd.m_BatchUrls[i];
     printf("Download \"%s\"......", LastSegment(url, "/").c_str());
-    std::string path = cmd.m_BatchDir + "/" + GetBatchFileName(url);
+    std::string path = JoinPath(cmd.m_BatchDir, GetBatchFileName(url));
     PathKind kind = PathGetKind(path.c_str());
     // A link, even one to nothing, is somebody's: never written through.
     if (kind == PATH_FILE || PathIsLink(path.c_str())) {
       printf("ok(exist).\r\n");
       continue;
     }
-    if (cmd.m_Progress) SaveConsolePosition();
-    if (!client.Download(url.c_str(), path.c_str(), response, postData, postLength,
-                         cmd.m_Origin)) {
+    BeginProgressLine(cmd);
+    if (!requests.Download(url, path)) {
       printf("failed.\r\n");
       continue;
     }
@@ -48,7 +41,12 @@ int DoBatchDownload(CHttpClient& client, CImpBroxCmd& cmd) {
       printf("failed(%d)\r\n", client.m_StatusCode);
       continue;
     }
-    printf(cmd.m_Progress ? "\r\n" : "ok\r\n");
+    // The last progress text stands for "ok".
+    if (ProgressShown(cmd)) {
+      CloseProgressLine();
+    } else {
+      printf("ok\r\n");
+    }
   }
   return 1;
 }

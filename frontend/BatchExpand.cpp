@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/PathSegment.h"
 #include "engine/Url.h"
 #include "frontend/BatchLimits.h"
 #include "frontend/ImpBroxCmd.h"
@@ -40,10 +41,9 @@ struct BatchRange {
 // "[" and the last "]" enclose lo "-" hi, lo is not empty, lo <= hi and lo is
 // written with no more digits than hi.
 int FindBatchRange(const std::string& path, BatchRange* range) {
-  size_t k = path.rfind('/');
-  if (k == std::string::npos) return 0;
-  std::string segment = path.substr(k + 1);
-  if (segment.empty()) return 0;
+  std::string directory;
+  std::string segment;
+  if (!SplitLastSegment(path, "/", &directory, &segment) || segment.empty()) return 0;
 
   size_t a = segment.find('[');
   size_t b = segment.rfind(']');
@@ -60,7 +60,7 @@ int FindBatchRange(const std::string& path, BatchRange* range) {
   range->m_Width = lowText.size();
   if (range->m_Low > range->m_High) return 0;
   if (range->m_Width > highText.size()) return 0;
-  range->m_Directory = path.substr(0, k);
+  range->m_Directory = directory;
   range->m_Prefix = segment.substr(0, a);
   range->m_Suffix = segment.substr(b + 1);
   return 1;

@@ -70,19 +70,16 @@ int PrepareBatch(CImpBroxCmd& cmd, int batchHttps) {
   return 1;
 }
 
-// Resolves the file of "-u" (a bare name lives in the program's directory)
-// and makes sure it exists.
+// Resolves the file of "-u" (ResolvePathFile) and makes sure it exists.
 int CheckUploadFile(CImpBroxCmd& cmd) {
   if (cmd.m_UploadPath.empty()) {
     printf("Error: upload file is empty.\r\n");
     return 0;
   }
-  int hasDir = 0;
-  if (!CheckPathFile(cmd.m_UploadPath, &hasDir)) {
+  if (!ResolvePathFile(cmd.m_UploadPath, cmd.m_ArgParse.GetModuleDir(), &cmd.m_UploadPath)) {
     printf("Error: Upload PathFile is not exist.\r\n");
     return 0;
   }
-  if (!hasDir) cmd.m_UploadPath = cmd.m_ArgParse.GetModuleDir() + "/" + cmd.m_UploadPath;
   if (!IsFileExist(cmd.m_UploadPath.c_str())) {
     printf("Error: Upload PathFile is not exist.\r\n");
     return 0;

@@ -10,10 +10,11 @@ CDownloadDecoder::CDownloadDecoder(const CImpBroxCmd& cmd) : m_Cmd(cmd), m_Faile
 
 int CDownloadDecoder::Begin(const CHttpClient& client) {
   m_Failed = 0;
-  if (m_Cmd.m_Origin || m_Cmd.m_Compress) return 0;
+  // -compress stores the body as it came (-origin never gets here).
+  if (m_Cmd.m_Compress) return 0;
   // A resumed file holds earlier bytes in front of this part: a part alone
   // does not decode, and decoding it would lose them.
-  if (m_Cmd.m_Append && client.m_StatusCode == 206) return 0;
+  if (client.ContinuesResumedFile()) return 0;
   std::vector<ContentCoding> codings;
   // A coding the program cannot undo keeps the body as it came.
   if (!ReadContentCodings(client.GetContentEncoding(), codings) || codings.empty()) return 0;

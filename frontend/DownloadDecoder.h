@@ -16,9 +16,9 @@ class CDownloadDecoder : public CBodyDecoder {
   explicit CDownloadDecoder(const CImpBroxCmd& cmd);
 
   // 1 for a body whose Content-Encoding lists codings the program can undo
-  // all of (ReadContentCodings), unless -origin or -compress keep the bytes
-  // as received, or the answer is a 206 part under -append (it lands after
-  // the file's old end as it came).
+  // all of (ReadContentCodings), unless -compress keeps the bytes as
+  // received, or the answer ContinuesResumedFile (it lands after the file's
+  // old end as it came). Under -origin the client never asks (keepOrigin).
   int Begin(const CHttpClient& client) override;
   int Decode(const char* data, size_t length, BodyWriter write, void* param) override;
   int End() override;

@@ -14,10 +14,22 @@
 
 ConsoleInfo g_ConsoleInfo = {0, 0};
 
-void EndProgressLine() {
-  if (!g_ConsoleInfo.m_ProgressOpen) return;
+int ProgressShown(const CImpBroxCmd& cmd) {
+  return (cmd.m_OutputToFile || cmd.m_Upload) && cmd.m_Progress ? 1 : 0;
+}
+
+void BeginProgressLine(const CImpBroxCmd& cmd) {
+  g_ConsoleInfo.m_ProgressOpen = 0;
+  if (ProgressShown(cmd)) SaveConsolePosition();
+}
+
+void CloseProgressLine() {
   ConsoleWrite("\r\n", 2);
   g_ConsoleInfo.m_ProgressOpen = 0;
+}
+
+void EndProgressLine() {
+  if (g_ConsoleInfo.m_ProgressOpen) CloseProgressLine();
 }
 
 void SaveConsolePosition() { g_ConsoleInfo.m_Saved = ConsoleSaveCursor(); }
@@ -36,11 +48,8 @@ void OnResponseHead(CHttpClient* client, const char* headText, void* param) {
   cmd->m_ContentEncoding = client->GetContentEncoding();
   // Batch runs print no heads.
   if (!cmd->m_BatchUrls.empty()) return;
-  if (cmd->m_Progress && cmd->m_Upload) {
-    // Ends the line on which the upload's progress text stood.
-    ConsoleWrite("\r\n", 2);
-    g_ConsoleInfo.m_ProgressOpen = 0;
-  }
+  // Ends the line on which the upload's progress text stood.
+  if (cmd->m_Upload && ProgressShown(*cmd)) CloseProgressLine();
   if (headText != NULL) ConsoleWrite(headText, static_cast<uint32_t>(strlen(headText)));
   if (cmd->m_Progress) SaveConsolePosition();
 }
@@ -72,7 +81,7 @@ void FormatProgressText(char* text, unsigned int size, int chunked, uint64_t tot
 void OnProgress(CHttpClient* client, uint64_t total, uint64_t done, void* param) {
   CImpBroxCmd* cmd = static_cast<CImpBroxCmd*>(param);
   if (client == NULL || cmd == NULL) return;
-  if (!((cmd->m_OutputToFile || cmd->m_Upload) && cmd->m_Progress)) return;
+  if (!ProgressShown(*cmd)) return;
   // Off a terminal nothing was saved: the texts then follow one another.
   int restored = g_ConsoleInfo.m_Saved ? ConsoleRestoreCursor() : 0;
   char text[64];

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 class CHttpClient;
+class CImpBroxCmd;
 
 // The console state of standard output around progress output.
 struct ConsoleInfo {
@@ -15,8 +16,22 @@ struct ConsoleInfo {
 
 extern ConsoleInfo g_ConsoleInfo;
 
-// Writes a line end when a progress text ends the output so far, so that a
-// message that follows starts a line of its own; writes nothing otherwise.
+// 1 when the run shows progress texts: "-progress" for a body that goes to a
+// file (every file of a batch too) or for an upload. A body shown on the
+// console never has one.
+int ProgressShown(const CImpBroxCmd& cmd);
+
+// Called after the label of a transfer's line ("Upload ...", "Download ...")
+// was printed: when progress is shown, the texts of the transfer stand from
+// here on that line.
+void BeginProgressLine(const CImpBroxCmd& cmd);
+
+// Ends the line the progress texts stand on with "\r\n", written or not yet,
+// so that what follows starts a line of its own.
+void CloseProgressLine();
+
+// The same only when a progress text ends the output so far (before a
+// message); writes nothing otherwise.
 void EndProgressLine();
 
 // Saves the cursor position of standard output into g_ConsoleInfo, so that

@@ -39,10 +39,12 @@ class CImpBroxCmd {
   // its lines up to the first empty one: "name: value" trimmed of spaces, a
   // line without ":" as a name with an empty value; the first of a name stays.
   void ParseHeadData();
+  // Get: the path the body is stored under (what main and the driver use):
   // MakeOutputPathFile, then ".origin" with "-origin", or ".gzip" /
   // ".deflate" with "-compress" and that Content-Encoding.
   int GetOutputPathFile(std::string& pathFile);
-  // The output file's path: the "-o" path (a bare name in the program's
+  // Make: the path as named, before the marks of how the body was kept that
+  // GetOutputPathFile adds. The "-o" path (a bare name in the program's
   // directory), or inside the "-o" directory (or the program's) a name from
   // Content-Disposition, the URL's last segment or the host. Returns 0 when
   // the "-o" path is neither a directory nor a usable file path.

@@ -66,7 +66,7 @@ InflateResult CInflater::Start(int windowBits) {
   return INFLATE_OK;
 }
 
-InflateResult CInflater::Feed(const char* data, size_t length, InflateWriter write, void* param) {
+InflateResult CInflater::Feed(const char* data, size_t length, BodyWriter write, void* param) {
   if (m_State != INFLATE_OK) return m_State;
   if (length == 0) return INFLATE_OK;
   if (data == nullptr || write == nullptr) return Fail(INFLATE_BAD_DATA);
@@ -96,7 +96,7 @@ InflateResult CInflater::Feed(const char* data, size_t length, InflateWriter wri
   return INFLATE_OK;
 }
 
-InflateResult CInflater::Run(const char* data, size_t length, InflateWriter write, void* param) {
+InflateResult CInflater::Run(const char* data, size_t length, BodyWriter write, void* param) {
   z_stream_s& stream = *m_Stream;
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
   stream.avail_in = static_cast<uInt>(length);
@@ -166,8 +166,7 @@ InflateResult CInflateChain::Failure() const {
   return INFLATE_OK;
 }
 
-InflateResult CInflateChain::Feed(const char* data, size_t length, InflateWriter write,
-                                  void* param) {
+InflateResult CInflateChain::Feed(const char* data, size_t length, BodyWriter write, void* param) {
   if (m_Count == 0) return m_Stages[0].Feed(data, length, write, param);
   m_Write = write;
   m_Param = param;

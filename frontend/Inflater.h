@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/BodyDecoder.h"
 #include "engine/ContentEncoding.h"
 
 struct z_stream_s;
@@ -27,9 +28,6 @@ enum InflateResult {
   INFLATE_NO_MEMORY      // the decoder's state could not be had
 };
 
-// Takes one decoded block; 1 to go on, 0 to stop the decoding.
-typedef int (*InflateWriter)(void* param, const char* data, size_t length);
-
 // 1 when the first two bytes form a valid zlib header without a preset
 // dictionary: how a "deflate" body tells the zlib wrapper from raw data.
 int HasZlibHeader(const char* data, unsigned int length);
@@ -46,7 +44,7 @@ class CInflater {
   void Begin(InflateFormat format);
   // Decodes the next length bytes of the body and writes what they give.
   // After any result but INFLATE_OK the body stays failed with that result.
-  InflateResult Feed(const char* data, size_t length, InflateWriter write, void* param);
+  InflateResult Feed(const char* data, size_t length, BodyWriter write, void* param);
   // The body ended: INFLATE_OK when it ended where its format lets it end
   // (after a whole gzip member or deflate stream, or with no byte at all).
   InflateResult Finish();
@@ -55,7 +53,7 @@ class CInflater {
 
  private:
   InflateResult Start(int windowBits);
-  InflateResult Run(const char* data, size_t length, InflateWriter write, void* param);
+  InflateResult Run(const char* data, size_t length, BodyWriter write, void* param);
   InflateResult Fail(InflateResult result);
 
   InflateFormat m_Format;
@@ -87,7 +85,7 @@ class CInflateChain {
   void Begin(const std::vector<ContentCoding>& codings);
   // As CInflater::Feed, through every coding; a failure is the result of
   // the decoder it came from.
-  InflateResult Feed(const char* data, size_t length, InflateWriter write, void* param);
+  InflateResult Feed(const char* data, size_t length, BodyWriter write, void* param);
   // As CInflater::Finish: every coding ended where its format lets it end.
   InflateResult Finish();
 
@@ -105,7 +103,7 @@ class CInflateChain {
   // How many of m_Stages this body uses; m_Stages[0] undoes the last coding
   // applied.
   size_t m_Count;
-  InflateWriter m_Write;
+  BodyWriter m_Write;
   void* m_Param;
 };
 

@@ -103,8 +103,6 @@ std::string CleanResponseFileName(const std::string& name) {
 
 namespace {
 
-std::string JoinDir(const std::string& dir, const std::string& name) { return dir + "/" + name; }
-
 // A file under a backup's name would stop every later run as one left by a
 // killed run: the server cannot have it.
 int IsBackupName(const std::string& name) {
@@ -130,9 +128,8 @@ std::string NameFromResponse(const CImpBroxCmd& cmd) {
 std::string NameFromUrl(const CImpBroxCmd& cmd) {
   std::string host = cmd.m_Host;
   ReplaceReservedChars(host);
-  size_t slash = cmd.m_Path.rfind('/');
   std::string segment;
-  if (slash != std::string::npos) segment = cmd.m_Path.substr(slash + 1);
+  SplitLastSegment(cmd.m_Path, "/", NULL, &segment);
   ReplaceReservedChars(segment);
   // "." and ".." name directories, not files.
   if (segment.empty() || segment == "." || segment == "..") return host + ".html";
@@ -149,16 +146,13 @@ int CImpBroxCmd::MakeOutputPathFile(std::string& pathFile) {
     if (IsDirExist(m_OutputPath.c_str())) {
       dir = m_OutputPath;
     } else {
-      int hasDir = 0;
-      if (!CheckPathFile(m_OutputPath, &hasDir)) return 0;
-      // A bare name goes to the program's directory, not the current one.
-      if (!hasDir) pathFile = JoinDir(dir, m_OutputPath);
-      return 1;
+      // On failure pathFile keeps the -o value as written.
+      return ResolvePathFile(m_OutputPath, dir, &pathFile);
     }
   }
   std::string name = NameFromResponse(*this);
   if (name.empty()) name = NameFromUrl(*this);
-  pathFile = JoinDir(dir, name);
+  pathFile = JoinPath(dir, name);
   return 1;
 }
 

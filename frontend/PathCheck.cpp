@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/PathSegment.h"
 #include "frontend/TextHelpers.h"
 #include "platform/FileSystem.h"
 
@@ -23,16 +24,22 @@ int IsValidFileName(const char* name) {
 int CheckPathFile(const std::string& path, int* hasDir) {
   std::string copy = path;
   ReplaceAll(copy, "\\", "/");
-  size_t slash = copy.rfind('/');
-  if (slash == std::string::npos) {
-    *hasDir = 0;
-    return IsValidFileName(copy.c_str());
-  }
-  *hasDir = 1;
-  std::string dir = copy.substr(0, slash);
-  std::string name = copy.substr(slash + 1);
+  std::string dir;
+  std::string name;
+  *hasDir = SplitLastSegment(copy, "/", &dir, &name);
+  if (!*hasDir) return IsValidFileName(copy.c_str());
   if (!IsDirExist(dir.c_str())) return 0;
   return IsValidFileName(name.c_str());
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) { return dir + "/" + name; }
+
+int ResolvePathFile(const std::string& path, const std::string& programDir,
+                    std::string* resolved) {
+  int hasDir = 0;
+  if (!CheckPathFile(path, &hasDir)) return 0;
+  *resolved = hasDir ? path : JoinPath(programDir, path);
+  return 1;
 }
 
 int IsFileExist(const char* path) { return PathGetKind(path) == PATH_FILE ? 1 : 0; }

@@ -21,6 +21,16 @@ int IsValidFileName(const char* name);
 // written: 1 when the path holds "/" or "\", else 0.
 int CheckPathFile(const std::string& path, int* hasDir);
 
+// dir, "/" and name: one "/" between them, whatever dir ends with.
+std::string JoinPath(const std::string& dir, const std::string& name);
+
+// Where a file the user names on the command line is (-o, -u, -d and -h
+// with -file): a path with a directory part as written (relative to the
+// current directory), a bare name in programDir, not the current directory.
+// 0 with *resolved untouched when the path fails CheckPathFile.
+int ResolvePathFile(const std::string& path, const std::string& programDir,
+                    std::string* resolved);
+
 // 1 when path exists and is not a directory.
 int IsFileExist(const char* path);
 

@@ -15,16 +15,14 @@ namespace {
 // The request body length is an int, so no file above that is loaded.
 const uint32_t kLargestLoad = INT_MAX;
 
-// Finds the file named by value (a bare name lives in the program's own
-// directory) and reads it whole into *contents. An empty file gives an
-// empty text. Every failure (bad path, missing file, a directory, open,
-// size, too big, allocation, read error or short read) gives 0 with
-// *contents empty.
+// Finds the file named by value (ResolvePathFile) and reads it whole into
+// *contents. An empty file gives an empty text. Every failure (bad path,
+// missing file, a directory, open, size, too big, allocation, read error or
+// short read) gives 0 with *contents empty.
 int ReadNamedFile(const std::string& value, CArgParse& argParse, std::string* contents) {
   contents->clear();
-  int hasDir = 0;
-  if (!CheckPathFile(value, &hasDir)) return 0;
-  std::string path = hasDir ? value : argParse.GetModuleDir() + "/" + value;
+  std::string path;
+  if (!ResolvePathFile(value, argParse.GetModuleDir(), &path)) return 0;
   if (!IsFileExist(path.c_str())) return 0;
 
   CFileOwner file(FileOpen(path.c_str(), FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS));

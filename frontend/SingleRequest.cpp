@@ -8,7 +8,7 @@
 #include "frontend/ErrorText.h"
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/OutputFile.h"
-#include "frontend/RequestData.h"
+#include "frontend/RunRequests.h"
 #include "platform/Console.h"
 #include "platform/Interrupt.h"
 
@@ -52,30 +52,26 @@ void PrintSessionFailure(CHttpClient& client) {
 
 int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd,
                     CHttpClient& client, const std::string& url) {
-  const char* postData = NULL;
-  int postLength = 0;
-  GetPostData(cmd, &postData, &postLength);
-  std::string response;
+  CRunRequests requests(client, cmd);
   int ok;
   // An upload writes no output file, so -o and -O leave every file alone then.
   const int toFile = !cmd.m_Upload && !outputPath.empty();
   if (cmd.m_Upload) {
     printf("Upload %s......", cmd.m_UploadPath.c_str());
-    if (cmd.m_Progress) SaveConsolePosition();
-    ok = client.Upload(url.c_str(), cmd.m_UploadPath.c_str(), response);
+    BeginProgressLine(cmd);
+    ok = client.Upload(url.c_str(), cmd.m_UploadPath.c_str(), requests.m_Response);
   } else if (toFile) {
     // The output may be the standard output itself: what was printed goes first.
     ConsoleFlush();
-    ok = client.Download(url.c_str(), outputPath.c_str(), response, postData, postLength,
-                         cmd.m_Origin);
+    ok = requests.Download(url, outputPath);
     // Under -append the file held data before the run and has no backup:
     // the engine keeps those bytes, and so do we.
     if (!ok && !cmd.m_Append) RestoreOutputBackup(outputPath, backupPath);
   } else if (cmd.m_HeadOnly) {
-    ok = client.Request(HTTP_METHOD_HEAD, url.c_str(), response, NULL, 0);
+    ok = client.Request(HTTP_METHOD_HEAD, url.c_str(), requests.m_Response, NULL, 0);
   } else {
-    ok = client.Request(cmd.m_PostData ? HTTP_METHOD_POST : HTTP_METHOD_GET, url.c_str(), response,
-                        postData, postLength);
+    ok = client.Request(cmd.m_PostData ? HTTP_METHOD_POST : HTTP_METHOD_GET, url.c_str(),
+                        requests.m_Response, requests.m_PostData, requests.m_PostLength);
   }
   if (!ok) {
     if (toFile && BodyNotDecoded(client)) {
@@ -85,10 +81,7 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
     }
     return 0;
   }
-  if ((cmd.m_OutputToFile || cmd.m_Upload) && cmd.m_Progress) {
-    printf("\r\n");
-    g_ConsoleInfo.m_ProgressOpen = 0;
-  }
+  if (ProgressShown(cmd)) CloseProgressLine();
   if (!toFile) {
     const int shown = cmd.m_Origin || OutputResponseBody(client, cmd);
     ConsoleFlush();

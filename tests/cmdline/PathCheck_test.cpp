@@ -52,6 +52,31 @@ TEST(CheckPathFileTest, TestsTheDirectoryPartOnDiskAndTheNameByItsCharacters) {
   }
 }
 
+// A bare name lands in the program's directory, a path with a directory part
+// stays as the user wrote it (backslashes included), a failing path leaves
+// the result alone.
+TEST(ResolvePathFileTest, BareNamesGoToTheProgramDirectory) {
+  TempDir dir;
+  const std::string tmp = dir.Path();
+  const struct {
+    std::string path;
+    int result;
+    std::string resolved;
+  } cases[] = {
+      {"post.txt", 1, "/prog/post.txt"},
+      {"", 1, "/prog/"},
+      {tmp + "/post.txt", 1, tmp + "/post.txt"},
+      {tmp + "\\post.txt", 1, tmp + "\\post.txt"},
+      {"a:b", 0, "unset"},
+      {tmp + "/missing/post.txt", 0, "unset"},
+  };
+  for (const auto& c : cases) {
+    std::string resolved = "unset";
+    EXPECT_EQ(c.result, ResolvePathFile(c.path, "/prog", &resolved)) << c.path;
+    EXPECT_EQ(c.resolved, resolved) << c.path;
+  }
+}
+
 TEST(ExistenceTest, TellsFilesFromDirectoriesAndMissingPaths) {
   TempDir dir;
   TempDir::WriteFile(dir.File("f.txt"), "");

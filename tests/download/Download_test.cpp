@@ -530,7 +530,7 @@ TEST(DownloadPiecesTest, OutputFileWritesEveryByte) {
   TempDir dir;
   const std::string path = dir.File("r");
   COutputFile out;
-  out.Take(FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  out.Adopt(FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
   ASSERT_TRUE(static_cast<bool>(out));
   const std::string big(300000, 'b');
   EXPECT_EQ(1, out.Write("keep|", 5));
@@ -539,7 +539,7 @@ TEST(DownloadPiecesTest, OutputFileWritesEveryByte) {
   EXPECT_EQ(1, out.Close());
   EXPECT_EQ("keep|" + big + "|end", TempDir::ReadFile(path));
 
-  out.Take(FileOpen("/dev/full", FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE));
+  out.Adopt(FileOpen("/dev/full", FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE));
   ASSERT_TRUE(static_cast<bool>(out));
   EXPECT_EQ(0, out.Write("body", 4));
   out.Close();

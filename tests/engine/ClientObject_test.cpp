@@ -152,7 +152,7 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   unsigned int written = 0;
   client.m_RawStream.Write(big.data(), 70000, &written);
   client.m_DechunkedStream.Write("abc", 3, &written);
-  client.m_OutputFile.Take(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  client.m_OutputFile.Adopt(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
   ASSERT_NE(nullptr, client.m_OutputFile.Get());
   ASSERT_FALSE(FileIsFree(file));
 
@@ -227,7 +227,7 @@ TEST(ClientObjectTest, DestructorClosesOutputFile) {
   TempDir dir;
   const std::string file = dir.File("out.bin");
   CHttpClient* client = new CHttpClient();
-  client->m_OutputFile.Take(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  client->m_OutputFile.Adopt(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
   ASSERT_NE(nullptr, client->m_OutputFile.Get());
   client->m_Connection.m_Socket = SocketCreateTcp();
   ASSERT_FALSE(FileIsFree(file));

@@ -36,6 +36,30 @@ TEST(LastSegment, TextBehindTheLastSeparator) {
   }
 }
 
+TEST(SplitLastSegment, NoSeparatorMeansNoSegment) {
+  const struct {
+    const char* text;
+    int result;
+    const char* head;
+    const char* segment;
+  } cases[] = {
+      {"", 0, "unset", "unset"},
+      {"name", 0, "unset", "unset"},
+      {"/", 1, "", ""},
+      {"/name", 1, "", "name"},
+      {"/a/b[1-2].jpg", 1, "/a", "b[1-2].jpg"},
+      {"/a/b/", 1, "/a/b", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::string head = "unset";
+    std::string segment = "unset";
+    EXPECT_EQ(SplitLastSegment(c.text, "/", &head, &segment), c.result);
+    EXPECT_EQ(head, c.head);
+    EXPECT_EQ(segment, c.segment);
+  }
+}
+
 // The callers differ in what separates: a batch URL splits at "/" only (a
 // "\" is part of the name and becomes "_"), a name the response suggests at
 // either. The upload's own rule is covered in tests/upload.

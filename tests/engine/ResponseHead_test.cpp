@@ -308,7 +308,7 @@ TEST(ParseHeadersTest, LeavesTheOutputFileAlone) {
   const std::string path = dir.File("out.bin");
   for (const auto& c : cases) {
     CHttpClient client;
-    client.m_OutputFile.Take(FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+    client.m_OutputFile.Adopt(FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
     ASSERT_NE(nullptr, client.m_OutputFile.Get());
     const FileHandle file = client.m_OutputFile.Get();
     const std::string head = std::string("HTTP/1.1 ") + c.status +

@@ -246,7 +246,8 @@ ReadOutcome CheckReadResponse(CHttpClient& client, int toFile, const uint8_t* se
                               size_t served, CallbackTotals& totals) {
   ReadOutcome outcome = {0, HTTP_ERR_NONE, 0, std::string()};
   if (toFile) {
-    client.m_OutputFile.Take(FileOpen(g_OutputPath.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+    client.m_OutputFile.Adopt(
+        FileOpen(g_OutputPath.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
     FUZZ_CHECK(client.m_OutputFile.Get() != NULL);
   }
   outcome.m_Ok = client.ReadResponse();

@@ -7,14 +7,30 @@
 #include "engine/HttpClient.h"
 #include "frontend/ImpBroxCmd.h"
 #include "support/BodyCoding.h"
+#include "support/CallbackLog.h"
+#include "support/ScriptedServer.h"
+#include "support/TempDir.h"
 #include "support/TestBytes.h"
 
 namespace {
 
+// The front end's decoder, remembering what Begin said: -1 when the client
+// never asked.
+class CAskedDecoder : public CDownloadDecoder {
+ public:
+  using CDownloadDecoder::CDownloadDecoder;
+  int Begin(const CHttpClient& client) override {
+    m_Said = CDownloadDecoder::Begin(client);
+    return m_Said;
+  }
+  int m_Said = -1;
+};
+
 // Whether a download's body is stored decoded: its codings, the options
 // that keep it as sent, and a 206 part that lands after a resumed file's
-// old end.
+// old end. Each cell is a download run as the drivers run it.
 TEST(DownloadDecoder, BeginDecidesWhetherTheBodyIsDecoded) {
+  StartNetworkOnce();
   // The columns: 200 and 206 without options; 200 and 206 under -append;
   // 200 under -origin, under -compress, under both.
   struct Row {
@@ -30,6 +46,7 @@ TEST(DownloadDecoder, BeginDecidesWhetherTheBodyIsDecoded) {
       {"br", 0, 0, 0, 0, 0, 0, 0},
       {"gzip, br", 0, 0, 0, 0, 0, 0, 0},
   };
+  // -append keeps a file that holds data, and the download resumes it.
   struct Column {
     const char* name;
     int status, append, origin, compress;
@@ -43,6 +60,7 @@ TEST(DownloadDecoder, BeginDecidesWhetherTheBodyIsDecoded) {
       {"-compress", 200, 0, 0, 1, &Row::compress},
       {"-origin -compress", 200, 0, 1, 1, &Row::both},
   };
+  const std::string old = "old";
   for (const Row& row : rows) {
     for (const Column& column : columns) {
       SCOPED_TRACE(std::string(row.coding) + ", " + column.name);
@@ -50,12 +68,24 @@ TEST(DownloadDecoder, BeginDecidesWhetherTheBodyIsDecoded) {
       cmd.m_Append = column.append;
       cmd.m_Origin = column.origin;
       cmd.m_Compress = column.compress;
+      TempDir dir;
+      const std::string path = dir.File("out");
+      if (column.append) TempDir::WriteFile(path, old);
+      // No body at all decodes whole, so every cell's download succeeds.
+      const std::string status = column.status == 206 ? "206 Partial Content" : "200 OK";
+      CScriptedServer server(
+          CServerScript::OneReply("HTTP/1.1 " + status + "\r\nContent-Encoding: " + row.coding +
+                                  "\r\nContent-Range: bytes 3-3/4\r\nContent-Length: 0\r\n\r\n"));
+      CAskedDecoder decoder(cmd);
       CHttpClient client;
-      client.m_StatusCode = column.status;
-      client.m_ContentEncoding = row.coding;
-      CDownloadDecoder decoder(cmd);
-      EXPECT_EQ(row.*column.expected, decoder.Begin(client));
+      client.m_BodyDecoder = &decoder;
+      std::string response;
+      ASSERT_EQ(1, client.Download(server.Url("/").c_str(), path.c_str(), response, nullptr, 0,
+                                   cmd.m_Origin));
+      EXPECT_EQ(row.*column.expected, decoder.m_Said == 1 ? 1 : 0);
       EXPECT_EQ(0, decoder.Failed());
+      // A part lands behind the old bytes; a 200 is the whole (empty) file.
+      EXPECT_EQ(column.append && column.status == 206 ? old : "", TempDir::ReadFile(path));
     }
   }
 }
