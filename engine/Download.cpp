@@ -207,25 +207,14 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
 
   const HttpMethod method = (body && bodyLen > 0) ? HTTP_METHOD_POST : HTTP_METHOD_GET;
   m_Method = method;
-  if (!SendRequest(url, method, body, bodyLen)) {
-    RestoreOutput();
-    Close();
-    return 0;
-  }
-  FinishResponse();
-
-  if (!IsSuccess()) {
-    // The body went to memory; no byte of it reached the file.
-    RestoreOutput();
-    CopyBodyText(response);
-    return 1;
-  }
-  if (!FinishDownloadFile()) {
-    Close();
-    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
-    return 0;
-  }
-  return 1;
+  const int read = SendRequest(url, method, body, bodyLen);
+  // Only a 2xx body is in the file; any other went to memory, and no byte of
+  // it reached the file.
+  const int toFile = read && IsSuccess();
+  if (!toFile) RestoreOutput();
+  const int fileDone = !toFile || FinishDownloadFile();
+  if (!fileDone) m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+  return EndExchange(read && fileDone, toFile ? nullptr : &response);
 }
 
 // After a 2xx body: a side file is swapped into place, a scratch file's

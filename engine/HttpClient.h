@@ -9,6 +9,7 @@
 
 #include "engine/BodyDecoder.h"
 #include "engine/ChunkDecoder.h"
+#include "engine/Connection.h"
 #include "engine/HeaderMap.h"
 #include "engine/HttpTypes.h"
 #include "engine/MemStream.h"
@@ -17,18 +18,6 @@
 #include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
 #include "platform/Socket.h"
-
-// The TLS session type, declared as the TLS library declares it, so that
-// users of the client need not see the library's headers.
-struct ssl_st;
-typedef struct ssl_st SSL;
-
-// Most bytes one Receive hands out; its callers' buffers hold this many.
-const int kReceiveBlock = 8192;
-
-// 1 when *socket is connected to the first IPv4 address of host at port
-// (ports 1 to 65534 only), 0 otherwise; the socket stays the caller's.
-int ConnectToHost(const char* host, unsigned short port, SocketHandle* socket);
 
 // What one head says; ParseHeaders sets all of it from every head it reads.
 struct CResponseHeadFields {
@@ -66,7 +55,6 @@ struct CResponseState : CResponseHeadFields {
 class CHttpClient : public CResponseState {
  public:
   CHttpClient();
-  ~CHttpClient();
   CHttpClient(const CHttpClient&) = delete;
   CHttpClient& operator=(const CHttpClient&) = delete;
 
@@ -131,23 +119,14 @@ class CHttpClient : public CResponseState {
   // was read ahead on it; the response fields stay.
   void Close();
 
-  // Steps of one exchange that tests drive on their own.
-  // 1 when a connection to m_Host:m_Port with the scheme of m_UseTls is ready:
-  // the open one when it goes there and NothingLeftUnread, else a new one
-  // (handshake done for TLS). 0 with m_ErrorCode set, except after a failed
-  // handshake, which prints "SSL: ..." and records nothing; a half-made
-  // connection stays for Close.
+  // Steps of one exchange that tests drive on their own; each is the
+  // operation of m_Connection of the same name, with m_ErrorCode for its
+  // code. Connect goes to m_Host:m_Port with the scheme of m_UseTls and the
+  // time-outs set here; it needs the stream blocks (HTTP_ERR_NETWORK
+  // without them). Bytes left after a response keep the next request off
+  // the connection.
   int Connect();
-  // 1 when all length bytes were handed to the connection (TLS or plain),
-  // 0 with m_ErrorCode set.
   int Send(const char* data, int length);
-  // 1 with 1 to kReceiveBlock bytes copied into buffer and their count in
-  // *received; 0 with m_ErrorCode set (closed by the peer, socket or TLS
-  // failure, time-out), or without a code when there is no plain socket.
-  // On a plain connection bytes are read ahead in larger blocks and kept
-  // with the connection: a call returns at once while any are buffered;
-  // bytes left after a response keep the next request off the connection
-  // (Connect), Close drops them.
   int Receive(char* buffer, int* received);
   // Appends the request head to head: the request line for method and
   // m_Path, every request header, Host, Accept, Accept-Encoding and
@@ -184,7 +163,9 @@ class CHttpClient : public CResponseState {
 
   // Client state; the front end reads the response fields and sets the
   // callbacks, the rest belongs to the engine.
-  SocketHandle m_Socket;
+  // The connection; it holds the socket (m_Socket) and the TLS session
+  // (m_Ssl), and closes them when the client goes.
+  CConnection m_Connection;
   int m_UseTls;
   HttpError m_ErrorCode;
   std::string m_Host;
@@ -206,25 +187,10 @@ class CHttpClient : public CResponseState {
   ResponseDataCallback m_DataCallback;
   ProgressCallback m_ProgressCallback;
   void* m_CallbackParam;
-  SSL* m_Ssl;
 
-  // Connection state the front end never touches.
-
-  // Where the open connection goes; a request elsewhere connects anew.
-  std::string m_ConnHost;
-  unsigned short m_ConnPort;
-  int m_ConnTls;
   // 1 when both stream buffers were allocated; a client without them never
   // sends a request.
   int m_StreamsReady;
-  // What the request under way met on its connection, for the one resend of
-  // a request whose kept connection the server had dropped (SendRequest).
-  // Connect: 1 when it took the kept connection. Receive: 1 once a byte of
-  // the answer arrived. Send and Receive: 1 when one failed because the peer
-  // closed or reset the connection (a time-out is not that).
-  int m_ConnReused = 0;
-  int m_AnswerBegun = 0;
-  int m_PeerEnded = 0;
 
  private:
   // Steps of one exchange.
@@ -245,28 +211,14 @@ class CHttpClient : public CResponseState {
   // its Content-Length line out): 1 when the head is sent, else 0 as
   // Connect or Send leave it.
   int SendHead(HttpMethod method, int contentLength);
+  // The end of every exchange, read being whether a response was read whole
+  // (and, for a download, its file finished): 0 closes the connection and
+  // returns 0; else the body text goes to response (when given) and
+  // FinishResponse decides about the connection, and it returns 1.
+  int EndExchange(int read, std::string* response);
   // Closes the connection unless it may carry the next request: no redirect,
   // keep-alive answered, and the response ended where its framing says.
   void FinishResponse();
-  // 1 when nothing waits unread on the open connection: no bytes read ahead,
-  // none left in the TLS session, and neither bytes nor the peer's close on
-  // the socket. Does not wait.
-  int NothingLeftUnread();
-  // The steps of a new connection. OpenSocket: the TCP connection to
-  // m_Host:m_Port, recorded as the open one; 0 with HTTP_ERR_CONNECT.
-  // StartTls: the session on it and its handshake; 0 with
-  // HTTP_ERR_SSL_SESSION, or printed and without a code for the handshake.
-  int OpenSocket();
-  int StartTls();
-  // The plain-socket path of Send. 0 without a code when there is no socket,
-  // no data or no length.
-  int SendAll(const char* data, int length);
-  // The TLS path of Receive: one read of the session, at most kReceiveBlock.
-  int ReceiveTls(char* buffer, int* received);
-  // After a failed send or receive: sets m_PeerEnded when the peer closed or
-  // reset the connection (peerClosed, or its end waits on the socket; a
-  // time-out leaves nothing there). Returns 0, the failure's result.
-  int NotePeerEnd(int peerClosed);
   // The fields of ParseHeaders that frame the body and the connection, read
   // from m_Head: m_ContentLength, m_KeepAlive, m_ContentEncoding with
   // m_Compressed, m_Chunked and m_LengthKnown. An answer that never has a
@@ -278,13 +230,6 @@ class CHttpClient : public CResponseState {
   // element must be the same decimal number within 63 bits. 1, or 0 with
   // HTTP_ERR_RESPONSE_FORMAT.
   int ReadBodyFields();
-
-  // Plain-socket read-ahead: a block made on the first plain receive (never
-  // filled with zeros), and the bytes in it from m_ReadAheadStart to
-  // m_ReadAheadEnd that no Receive has handed out yet.
-  char* m_ReadAhead;
-  unsigned int m_ReadAheadStart;
-  unsigned int m_ReadAheadEnd;
 
   // Where the bytes of a body go, chosen once its head is known.
   enum BodyRoute {

@@ -1,6 +1,3 @@
-#include <openssl/ssl.h>
-
-#include <cstdlib>
 #include <cstring>
 
 #include "engine/HttpClient.h"
@@ -10,8 +7,7 @@ const unsigned int kStreamBlock = 65536;
 }  // namespace
 
 CHttpClient::CHttpClient()
-    : m_Socket(INVALID_SOCKET_HANDLE),
-      m_UseTls(0),
+    : m_UseTls(0),
       m_ErrorCode(HTTP_ERR_NONE),
       m_Port(80),
       m_SendTimeout(60000),
@@ -22,28 +18,12 @@ CHttpClient::CHttpClient()
       m_DataCallback(NULL),
       m_ProgressCallback(NULL),
       m_CallbackParam(NULL),
-      m_Ssl(NULL),
-      m_ConnPort(0),
-      m_ConnTls(0),
       m_StreamsReady(0),
-      m_ReadAhead(nullptr),
-      m_ReadAheadStart(0),
-      m_ReadAheadEnd(0),
       m_BodyRoute(BODY_TO_MEMORY) {
   const int rawReady = m_RawStream.Alloc(kStreamBlock);
   const int dechunkedReady = m_DechunkedStream.Alloc(kStreamBlock);
   // Without both blocks no request may run (the operations check this).
   m_StreamsReady = (rawReady && dechunkedReady) ? 1 : 0;
-}
-
-CHttpClient::~CHttpClient() {
-  // May run after the TLS context was released and the socket library shut
-  // down: the late shutdown and close then fail without effect.
-  Close();
-  // The streams free their blocks in their own destructors, and
-  // zero-filling them first (a body of up to 64 MiB) would be work nobody
-  // sees.
-  free(m_ReadAhead);
 }
 
 void CHttpClient::Reset() {
@@ -63,22 +43,24 @@ void CHttpClient::Reset() {
   m_BodyRoute = BODY_TO_MEMORY;
 }
 
-void CHttpClient::Close() {
-  if (m_Ssl) {
-    SSL_shutdown(m_Ssl);
-    SSL_free(m_Ssl);
-    m_Ssl = NULL;
+void CHttpClient::Close() { m_Connection.Close(); }
+
+int CHttpClient::Connect() {
+  // A client without its stream blocks has nowhere to put a response.
+  if (!m_StreamsReady) {
+    m_ErrorCode = HTTP_ERR_NETWORK;
+    return 0;
   }
-  if (m_Socket != INVALID_SOCKET_HANDLE) {
-    SocketClose(m_Socket);
-    m_Socket = INVALID_SOCKET_HANDLE;
-  }
-  m_ConnHost.clear();
-  m_ConnPort = 0;
-  m_ConnTls = 0;
-  // Bytes read ahead belong to the connection just closed.
-  m_ReadAheadStart = 0;
-  m_ReadAheadEnd = 0;
+  const CConnectionTarget target{m_Host, m_Port, m_UseTls, m_SendTimeout, m_RecvTimeout};
+  return m_Connection.Connect(target, &m_ErrorCode);
+}
+
+int CHttpClient::Send(const char* data, int length) {
+  return m_Connection.Send(data, length, m_UseTls, &m_ErrorCode);
+}
+
+int CHttpClient::Receive(char* buffer, int* received) {
+  return m_Connection.Receive(buffer, received, m_UseTls, &m_ErrorCode);
 }
 
 void CHttpClient::AddHeader(const std::string& name, const std::string& value) {

@@ -10,11 +10,16 @@ int CHttpClient::Request(HttpMethod method, const char* url, std::string& respon
                          const char* body, int bodyLen) {
   Reset();
   m_Method = method;
-  if (!SendRequest(url, method, body, bodyLen)) {
+  return EndExchange(SendRequest(url, method, body, bodyLen), &response);
+}
+
+int CHttpClient::EndExchange(int read, std::string* response) {
+  // After a failure what is left of the answer on the connection is unknown.
+  if (!read) {
     Close();
     return 0;
   }
-  CopyBodyText(response);
+  if (response) CopyBodyText(*response);
   FinishResponse();
   return 1;
 }
@@ -33,8 +38,7 @@ int CHttpClient::SendRequest(const char* url, HttpMethod method, const char* bod
 }
 
 int CHttpClient::SendOnce(HttpMethod method, const char* body, int bodyLen) {
-  m_AnswerBegun = 0;
-  m_PeerEnded = 0;
+  m_Connection.BeginTry();
   if (!SendHead(method, bodyLen)) return 0;
   if (body && bodyLen > 0 && !Send(body, bodyLen)) return 0;
   return ReadResponse();
@@ -43,7 +47,7 @@ int CHttpClient::SendOnce(HttpMethod method, const char* body, int bodyLen) {
 int CHttpClient::MayResend(HttpMethod method) const {
   // A POST may have taken effect before the connection went: never twice.
   if (method != HTTP_METHOD_GET && method != HTTP_METHOD_HEAD) return 0;
-  return m_ConnReused && m_PeerEnded && !m_AnswerBegun && !InterruptRequested();
+  return m_Connection.LostBeforeAnswer() && !InterruptRequested();
 }
 
 int CHttpClient::TakeUrl(const char* url) {

@@ -44,14 +44,7 @@ int CHttpClient::Upload(const char* url, const char* filePath, std::string& resp
                    SendFileBlocks(file.get(), fileSize) &&
                    Send(trailer.data(), static_cast<int>(trailer.size()));
   file.Close();
-  // After a failure what is left of the answer on the connection is unknown.
-  if (!sent || !ReadResponse()) {
-    Close();
-    return 0;
-  }
-  CopyBodyText(response);
-  FinishResponse();
-  return 1;
+  return EndExchange(sent && ReadResponse(), &response);
 }
 
 int CHttpClient::OpenUploadFile(const char* filePath, CFileOwner& file, uint64_t* size) {

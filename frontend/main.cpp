@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     } else {
       result = DoBatchDownload(client, cmd);
     }
-    CleanupNetwork();
   }
+  CleanupNetwork();
   return result;
 }

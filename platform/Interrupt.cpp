@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,9 +23,12 @@ void (*volatile g_LastAction)() = nullptr;
 char g_UnderWay[PATH_MAX];
 volatile sig_atomic_t g_UnderWayKept = 0;
 
-// Only async-signal-safe calls here: the flag, and for a second signal the
-// last action, the removal of the file under way and the default action
-// taken again.
+// The socket the first signal shuts down; -1 for none.
+volatile sig_atomic_t g_SocketUnderWay = -1;
+
+// Only async-signal-safe calls here: the flag and the shutdown of the socket
+// under way, and for a second signal the last action, the removal of the file
+// under way and the default action taken again.
 void OnInterrupt(int signalNumber) {
   if (g_Interrupted) {
     void (*action)() = g_LastAction;
@@ -35,6 +39,16 @@ void OnInterrupt(int signalNumber) {
     return;
   }
   g_Interrupted = 1;
+  // The flag alone is seen only by the next look at it: a send or receive
+  // that had passed that look would block until the peer moves. With the
+  // socket shut down it returns at once; the code it interrupted may be
+  // reading errno.
+  const int socketUnderWay = g_SocketUnderWay;
+  if (socketUnderWay >= 0) {
+    const int savedErrno = errno;
+    shutdown(socketUnderWay, SHUT_RDWR);
+    errno = savedErrno;
+  }
 }
 
 }  // namespace
@@ -52,6 +66,12 @@ int InterruptSetFileUnderWay(const char* path) {
   std::atomic_signal_fence(std::memory_order_seq_cst);
   g_UnderWayKept = 1;
   return 1;
+}
+
+void InterruptSetSocketUnderWay(int descriptor) { g_SocketUnderWay = descriptor; }
+
+void InterruptForgetSocket(int descriptor) {
+  if (g_SocketUnderWay == descriptor) g_SocketUnderWay = -1;
 }
 
 int InterruptCatch() {

@@ -25,6 +25,14 @@ void InterruptSetLastAction(void (*action)());
 // "") for none. Returns 1 when the path is kept (or cleared), 0 when not.
 int InterruptSetFileUnderWay(const char* path);
 
+// The socket a transfer is using (the socket layer sets it when it connects
+// one): the first interrupt shuts it down, so a send or receive that was
+// about to block on it returns at once instead of waiting for the peer.
+// InterruptForgetSocket clears it when it is descriptor (before the socket
+// is closed, so the handler never shuts down a reused descriptor).
+void InterruptSetSocketUnderWay(int descriptor);
+void InterruptForgetSocket(int descriptor);
+
 // 1 once an interrupt has come, else 0. Safe to call at any time.
 int InterruptRequested();
 

@@ -107,6 +107,8 @@ int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
   to.sin_port = htons(port);
+  // From here an interrupt shuts this socket down (see TransferOnce).
+  InterruptSetSocketUnderWay(socket);
   if (InterruptRequested()) return 0;
   if (connect(socket, reinterpret_cast<const struct sockaddr*>(&to), sizeof to) == 0) return 1;
   if (InterruptRequested()) return 0;
@@ -117,14 +119,16 @@ int SocketConnectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
 // One send or receive of up to length bytes, done by transfer(length): the
 // count it moved, or -1 on failure. After an interrupt none goes on, even one
 // that could; a signal that cut one short without an interrupt only starts
-// it again.
+// it again. An interrupt that comes after the look at the flag shuts the
+// connected socket down (platform/Interrupt.cpp), so the transfer returns at
+// once and the look after it tells that end from the peer's.
 template <typename Transfer>
 static int TransferOnce(const void* buffer, int length, Transfer transfer) {
   if (length < 0 || (!buffer && length > 0)) return -1;
   for (;;) {
     if (InterruptRequested()) return -1;
     ssize_t n = transfer(static_cast<size_t>(length));
-    if (n >= 0) return static_cast<int>(n);
+    if (n >= 0) return InterruptRequested() ? -1 : static_cast<int>(n);
     if (errno != EINTR) return -1;
   }
 }
@@ -156,5 +160,6 @@ int SocketHasInput(SocketHandle socket) {
 
 void SocketClose(SocketHandle socket) {
   if (socket == INVALID_SOCKET_HANDLE) return;
+  InterruptForgetSocket(socket);
   close(socket);
 }

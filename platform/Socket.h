@@ -55,7 +55,9 @@ int SocketReceive(SocketHandle socket, char* buffer, int length);
 int SocketHasInput(SocketHandle socket);
 
 // Once an interrupt has come (InterruptRequested, platform/Interrupt.h),
-// connect, send and receive fail at once, and a blocked one returns failed.
+// connect, send and receive fail at once, and a blocked one returns failed;
+// so does one just starting on the socket last connected, which the
+// interrupt shuts down (InterruptSetSocketUnderWay).
 
 // Closes the socket. Safe on INVALID_SOCKET_HANDLE.
 void SocketClose(SocketHandle socket);

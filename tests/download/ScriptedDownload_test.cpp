@@ -159,7 +159,7 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
     }
     if (c.result == 0) {
       EXPECT_EQ("untouched", response);
-      EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+      EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
     }
     ASSERT_TRUE(server.WaitForRequests(1));
     std::string range;

@@ -25,7 +25,7 @@ bool FileIsFree(const std::string& path) {
 
 TEST(ClientObjectTest, FreshClientDefaults) {
   CHttpClient client;
-  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
   EXPECT_EQ(80, client.m_Port);
   EXPECT_EQ(60000u, client.m_SendTimeout);
   EXPECT_EQ(60000u, client.m_RecvTimeout);
@@ -36,12 +36,12 @@ TEST(ClientObjectTest, FreshClientDefaults) {
   EXPECT_EQ(0, client.m_ContentLength);
   EXPECT_TRUE(client.m_ResponseHead.empty());
   EXPECT_EQ(nullptr, client.m_OutputFile.Get());
-  EXPECT_EQ(nullptr, client.m_Ssl);
+  EXPECT_EQ(nullptr, client.m_Connection.m_Ssl);
   EXPECT_EQ(nullptr, client.m_HeadCallback);
   EXPECT_EQ(nullptr, client.m_CallbackParam);
   EXPECT_TRUE(client.m_RequestHeaders.empty());
-  EXPECT_TRUE(client.m_ConnHost.empty());
-  EXPECT_EQ(0, client.m_ConnPort);
+  EXPECT_TRUE(client.m_Connection.m_Host.empty());
+  EXPECT_EQ(0, client.m_Connection.m_Port);
   EXPECT_EQ(0, client.m_ResponseClean);
   EXPECT_EQ(1, client.m_StreamsReady);
 
@@ -124,9 +124,9 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   CHttpClient client;
   SocketHandle socket = SocketCreateTcp();
   ASSERT_NE(INVALID_SOCKET_HANDLE, socket);
-  client.m_Socket = socket;
-  client.m_ConnHost = "host";
-  client.m_ConnPort = 8080;
+  client.m_Connection.m_Socket = socket;
+  client.m_Connection.m_Host = "host";
+  client.m_Connection.m_Port = 8080;
   client.AddHeader("X-Keep", "1");
   client.m_HeadCallback = HeadCallback;
   int param = 0;
@@ -185,9 +185,9 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   EXPECT_TRUE(FileIsFree(file));
 
   // Kept: the connection, request headers, time-outs and callbacks.
-  EXPECT_EQ(socket, client.m_Socket);
-  EXPECT_EQ("host", client.m_ConnHost);
-  EXPECT_EQ(8080, client.m_ConnPort);
+  EXPECT_EQ(socket, client.m_Connection.m_Socket);
+  EXPECT_EQ("host", client.m_Connection.m_Host);
+  EXPECT_EQ(8080, client.m_Connection.m_Port);
   EXPECT_EQ("1", client.m_RequestHeaders["X-Keep"]);
   EXPECT_EQ(60000u, client.m_SendTimeout);
   EXPECT_EQ(HeadCallback, client.m_HeadCallback);
@@ -197,30 +197,30 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
 TEST(ClientObjectTest, CloseEndsConnectionAndForgetsItsTarget) {
   CHttpClient client;
   client.Close();  // nothing open: nothing happens
-  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
-  EXPECT_EQ(nullptr, client.m_Ssl);
+  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
+  EXPECT_EQ(nullptr, client.m_Connection.m_Ssl);
 
-  client.m_Socket = SocketCreateTcp();
-  ASSERT_NE(INVALID_SOCKET_HANDLE, client.m_Socket);
-  client.m_ConnHost = "host";
-  client.m_ConnPort = 443;
-  client.m_ConnTls = 1;
+  client.m_Connection.m_Socket = SocketCreateTcp();
+  ASSERT_NE(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
+  client.m_Connection.m_Host = "host";
+  client.m_Connection.m_Port = 443;
+  client.m_Connection.m_Tls = 1;
   client.m_Host = "host";
   SSL_CTX* context = SSL_CTX_new(TLS_client_method());
   ASSERT_NE(nullptr, context);
-  client.m_Ssl = SSL_new(context);
-  ASSERT_NE(nullptr, client.m_Ssl);
-  SSL_set_fd(client.m_Ssl, client.m_Socket);
+  client.m_Connection.m_Ssl = SSL_new(context);
+  ASSERT_NE(nullptr, client.m_Connection.m_Ssl);
+  SSL_set_fd(client.m_Connection.m_Ssl, client.m_Connection.m_Socket);
   client.Close();
   SSL_CTX_free(context);
-  EXPECT_EQ(nullptr, client.m_Ssl);
-  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
-  EXPECT_TRUE(client.m_ConnHost.empty());
-  EXPECT_EQ(0, client.m_ConnPort);
-  EXPECT_EQ(0, client.m_ConnTls);
+  EXPECT_EQ(nullptr, client.m_Connection.m_Ssl);
+  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
+  EXPECT_TRUE(client.m_Connection.m_Host.empty());
+  EXPECT_EQ(0, client.m_Connection.m_Port);
+  EXPECT_EQ(0, client.m_Connection.m_Tls);
   EXPECT_EQ("host", client.m_Host);  // response state is Reset's business
   client.Close();
-  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
 }
 
 TEST(ClientObjectTest, DestructorClosesOutputFile) {
@@ -229,7 +229,7 @@ TEST(ClientObjectTest, DestructorClosesOutputFile) {
   CHttpClient* client = new CHttpClient();
   client->m_OutputFile.Adopt(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
   ASSERT_NE(nullptr, client->m_OutputFile.Get());
-  client->m_Socket = SocketCreateTcp();
+  client->m_Connection.m_Socket = SocketCreateTcp();
   ASSERT_FALSE(FileIsFree(file));
   delete client;
   EXPECT_TRUE(FileIsFree(file));

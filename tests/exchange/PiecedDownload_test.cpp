@@ -73,7 +73,7 @@ TEST_F(PiecedDownloadTest, AnswerBrokenOffMidBody) {
     EXPECT_EQ(c.code, client.m_ErrorCode);
     ExpectDownloadLeft(dir, path, client, c.exists, c.after);
     EXPECT_EQ("untouched", response);
-    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
     EXPECT_EQ(c.existed ? "bytes=1000-" : "", RequestHeader(FakeSocketSent(0), "Range"));
   }
 }

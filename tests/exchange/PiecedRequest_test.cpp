@@ -121,7 +121,7 @@ TEST_F(PiecedRequestTest, HeadLimit) {
       EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
       EXPECT_EQ(HTTP_ERR_RESPONSE_FORMAT, client.m_ErrorCode);
       EXPECT_TRUE(log.m_Events.empty());
-      EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+      EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
       EXPECT_TRUE(FakeSocketClosed(0));
     }
   }
@@ -222,7 +222,7 @@ TEST_F(PiecedRequestTest, FailuresAfterPartOfTheAnswer) {
     EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
     EXPECT_EQ(c.code, client.m_ErrorCode);
     EXPECT_EQ("untouched", response);
-    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
     EXPECT_TRUE(FakeSocketClosed(0));
     EXPECT_EQ(c.headSeen, !log.m_Events.empty() && log.m_Events[0] == "head");
   }

@@ -303,7 +303,7 @@ ReadOutcome ReadOnce(uint8_t mode, const uint8_t* served, size_t servedSize, con
   client.m_DataCallback = OnData;
   client.m_ProgressCallback = OnProgress;
   client.m_CallbackParam = &totals;
-  client.m_Socket = SocketCreateTcp();
+  client.m_Connection.m_Socket = SocketCreateTcp();
   client.m_Method = (mode & 4) ? HTTP_METHOD_HEAD : HTTP_METHOD_GET;
   return CheckReadResponse(client, mode & 1, served, servedSize, totals);
 }

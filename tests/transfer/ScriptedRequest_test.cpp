@@ -166,8 +166,8 @@ TEST_F(RequestTest, FailuresRecordTheirCode) {
     EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, url.c_str(), response, nullptr, 0));
     EXPECT_EQ(c.code, client.m_ErrorCode);
     EXPECT_EQ("untouched", response);
-    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
-    EXPECT_EQ(nullptr, client.m_Ssl);
+    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
+    EXPECT_EQ(nullptr, client.m_Connection.m_Ssl);
     EXPECT_EQ(c.headSeen, !log.m_Events.empty() && log.m_Events[0] == "head");
   }
 }
@@ -236,10 +236,10 @@ TEST_F(RequestTest, NewSocketsSendSmallSegmentsAtOnce) {
   CHttpClient client;
   std::string response;
   ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
-  ASSERT_NE(INVALID_SOCKET_HANDLE, client.m_Socket);
+  ASSERT_NE(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
   int on = 0;
   socklen_t size = sizeof(on);
-  ASSERT_EQ(0, getsockopt(client.m_Socket, IPPROTO_TCP, TCP_NODELAY, &on, &size));
+  ASSERT_EQ(0, getsockopt(client.m_Connection.m_Socket, IPPROTO_TCP, TCP_NODELAY, &on, &size));
   EXPECT_NE(0, on);
 }
 
@@ -306,7 +306,7 @@ TEST_F(RequestTest, ConnectionReuse) {
       ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0)) << i;
     }
     EXPECT_EQ(c.connections, server.ConnectionCount());
-    EXPECT_EQ(c.connections == 1, client.m_Socket != INVALID_SOCKET_HANDLE);
+    EXPECT_EQ(c.connections == 1, client.m_Connection.m_Socket != INVALID_SOCKET_HANDLE);
     ASSERT_TRUE(server.WaitForRequests(2));
     EXPECT_EQ(server.Request(0), server.Request(1));
   }

@@ -44,8 +44,8 @@ TEST_F(TlsTransportTest, HandshakeFailurePrintsOneLineAndRecordsNoCode) {
   // (which would read "error:0000000N:lib(0)::reason(N)").
   EXPECT_NE(std::string::npos, printed.find("error:")) << printed;
   EXPECT_EQ(std::string::npos, printed.find("lib(0)")) << printed;
-  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
-  EXPECT_EQ(nullptr, client.m_Ssl);
+  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
+  EXPECT_EQ(nullptr, client.m_Connection.m_Ssl);
   EXPECT_EQ("untouched", response);
 }
 
@@ -65,7 +65,7 @@ TEST_F(TlsTransportTest, NoContextIsASessionFailure) {
   g_SslInited = savedInited;
   EXPECT_EQ(HTTP_ERR_SSL_SESSION, client.m_ErrorCode);
   EXPECT_EQ("", printed);
-  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+  EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
 }
 
 TEST_F(TlsTransportTest, AnotherSchemeGetsItsOwnConnection) {
@@ -77,7 +77,7 @@ TEST_F(TlsTransportTest, AnotherSchemeGetsItsOwnConnection) {
   CHttpClient client;
   std::string response;
   ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
-  ASSERT_NE(INVALID_SOCKET_HANDLE, client.m_Socket);
+  ASSERT_NE(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
   const std::string printed = RunWithStdio([&] {
     EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, TlsUrl(server).c_str(), response, nullptr, 0));
   }).m_Output;

@@ -32,7 +32,7 @@ TEST_F(TlsTest, GetSendsTheHostAsServerName) {
     ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, NamedUrl(server, host).c_str(), response, nullptr, 0));
     EXPECT_EQ("hello", response);
     EXPECT_EQ(200, client.m_StatusCode);
-    EXPECT_NE(nullptr, client.m_Ssl);
+    EXPECT_NE(nullptr, client.m_Connection.m_Ssl);
     ASSERT_TRUE(server.WaitForRequests(1));
     EXPECT_EQ(host, server.ServerName(0));
     EXPECT_EQ(0u, server.Request(0).find("GET /secure HTTP/1.1\r\n"));
@@ -50,7 +50,7 @@ TEST_F(TlsTest, KeptConnectionNeedsNoSecondHandshake) {
   EXPECT_EQ(1, server.ConnectionCount());
   EXPECT_EQ(3u, server.RequestCount());
   client.Close();
-  EXPECT_EQ(nullptr, client.m_Ssl);
+  EXPECT_EQ(nullptr, client.m_Connection.m_Ssl);
 }
 
 TEST_F(TlsTest, ChunkedBodyOverTls) {
@@ -76,8 +76,8 @@ TEST_F(TlsTest, HandshakeFailurePrintsOneLine) {
     EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
     EXPECT_EQ(0u, printed.find("SSL: ")) << printed;
     EXPECT_EQ(printed.size() - 2, printed.find("\r\n")) << printed;
-    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
-    EXPECT_EQ(nullptr, client.m_Ssl);
+    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
+    EXPECT_EQ(nullptr, client.m_Connection.m_Ssl);
   }
 }
 
@@ -103,7 +103,7 @@ TEST_F(TlsTest, EndOfTheConnectionMidBody) {
     EXPECT_EQ(0, client.Request(HTTP_METHOD_GET, server.Url("/").c_str(), response, nullptr, 0));
     EXPECT_EQ(c.code, client.m_ErrorCode);
     EXPECT_EQ("part", log.m_Data);
-    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Socket);
+    EXPECT_EQ(INVALID_SOCKET_HANDLE, client.m_Connection.m_Socket);
   }
 }
 

@@ -219,7 +219,7 @@ TEST_F(Upload, RefusedConnectKeepsTheAddedHeaders) {
   EXPECT_EQ(client.Upload("http://127.0.0.1:1/up", dir.File("a.txt").c_str(), response), 0);
   EXPECT_EQ(client.m_ErrorCode, HTTP_ERR_CONNECT);
   EXPECT_EQ(response, "untouched");
-  EXPECT_EQ(client.m_Socket, INVALID_SOCKET_HANDLE);
+  EXPECT_EQ(client.m_Connection.m_Socket, INVALID_SOCKET_HANDLE);
   EXPECT_EQ(client.m_RequestHeaders.count("Content-Length"), 1u);
   EXPECT_EQ(client.m_RequestHeaders.count("Content-Type"), 1u);
 }
@@ -254,7 +254,7 @@ TEST_F(Upload, FileThatShrinksFails) {
   EXPECT_EQ(client.Upload(server.Url("/up").c_str(), progress.path.c_str(), response), 0);
   EXPECT_EQ(client.m_ErrorCode, HTTP_ERR_FILE_OPERATION);
   EXPECT_EQ(response, "untouched");
-  EXPECT_EQ(client.m_Socket, INVALID_SOCKET_HANDLE);
+  EXPECT_EQ(client.m_Connection.m_Socket, INVALID_SOCKET_HANDLE);
   // 8192 bytes, then the 808 left of the 9000, then nothing.
   ASSERT_EQ(progress.calls.size(), 2u);
   EXPECT_EQ(progress.calls[1].second, 9000u);
@@ -280,7 +280,7 @@ TEST_F(Upload, ServerThatRefusesEarlyGivesAnErrorNotACrash) {
     } else {
       EXPECT_NE(one.m_ErrorCode, HTTP_ERR_NONE);
       EXPECT_EQ(text, "untouched");
-      EXPECT_EQ(one.m_Socket, INVALID_SOCKET_HANDLE);
+      EXPECT_EQ(one.m_Connection.m_Socket, INVALID_SOCKET_HANDLE);
     }
   }
 }
