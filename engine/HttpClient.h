@@ -206,7 +206,7 @@ class CHttpClient : public CResponseState {
   int MayResend(HttpMethod method) const;
   // Splits url into m_Host, m_Path, m_Port and m_UseTls: 1, or 0 with
   // HTTP_ERR_URL_FORMAT (also for no url).
-  int TakeUrl(const char* url);
+  int SplitRequestUrl(const char* url);
   // Connect, then the head of a method request (contentLength < 0 leaves
   // its Content-Length line out): 1 when the head is sent, else 0 as
   // Connect or Send leave it.

@@ -25,7 +25,7 @@ int CHttpClient::EndExchange(int read, std::string* response) {
 }
 
 int CHttpClient::SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen) {
-  if (!TakeUrl(url)) return 0;
+  if (!SplitRequestUrl(url)) return 0;
   if (SendOnce(method, body, bodyLen)) return 1;
   if (!MayResend(method)) return 0;
   // A server may close a kept connection at any moment, also just as the
@@ -50,7 +50,7 @@ int CHttpClient::MayResend(HttpMethod method) const {
   return m_Connection.LostBeforeAnswer() && !InterruptRequested();
 }
 
-int CHttpClient::TakeUrl(const char* url) {
+int CHttpClient::SplitRequestUrl(const char* url) {
   std::string scheme;
   if (!url || !ParseUrl(url, scheme, &m_Host, &m_Path, &m_Port, &m_UseTls)) {
     m_ErrorCode = HTTP_ERR_URL_FORMAT;

@@ -31,7 +31,7 @@ int CHttpClient::Upload(const char* url, const char* filePath, std::string& resp
     m_ErrorCode = HTTP_ERR_NETWORK;
     return 0;
   }
-  if (!TakeUrl(url)) return 0;
+  if (!SplitRequestUrl(url)) return 0;
   CFileOwner file;
   uint64_t fileSize = 0;
   if (!OpenUploadFile(filePath, file, &fileSize)) return 0;
