@@ -59,35 +59,12 @@ class CAppServer {
       posix_spawn_file_actions_destroy(&actions);
       if (spawned != 0) return 0;
       m_Pid = pid;
-      for (int i = 0; i < 1000; ++i) {
-        if (CanConnect(m_Port)) return 1;
-        int status;
-        if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
-          m_Pid = -1;
-          break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-      if (m_Pid >= 0) Stop();
+      if (WaitForListener(&m_Pid, m_Port, 1000)) return 1;
     }
     return 0;
   }
 
-  void Stop() {
-    if (m_Pid < 0) return;
-    kill(m_Pid, SIGTERM);
-    int status;
-    for (int i = 0; i < 500; ++i) {
-      if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
-        m_Pid = -1;
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(m_Pid, SIGKILL);
-    waitpid(m_Pid, &status, 0);
-    m_Pid = -1;
-  }
+  void Stop() { StopServerProcess(&m_Pid, 500); }
 
   std::string Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(m_Port) + path;

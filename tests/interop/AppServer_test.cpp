@@ -10,25 +10,13 @@
 #include <vector>
 
 #include "interop/AppServer.h"
+#include "interop/Sha256.h"
 #include "support/ProgramRunner.h"
 #include "support/ScriptedServer.h"
 #include "support/ServerScript.h"
 #include "support/TempDir.h"
 
 namespace {
-
-std::string Sha256Hex(const std::string& data) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr);
-  static const char hex[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned int i = 0; i < length; ++i) {
-    out += hex[digest[i] >> 4];
-    out += hex[digest[i] & 15];
-  }
-  return out;
-}
 
 // The server's test pattern: bytes (i * 37 + 11) mod 256 in blocks of 251.
 std::string Pattern(size_t size) {

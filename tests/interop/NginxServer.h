@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "interop/ServerProcess.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -24,32 +25,6 @@ extern char** environ;
 const char kNginxPath[] = "/usr/sbin/nginx";
 
 inline bool HaveNginx() { return access(kNginxPath, X_OK) == 0; }
-
-// A free TCP port on 127.0.0.1 at the time of the call.
-inline unsigned short FindFreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr = {};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  unsigned short port = 0;
-  socklen_t len = sizeof(addr);
-  if (bind(fd, (sockaddr*)&addr, sizeof(addr)) == 0 && getsockname(fd, (sockaddr*)&addr, &len) == 0)
-    port = ntohs(addr.sin_port);
-  close(fd);
-  return port;
-}
-
-inline bool CanConnect(unsigned short port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr = {};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(port);
-  bool ok = connect(fd, (sockaddr*)&addr, sizeof(addr)) == 0;
-  close(fd);
-  return ok;
-}
 
 inline void ReplaceEvery(std::string& text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -101,35 +76,12 @@ class CNginxServer {
       m_Pid = pid;
       // Up to five seconds for the listener; a port taken meanwhile makes
       // nginx exit, and another port is tried.
-      for (int i = 0; i < 500; ++i) {
-        if (CanConnect(m_Port)) return 1;
-        int status;
-        if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
-          m_Pid = -1;
-          break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-      if (m_Pid >= 0) Stop();
+      if (WaitForListener(&m_Pid, m_Port, 500)) return 1;
     }
     return 0;
   }
 
-  void Stop() {
-    if (m_Pid < 0) return;
-    kill(m_Pid, SIGTERM);
-    int status;
-    for (int i = 0; i < 300; ++i) {
-      if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
-        m_Pid = -1;
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(m_Pid, SIGKILL);
-    waitpid(m_Pid, &status, 0);
-    m_Pid = -1;
-  }
+  void Stop() { StopServerProcess(&m_Pid, 300); }
 
   unsigned short Port() const { return m_Port; }
   std::string Root() const { return m_Dir.File("www"); }

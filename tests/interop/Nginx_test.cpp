@@ -11,23 +11,11 @@
 #include <vector>
 
 #include "interop/NginxServer.h"
+#include "interop/Sha256.h"
 #include "support/ProgramRunner.h"
 #include "support/TempDir.h"
 
 namespace {
-
-std::string Sha256(const std::string& data) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr);
-  static const char hex[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned int i = 0; i < length; ++i) {
-    out += hex[digest[i] >> 4];
-    out += hex[digest[i] & 15];
-  }
-  return out;
-}
 
 std::string RandomBytes(size_t size, unsigned seed) {
   std::string out(size, '\0');
@@ -114,7 +102,7 @@ TEST_F(Nginx, LargeFileToDiskArrivesWhole) {
   EXPECT_NE(std::string::npos, run.m_Out.find("Content-Length: " + std::to_string(big.size()) + "\r\n"));
   const std::string tail = "\r\n\r\nDownload: " + sandbox.File("big.bin") + "\r\n";
   EXPECT_EQ(tail, run.m_Out.substr(run.m_Out.size() - std::min(run.m_Out.size(), tail.size())));
-  EXPECT_EQ(Sha256(big), Sha256(sandbox.ReadFile("big.bin")));
+  EXPECT_EQ(Sha256Hex(big), Sha256Hex(sandbox.ReadFile("big.bin")));
 }
 
 TEST_F(Nginx, AppendResumesWithRangeAndKeepsACompleteFileOn416) {
@@ -127,14 +115,14 @@ TEST_F(Nginx, AppendResumesWithRangeAndKeepsACompleteFileOn416) {
   EXPECT_EQ(1, run.m_ExitCode);
   EXPECT_EQ(0u, run.m_Out.find("HTTP/1.1 206 Partial Content\r\n")) << run.m_Out;
   EXPECT_NE(std::string::npos, run.m_Out.find("Content-Range: bytes 300001-999999/1000000\r\n"));
-  EXPECT_EQ(Sha256(data), Sha256(sandbox.ReadFile("data.bin")));
+  EXPECT_EQ(Sha256Hex(data), Sha256Hex(sandbox.ReadFile("data.bin")));
 
   // Nothing is left to fetch: nginx answers 416 and the file stays whole.
   run = Run(sandbox, {m_Nginx.Url("/data.bin"), "-o", "data.bin", "-append"});
   EXPECT_EQ(1, run.m_ExitCode);
   EXPECT_EQ(0u, run.m_Out.find("HTTP/1.1 416 Requested Range Not Satisfiable\r\n")) << run.m_Out;
   EXPECT_EQ(std::string::npos, run.m_Out.find("Download: "));
-  EXPECT_EQ(Sha256(data), Sha256(sandbox.ReadFile("data.bin")));
+  EXPECT_EQ(Sha256Hex(data), Sha256Hex(sandbox.ReadFile("data.bin")));
   EXPECT_EQ((std::vector<std::string>{"data.bin", "zelvora"}), sandbox.Files());
   EXPECT_NE(std::string::npos, m_Nginx.AccessLog().find(" 206 /data.bin"));
   EXPECT_NE(std::string::npos, m_Nginx.AccessLog().find(" 416 /data.bin"));
