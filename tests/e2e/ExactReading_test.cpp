@@ -94,15 +94,7 @@ TEST_F(ExactReading, RefusedAnswersFailCleanly) {
     const std::string kept = c.reply.substr(0, 17) + kKeep + c.reply.substr(17);
     const CExchange keptExchange =
         c.piece ? Exchange().SendInPieces(kept, c.piece, 1) : Exchange().Send(kept);
-    CScriptedServer server(
-        CServerScript{{keptExchange}, {Exchange().Reply(Ok("fresh", kKeep))}});
-    CProgramResult run = RunIn(sandbox, {server.Url("/f[1-2]"), "-O"});
-    EXPECT_EQ(1, run.m_ExitCode);
-    EXPECT_EQ(BatchLine("f1", "failed.\r\n") + BatchLine("f2", "ok\r\n"), run.m_Out);
-    EXPECT_FALSE(sandbox.Exists("f1"));
-    EXPECT_EQ("fresh", sandbox.ReadFile("f2"));
-    server.Stop();
-    EXPECT_EQ(2, server.ConnectionCount());
+    ExpectRefusedThenFresh(sandbox, keptExchange);
   }
 }
 

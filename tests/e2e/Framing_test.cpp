@@ -196,15 +196,7 @@ TEST_F(Framing, UnreadableHeadsAndMissingLengthsFailTheDownload) {
       EXPECT_EQ((std::vector<std::string>{"out.txt", "zelvora"}), sandbox.Files());
     }
     const std::string kept = c.reply.substr(0, 17) + kKeep + c.reply.substr(17);
-    CScriptedServer server(
-        CServerScript{{Exchange().Reply(kept)}, {Exchange().Reply(Ok("fresh", kKeep))}});
-    CProgramResult run = RunIn(sandbox, {server.Url("/f[1-2]"), "-O"});
-    EXPECT_EQ(1, run.m_ExitCode);
-    EXPECT_EQ(BatchLine("f1", "failed.\r\n") + BatchLine("f2", "ok\r\n"), run.m_Out);
-    EXPECT_FALSE(sandbox.Exists("f1"));
-    EXPECT_EQ("fresh", sandbox.ReadFile("f2"));
-    server.Stop();
-    EXPECT_EQ(2, server.ConnectionCount());
+    ExpectRefusedThenFresh(sandbox, Exchange().Reply(kept));
   }
 }
 
