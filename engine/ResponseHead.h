@@ -89,8 +89,8 @@ int ReadBodyFields(const ParsedHead& head, HttpMethod method, BodyFields* fields
 // where the first value of a name stays (FillHeaderMap). 0 for a refused
 // status line (then nothing is set), else 1; NULL gives 1 with nothing set.
 // The client reads ParsedHead and fills its map with FillHeaderMap; this
-// one call gives both as plain texts and a map, for the tests and fuzz
-// targets that check the two agree.
+// one call gives the head as plain texts and a map without a client, for
+// tests and fuzz targets.
 int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
                       std::string& reason, HeaderMap& headers);
 // The header map of a head: every line by name, the first value of a name
