@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "engine/HttpClient.h"
-
 namespace {
 
 int HexValue(char c) {
@@ -16,15 +14,6 @@ int HexValue(char c) {
 int Refuse(HttpError code, HttpError* error) {
   if (error) *error = code;
   return -1;
-}
-
-// Takes count bytes from the front of the stream with one move of the rest.
-void DropFront(CMemStream& stream, unsigned int count) {
-  if (count == 0) return;
-  const unsigned int rest = stream.m_Length - count;
-  memmove(stream.m_Data, stream.m_Data + count, rest);
-  stream.m_Length = rest;
-  stream.m_Data[rest] = 0;
 }
 
 }  // namespace
@@ -55,64 +44,74 @@ int ReadChunkSizeLine(const char* data, size_t length, uint64_t* size, size_t* u
   return 1;
 }
 
-int ChunkedBodyEndedExactly(const CMemStream& raw) {
-  return raw.m_Length == 2 && raw.m_Data && raw.m_Data[0] == '\r' && raw.m_Data[1] == '\n';
-}
-
-int CHttpClient::DecodeChunks() {
-  if (!m_Chunked) return 1;
-  // What each step took leaves the front of the stream in one move when the
-  // call ends, however many chunks there were.
-  unsigned int taken = 0;
-  const int result = DecodeBufferedChunks(&taken);
-  DropFront(m_RawStream, taken);
-  return result;
-}
-
-int CHttpClient::DecodeBufferedChunks(unsigned int* taken) {
-  ChunkProgress& progress = m_ChunkProgress;
+int CChunkDecoder::Decode(const char* data, unsigned int length, unsigned int* used,
+                          ChunkDataSink sink, void* param, HttpError* error) {
+  unsigned int at = 0;
+  int result = 0;
   for (;;) {
-    const char* data = m_RawStream.m_Data + *taken;
-    const unsigned int remaining = m_RawStream.m_Length - *taken;
-    switch (progress.m_Phase) {
-      case CHUNK_SIZE_LINE: {
-        uint64_t size = 0;
-        size_t used = 0;
-        HttpError error = HTTP_ERR_RESPONSE_FORMAT;
-        const int found = ReadChunkSizeLine(data, remaining, &size, &used, &error);
-        if (found < 0) m_ErrorCode = error;
-        if (found <= 0) return found;
-        *taken += static_cast<unsigned int>(used);
-        progress.m_Left = size;
-        progress.m_Phase = size == 0 ? CHUNK_LAST : CHUNK_DATA;
+    const char* next = data + at;
+    const unsigned int remaining = length - at;
+    if (m_Phase == CHUNK_DONE) {
+      result = 1;
+      break;
+    }
+    if (m_Phase == CHUNK_SIZE_LINE) {
+      uint64_t size = 0;
+      size_t lineLength = 0;
+      const int found = ReadChunkSizeLine(next, remaining, &size, &lineLength, error);
+      if (found <= 0) {
+        result = found;
         break;
       }
-      case CHUNK_DATA: {
-        if (remaining == 0) return 0;
-        const unsigned int piece = progress.m_Left < remaining
-                                       ? static_cast<unsigned int>(progress.m_Left)
-                                       : remaining;
-        if (!StoreBody(data, piece)) return -1;
-        *taken += piece;
-        progress.m_Left -= piece;
-        if (progress.m_Left == 0) progress.m_Phase = CHUNK_DATA_END;
+      at += static_cast<unsigned int>(lineLength);
+      m_Left = size;
+      m_Phase = size == 0 ? CHUNK_LAST : CHUNK_DATA;
+    } else if (m_Phase == CHUNK_DATA) {
+      if (remaining == 0) break;
+      const unsigned int piece =
+          m_Left < remaining ? static_cast<unsigned int>(m_Left) : remaining;
+      if (!sink(param, next, piece)) {
+        result = -1;
         break;
       }
-      case CHUNK_DATA_END:
-        // Anything but CR LF after the data means the sizes do not count
-        // the bytes sent: no byte of it can be trusted.
-        if (remaining == 0) return 0;
-        if (data[0] != '\r' || (remaining > 1 && data[1] != '\n')) {
-          m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
-          return -1;
-        }
-        if (remaining < 2) return 0;
-        *taken += 2;
-        progress.m_Phase = CHUNK_SIZE_LINE;
+      at += piece;
+      m_Left -= piece;
+      if (m_Left == 0) m_Phase = CHUNK_DATA_END;
+    } else if (m_Phase == CHUNK_DATA_END) {
+      // Anything but CR LF after the data means the sizes do not count
+      // the bytes sent: no byte of it can be trusted.
+      if (remaining == 0) break;
+      if (next[0] != '\r' || (remaining > 1 && next[1] != '\n')) {
+        result = Refuse(HTTP_ERR_RESPONSE_FORMAT, error);
         break;
-      case CHUNK_LAST:
-        // The two bytes after the last size line must be there, but they stay.
-        return remaining >= 2 ? 1 : 0;
+      }
+      if (remaining < 2) break;
+      at += 2;
+      m_Phase = CHUNK_SIZE_LINE;
+    } else {
+      // A trailer line, or the empty line that ends the body. Only the
+      // first kChunkLineLimit bytes are looked at, however many came.
+      const unsigned int window =
+          remaining < kChunkLineLimit ? remaining : static_cast<unsigned int>(kChunkLineLimit);
+      const void* lineFeed = memchr(next, '\n', window);
+      if (!lineFeed) {
+        if (window == kChunkLineLimit) result = Refuse(HTTP_ERR_RESPONSE_FORMAT, error);
+        break;
+      }
+      const unsigned int lineLength =
+          static_cast<unsigned int>(static_cast<const char*>(lineFeed) - next) + 1;
+      at += lineLength;
+      if (lineLength == 1 || (lineLength == 2 && next[0] == '\r')) {
+        m_Phase = CHUNK_DONE;
+        continue;
+      }
+      m_TrailerLength += lineLength;
+      if (m_TrailerLength > kChunkTrailerLimit) {
+        result = Refuse(HTTP_ERR_RESPONSE_FORMAT, error);
+        break;
+      }
     }
   }
+  *used += at;
+  return result;
 }

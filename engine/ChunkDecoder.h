@@ -1,13 +1,13 @@
-// Pieces of the chunked transfer-coding decoder (CHttpClient::DecodeChunks).
+// The chunked transfer-coding decoder: size lines, chunk data, the CR LF
+// after it, and after the last chunk its trailer lines up to the empty line
+// that ends the body.
 //
-// A chunk's data streams on as it arrives, so no chunk is ever held whole:
-// what DecodeChunks leaves in m_RawStream is at most a size line not yet
-// ended, or the CR LF after a chunk's data not yet complete. Once it
-// returned 1, the stream holds every byte after the last-chunk size line:
-// for a body that ends exactly where its framing says, the closing CR LF
-// and nothing else (the two bytes are neither taken nor compared; trailer
-// lines or any surplus stay behind them, unread). ChunkedBodyEndedExactly
-// tells the two apart before a connection is kept.
+// A chunk's data streams on to a sink as it arrives, so no chunk is ever
+// held whole: what the decoder leaves of what it was offered is at most a
+// line not yet ended, or the CR LF after a chunk's data not yet complete;
+// the caller offers those bytes again with more behind them. Once the body
+// ended, the decoder knows exactly where: bytes after that are no part of
+// it.
 #ifndef ZELVORA_ENGINE_CHUNKDECODER_H
 #define ZELVORA_ENGINE_CHUNKDECODER_H
 
@@ -15,23 +15,26 @@
 #include <cstdint>
 
 #include "engine/HttpTypes.h"
-#include "engine/MemStream.h"
 
-// A size line longer than this, its CR LF included, is refused.
+// A size line longer than this, its CR LF included, is refused; so is a
+// trailer line.
 const size_t kChunkLineLimit = 4096;
+// The trailer lines after the last chunk may take this many bytes together
+// (the empty line not counted), as many as a head.
+const size_t kChunkTrailerLimit = 8192;
 
 // Where the decoder stands in a chunked body.
 enum ChunkPhase {
   CHUNK_SIZE_LINE,  // a size line is next
   CHUNK_DATA,       // m_Left bytes of a chunk's data are still to come
   CHUNK_DATA_END,   // the CR LF after a chunk's data is next
-  CHUNK_LAST        // the last-chunk line was read; two bytes must follow
+  CHUNK_LAST,       // the last-chunk line was read; trailer lines and the empty line follow
+  CHUNK_DONE        // the body ended
 };
 
-struct ChunkProgress {
-  ChunkPhase m_Phase = CHUNK_SIZE_LINE;
-  uint64_t m_Left = 0;
-};
+// Takes the body's own bytes as they are decoded: 1, or 0 to stop the
+// decoder (the sink knows why).
+typedef int (*ChunkDataSink)(void* param, const char* data, unsigned int length);
 
 // Reads the size line at the front of data: hexadecimal digits (any number
 // of leading zeros), then optional spaces or tabs, then optionally ";" and
@@ -44,8 +47,26 @@ struct ChunkProgress {
 int ReadChunkSizeLine(const char* data, size_t length, uint64_t* size, size_t* used,
                       HttpError* error);
 
-// 1 when the bytes left in raw after DecodeChunks returned 1 are exactly the
-// closing CRLF, so the response ended where its framing says.
-int ChunkedBodyEndedExactly(const CMemStream& raw);
+class CChunkDecoder {
+ public:
+  // Reads data[0, length) from where the decoder stands, handing chunk data
+  // to sink(param, ...) in the pieces it comes in. *used grows by the bytes
+  // taken; the rest (a line or line end not yet whole) is to be offered
+  // again at the front of the next call. Trailer lines end like the lines
+  // of a head (LF, with or without a CR before it) and are not read. 1 once
+  // the body ended, with *used at its end (bytes behind it are not the
+  // body's); 0 when more bytes are needed; -1 when the framing is refused,
+  // with *error set (HTTP_ERR_RESPONSE_FORMAT, HTTP_ERR_CHUNK_TOO_LARGE),
+  // or when the sink stopped it (*error then untouched). The verdict, the
+  // data and the end never depend on how the bytes were cut into calls.
+  int Decode(const char* data, unsigned int length, unsigned int* used, ChunkDataSink sink,
+             void* param, HttpError* error);
+
+  ChunkPhase m_Phase = CHUNK_SIZE_LINE;
+  // Chunk data still to come while m_Phase is CHUNK_DATA.
+  uint64_t m_Left = 0;
+  // Bytes of trailer lines read so far.
+  size_t m_TrailerLength = 0;
+};
 
 #endif

@@ -61,10 +61,11 @@ int CHttpClient::PrepareResumedFile() {
   DownloadState& state = m_Download;
   if (ContinuesResumedFile()) {
     // A part continues the file only where the file ends; a part without a
-    // readable start could be from anywhere and would corrupt it.
+    // readable start, or with lines that disagree on it, could be from
+    // anywhere and would corrupt it.
     std::string range;
     uint64_t first = 0;
-    if (!GetHeaderValue("Content-Range", range, m_ResponseHeaders) ||
+    if (SingleValue(m_Head, "Content-Range", &range) != 1 ||
         !ParseContentRangeStart(range, &first) || first != state.m_ResumeFrom) {
       m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
       return 0;

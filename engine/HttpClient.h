@@ -19,8 +19,9 @@
 #include "platform/FileSystem.h"
 #include "platform/Socket.h"
 
-// What one head says; ParseHeaders sets all of it from every head it reads.
-struct CResponseHeadFields {
+// What one head says; ParseHeaders sets all of it from every head it reads
+// (the body's framing and the connection's fate: BodyFields).
+struct CResponseHeadFields : BodyFields {
   // The head read once: status line and every header line in order.
   ParsedHead m_Head;
   // The header lines by name; the first value of a name stays.
@@ -28,15 +29,7 @@ struct CResponseHeadFields {
   int m_StatusCode = 0;
   std::string m_ResponseVersion;
   std::string m_ReasonPhrase;
-  // The body's length when it is framed by one (never negative).
-  int64_t m_ContentLength = 0;
-  int m_KeepAlive = 0;
-  int m_Chunked = 0;
-  // 0 when the answer framed its body neither by length nor by chunks.
-  int m_LengthKnown = 1;
-  int m_Compressed = 0;
-  // The Content-Encoding value without the spaces and tabs around it.
-  std::string m_ContentEncoding;
+  // A 3xx answer's first Location value that is not empty.
   std::string m_Location;
 };
 
@@ -48,8 +41,8 @@ struct CResponseState : CResponseHeadFields {
   // 1 when the last response ended exactly where its framing says, so the
   // connection may carry another request.
   int m_ResponseClean = 0;
-  // How far the chunk decoder has come in a chunked body.
-  ChunkProgress m_ChunkProgress;
+  // The chunk decoder of a chunked body: how far it has come.
+  CChunkDecoder m_ChunkProgress;
 };
 
 class CHttpClient : public CResponseState {
@@ -107,8 +100,9 @@ class CHttpClient : public CResponseState {
   int IsSuccess() const;
   // The host of the last request's URL; empty after Reset.
   std::string GetHost() const;
-  // The last response's Content-Encoding value without the spaces and tabs
-  // around it; empty without one.
+  // The last response's Content-Encoding: every line's value in head order
+  // as one comma list, without the spaces and tabs around each; empty
+  // without one.
   std::string GetContentEncoding() const;
 
   // Forgets the last request's URL and response and closes m_OutputFile.
@@ -135,30 +129,33 @@ class CHttpClient : public CResponseState {
   void BuildRequestHead(std::string& head, int method, int contentLength);
   // Reads m_ResponseHead once into m_Head, and from it the status, the
   // header map and the fields the body reader needs (all of
-  // CResponseHeadFields, set anew); changes no file and no connection. 1, or
-  // 0 with HTTP_ERR_RESPONSE_FORMAT (no head, or a status line that is not
-  // "HTTP/" digit "." digit, a space and three digits) or ReadBodyFields'
-  // code.
+  // CResponseHeadFields, set anew, the framing by ReadBodyFields for
+  // m_Method); changes no file and no connection. 1, or 0 with
+  // HTTP_ERR_RESPONSE_FORMAT (no head, or a status line that is not "HTTP/"
+  // digit "." digit, a space and three digits) or ReadBodyFields' code.
   int ParseHeaders();
   // Reads one response, head and body, from the connection: into the
   // streams, or into m_OutputFile for a download (ChooseBodyRoute decides
   // once the head is in). An answer to HEAD, and a 1xx, 204 or 304, ends at
-  // its empty line: bytes after it are no body, are not kept, and keep the
-  // connection from the next request. 1 when it was read whole
-  // (m_ResponseClean then tells whether the connection may carry the next
-  // request), 0 with m_ErrorCode set where a reason is known; a refused
-  // framing always records one. The outcome never depends on how the bytes
-  // were cut into receives.
+  // its empty line; one by length after its length; a chunked one after the
+  // empty line that ends its trailer. Bytes after that end are no body: no
+  // callback sees them, nothing stores them, and they keep the connection
+  // from the next request, as an answer without a known end (neither length
+  // nor chunks) does. 1 when it was read whole (m_ResponseClean then tells
+  // whether the connection may carry the next request), 0 with m_ErrorCode
+  // set where a reason is known; a refused framing always records one. The
+  // outcome never depends on how the bytes were cut into receives.
   int ReadResponse();
-  // Decodes the chunks buffered in m_RawStream, from where m_ChunkProgress
-  // stands; chunk data goes on by StoreBody as it arrives (to
-  // m_DechunkedStream for a body kept in memory), never held whole. 1 once
-  // the last chunk's size line and the two bytes after it are in (or the
-  // body is not chunked), 0 when more bytes are needed, -1 with m_ErrorCode
-  // set when the framing is refused (HTTP_ERR_RESPONSE_FORMAT, or
-  // HTTP_ERR_CHUNK_TOO_LARGE for a size beyond 63 bits) or the data could
-  // not be kept. The verdict never depends on how the bytes were cut into
-  // calls. What stays buffered: see ChunkDecoder.h.
+  // Decodes the chunks buffered in m_RawStream with m_ChunkProgress; chunk
+  // data goes on by StoreBody as it arrives (to m_DechunkedStream for a
+  // body kept in memory), never held whole, and what was decoded leaves the
+  // stream. 1 once the body ended (the last chunk, its trailer lines and
+  // the empty line after them; m_RawStream then holds only what came after
+  // that end), or at once when the body is not chunked; 0 when more bytes
+  // are needed; -1 with m_ErrorCode set when the framing is refused
+  // (HTTP_ERR_RESPONSE_FORMAT, or HTTP_ERR_CHUNK_TOO_LARGE for a size beyond
+  // 63 bits) or the data could not be kept. The verdict never depends on how
+  // the bytes were cut into calls.
   int DecodeChunks();
 
   // Client state; the front end reads the response fields and sets the
@@ -219,17 +216,6 @@ class CHttpClient : public CResponseState {
   // Closes the connection unless it may carry the next request: no redirect,
   // keep-alive answered, and the response ended where its framing says.
   void FinishResponse();
-  // The fields of ParseHeaders that frame the body and the connection, read
-  // from m_Head: m_ContentLength, m_KeepAlive, m_ContentEncoding with
-  // m_Compressed, m_Chunked and m_LengthKnown. An answer that never has a
-  // body (IsBodilessStatus, or one to HEAD) takes no framing from its head.
-  // Transfer-Encoding is a list of codings (any case, every line): chunked
-  // alone frames the body, "identity" counts as no coding, and any other
-  // coding is refused. Chunked coding wins over any Content-Length (the
-  // connection is then not kept). Content-Length lines may hold lists; every
-  // element must be the same decimal number within 63 bits. 1, or 0 with
-  // HTTP_ERR_RESPONSE_FORMAT.
-  int ReadBodyFields();
 
   // Where the bytes of a body go, chosen once its head is known.
   enum BodyRoute {
@@ -339,9 +325,11 @@ class CHttpClient : public CResponseState {
   // when all of it decoded and was written.
   int DecodeFileInto(FileHandle file, BodyWriter write, void* param);
 
-  // DecodeChunks on the bytes after the first *taken of m_RawStream;
-  // *taken grows by what each line, piece of data and line end used.
+  // DecodeChunks on the bytes after the first *taken of m_RawStream, which
+  // stay where they are; *taken grows by what the decoder used.
   int DecodeBufferedChunks(unsigned int* taken);
+  // The decoder's sink: StoreBody on the client.
+  static int StoreChunkData(void* client, const char* data, unsigned int length);
   // Appends bytes to stream within kMemoryBodyLimit: the body, and the head
   // and chunk framing waiting in m_RawStream. 1, or 0 with
   // HTTP_ERR_BODY_TOO_LARGE.

@@ -1,5 +1,8 @@
-// Knuth-Morris-Pratt pattern search; the response reader finds the blank
-// line that ends a head with it.
+// Knuth-Morris-Pratt pattern search over bytes. The program does not call
+// it: a head's end is found by FindHeadEnd and a size line read by
+// ReadChunkSizeLine, which also take the line ends a fixed pattern cannot
+// (LF alone in a head, a limit on the line); it stays as a general search,
+// with its tests.
 #ifndef ZELVORA_ENGINE_KMPSEARCH_H
 #define ZELVORA_ENGINE_KMPSEARCH_H
 

@@ -89,10 +89,24 @@ int CMemStream::Read(char* out, unsigned int length, unsigned int* taken) {
   if (taken) *taken = count;
   if (count == 0) return 0;
   memcpy(out, m_Data, count);
-  memmove(m_Data, m_Data + count, m_Length - count);
-  m_Length -= count;
-  m_Data[m_Length] = 0;
+  DropFront(count);
   return 1;
+}
+
+void CMemStream::DropFront(unsigned int count) {
+  if (count == 0 || !m_Data) return;
+  if (count > m_Length) count = m_Length;
+  const unsigned int rest = m_Length - count;
+  memmove(m_Data, m_Data + count, rest);
+  m_Length = rest;
+  // The data never fills the block after a drop, so the zero always fits.
+  m_Data[rest] = 0;
+}
+
+void CMemStream::CutEnd(unsigned int length) {
+  if (length >= m_Length || !m_Data) return;
+  memset(m_Data + length, 0, m_Length - length);
+  m_Length = length;
 }
 
 void CMemStream::Clear() {

@@ -30,6 +30,12 @@ class CMemStream {
   // Takes up to length bytes from the front into out and moves the rest
   // forward. 1 with *taken bytes; 0 with *taken 0 when the stream is empty.
   int Read(char* out, unsigned int length, unsigned int* taken);
+  // Drops the first count bytes (all of them when count is past the length)
+  // with one move of the rest to the front.
+  void DropFront(unsigned int count);
+  // Cuts the data back to its first length bytes and zero-fills what was cut;
+  // a length at or past the data's changes nothing.
+  void CutEnd(unsigned int length);
   // Empties the stream and zero-fills the bytes it may have used; the block
   // and its capacity stay. The destructor frees the block without a fill.
   void Clear();

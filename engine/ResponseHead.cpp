@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "engine/ContentEncoding.h"
-#include "engine/HttpClient.h"
 #include "engine/TextTrim.h"
 #include "platform/CRuntime.h"
 
@@ -95,6 +94,30 @@ int ListValues(const ParsedHead& head, const char* name, std::vector<std::string
   return found;
 }
 
+std::string JoinedValues(const ParsedHead& head, const char* name) {
+  std::string joined;
+  for (const HeadField& field : head.m_Fields) {
+    if (field.m_Value.empty() || StrICmp(field.m_Name.c_str(), name) != 0) continue;
+    if (!joined.empty()) joined += ", ";
+    joined += field.m_Value;
+  }
+  return joined;
+}
+
+int SingleValue(const ParsedHead& head, const char* name, std::string* value) {
+  const HeadField* first = NULL;
+  for (const HeadField& field : head.m_Fields) {
+    if (StrICmp(field.m_Name.c_str(), name) != 0) continue;
+    if (!first)
+      first = &field;
+    else if (field.m_Value != first->m_Value)
+      return -1;
+  }
+  if (!first) return 0;
+  *value = first->m_Value;
+  return 1;
+}
+
 int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
                       std::string& reason, HeaderMap& headers) {
   if (!headText) return 1;
@@ -104,10 +127,14 @@ int ParseResponseHead(const char* headText, std::string& version, std::string& s
   statusText = std::to_string(head.m_StatusCode);
   while (statusText.size() < 3) statusText.insert(0, "0");
   reason = head.m_Reason;
-  // The first value of a name stays.
+  FillHeaderMap(head, headers);
+  return 1;
+}
+
+void FillHeaderMap(const ParsedHead& head, HeaderMap& headers) {
+  // An insert keeps the value a name already has.
   for (const HeadField& field : head.m_Fields)
     headers.insert(HeaderMap::value_type(field.m_Name, field.m_Value));
-  return 1;
 }
 
 void TrimSpaces(char* text) { TrimChar(text, ' '); }
@@ -145,50 +172,37 @@ int ReadLength(const std::string& text, int64_t* number) {
   return 1;
 }
 
-}  // namespace
-
-int CHttpClient::ParseHeaders() {
-  // Nothing of an earlier head, an interim one included, stays.
-  static_cast<CResponseHeadFields&>(*this) = CResponseHeadFields();
-  if (!ReadParsedHead(m_ResponseHead, &m_Head)) {
-    m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
-    return 0;
+// Connection tokens: "close" wins wherever it stands, so an answer that
+// says both is never kept; "keep-alive" among others keeps.
+int KeepsConnection(const ParsedHead& head) {
+  std::vector<std::string> tokens;
+  ListValues(head, "Connection", &tokens);
+  int keep = 0;
+  for (const std::string& token : tokens) {
+    if (StrICmp(token.c_str(), "close") == 0) return 0;
+    if (StrICmp(token.c_str(), "Keep-Alive") == 0) keep = 1;
   }
-  m_StatusCode = m_Head.m_StatusCode;
-  m_ResponseVersion = m_Head.m_Version;
-  m_ReasonPhrase = m_Head.m_Reason;
-  // The first value of a name stays.
-  for (const HeadField& field : m_Head.m_Fields)
-    m_ResponseHeaders.insert(HeaderMap::value_type(field.m_Name, field.m_Value));
-
-  if (!ReadBodyFields()) return 0;
-
-  std::string location;
-  if (m_StatusCode >= 300 && m_StatusCode <= 399 &&
-      GetHeaderValue("Location", location, m_ResponseHeaders))
-    m_Location = location;
-  return 1;
+  return keep;
 }
 
-int CHttpClient::ReadBodyFields() {
-  std::string value;
-  if (GetHeaderValue("Connection", value, m_ResponseHeaders))
-    m_KeepAlive = StrICmp(value.c_str(), "Keep-Alive") == 0 ? 1 : 0;
+}  // namespace
 
-  if (GetHeaderValue("Content-Encoding", value, m_ResponseHeaders)) {
-    m_ContentEncoding = value;
-    if (IsCompressedEncoding(value)) m_Compressed = 1;
-  }
+int ReadBodyFields(const ParsedHead& head, HttpMethod method, BodyFields* fields,
+                   HttpError* error) {
+  *fields = BodyFields();
+  fields->m_KeepAlive = KeepsConnection(head);
+  fields->m_ContentEncoding = JoinedValues(head, "Content-Encoding");
+  if (IsCompressedEncoding(fields->m_ContentEncoding)) fields->m_Compressed = 1;
 
   // Such an answer ends at its empty line: a length or coding in its head
   // speaks of another answer (a 304's of the 200 it stands for, a HEAD's of
   // the GET), and frames nothing here.
-  if (IsBodilessStatus(m_StatusCode) || m_Method == HTTP_METHOD_HEAD) return 1;
+  if (IsBodilessStatus(head.m_StatusCode) || method == HTTP_METHOD_HEAD) return 1;
 
   std::vector<std::string> codings;
   int chunked = 0;
   int otherCoding = 0;
-  ListValues(m_Head, "Transfer-Encoding", &codings);
+  ListValues(head, "Transfer-Encoding", &codings);
   for (const std::string& coding : codings) {
     if (coding.empty() || StrICmp(coding.c_str(), "identity") == 0) continue;
     if (StrICmp(coding.c_str(), "chunked") == 0 && !chunked) {
@@ -201,12 +215,12 @@ int CHttpClient::ReadBodyFields() {
   // ends and what its bytes are is unknown; a length beside it would count
   // coded bytes.
   if (otherCoding) {
-    m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
+    *error = HTTP_ERR_RESPONSE_FORMAT;
     return 0;
   }
 
   std::vector<std::string> lengths;
-  const int lengthFound = ListValues(m_Head, "Content-Length", &lengths);
+  const int lengthFound = ListValues(head, "Content-Length", &lengths);
   int lengthsAgree = 1;
   int64_t length = 0;
   for (size_t i = 0; i < lengths.size() && lengthsAgree; ++i) {
@@ -218,20 +232,20 @@ int CHttpClient::ReadBodyFields() {
     // The chunks frame the body whatever length stands beside them; an
     // answer framed both ways cannot be trusted to end where the next one
     // starts, so its connection carries no other request.
-    m_Chunked = 1;
-    if (lengthFound) m_KeepAlive = 0;
+    fields->m_Chunked = 1;
+    if (lengthFound) fields->m_KeepAlive = 0;
     return 1;
   }
   if (!lengthsAgree) {
-    m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
+    *error = HTTP_ERR_RESPONSE_FORMAT;
     return 0;
   }
   if (lengthFound) {
-    m_ContentLength = length;
+    fields->m_ContentLength = length;
     return 1;
   }
   // Neither: the body would end only with the connection, which is never
-  // waited for; what becomes of it is the reader's choice.
-  m_LengthKnown = 0;
+  // waited for, so where this answer ends is unknown.
+  fields->m_LengthKnown = 0;
   return 1;
 }

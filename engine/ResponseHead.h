@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/HeaderMap.h"
+#include "engine/HttpTypes.h"
 
 // Most bytes a head may take, its blank line included.
 const size_t kHeadLimit = 8192;
@@ -46,13 +47,58 @@ int ReadParsedHead(const std::string& headText, ParsedHead* head);
 // empty element is kept. 0 when no line has that name, else 1.
 int ListValues(const ParsedHead& head, const char* name, std::vector<std::string>* elements);
 
+// Every value of the lines named name (any case) that is not empty, in head
+// order, joined into one comma list ("" when there is none): a list field
+// sent over several lines reads as the same list on one line.
+std::string JoinedValues(const ParsedHead& head, const char* name);
+
+// The value of a field that stands once: 1 with *value when every line named
+// name (any case) holds the same value, 0 when no line has that name, -1 when
+// lines disagree (*value untouched then).
+int SingleValue(const ParsedHead& head, const char* name, std::string* value);
+
+// What a head says about its body and its connection.
+struct BodyFields {
+  // The body's length when it is framed by one (never negative).
+  int64_t m_ContentLength = 0;
+  int m_KeepAlive = 0;
+  int m_Chunked = 0;
+  // 0 when the answer framed its body neither by length nor by chunks.
+  int m_LengthKnown = 1;
+  int m_Compressed = 0;
+  // Every Content-Encoding line's value (JoinedValues): one comma list.
+  std::string m_ContentEncoding;
+};
+
+// Reads the body's framing and the connection's fate from a head that
+// answered method, into *fields (set anew). Connection is a list of tokens
+// over every line, any case: "close" anywhere closes, else "keep-alive"
+// keeps; nothing announced closes. Content-Encoding is every line's list in
+// order (m_Compressed when the program can undo all of it). An answer that
+// never has a body (IsBodilessStatus, or one to HEAD) takes no framing from
+// its head. Transfer-Encoding is a list of codings (any case, every line):
+// chunked alone frames the body, "identity" counts as no coding, and any
+// other coding is refused. Chunked coding wins over any Content-Length (the
+// connection is then not kept). Content-Length lines may hold lists; every
+// element must be the same decimal number within 63 bits. 1, or 0 with
+// *error = HTTP_ERR_RESPONSE_FORMAT.
+int ReadBodyFields(const ParsedHead& head, HttpMethod method, BodyFields* fields,
+                   HttpError* error);
+
 // ReadParsedHead with the status line in pieces and the headers in a map
-// where the first value of a name stays. 0 for a refused status line (then
-// nothing is set), else 1; NULL gives 1 with nothing set.
+// where the first value of a name stays (FillHeaderMap). 0 for a refused
+// status line (then nothing is set), else 1; NULL gives 1 with nothing set.
+// The client reads ParsedHead and fills its map with FillHeaderMap; this
+// one call gives the head as plain texts and a map without a client, for
+// tests and fuzz targets.
 int ParseResponseHead(const char* headText, std::string& version, std::string& statusText,
                       std::string& reason, HeaderMap& headers);
+// The header map of a head: every line by name, the first value of a name
+// (the same bytes) staying.
+void FillHeaderMap(const ParsedHead& head, HeaderMap& headers);
 // Cuts the spaces (only ' ') from both ends of text, in place; NULL is left.
-// TrimChar with ' ' (engine/TextTrim.h).
+// The rule ReadParsedHead applies to a name (values lose tabs too), on a
+// C text; only tests call it, the head itself is trimmed with TrimText.
 void TrimSpaces(char* text);
 // 1 and the value when an entry's name equals name without regard to case
 // (first match in key order), else 0 with value untouched.

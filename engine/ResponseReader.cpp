@@ -7,34 +7,59 @@
 #include "engine/ChunkDecoder.h"
 #include "engine/HttpClient.h"
 #include "engine/ResponseHead.h"
-
-namespace {
-
-// Cuts the stream back to its first length bytes.
-void CutStream(CMemStream& stream, unsigned int length) {
-  if (length >= stream.m_Length) return;
-  memset(stream.m_Data + length, 0, stream.m_Length - length);
-  stream.m_Length = length;
-}
-
-}  // namespace
+#include "platform/CRuntime.h"
 
 int CHttpClient::ReadResponse() {
   m_ResponseClean = 0;
-  m_ChunkProgress = ChunkProgress();
+  m_ChunkProgress = CChunkDecoder();
   if (!ReadHead()) return 0;
 
   if (m_Method == HTTP_METHOD_HEAD) {
     // No body; anything after the head belongs to no response of ours, and
     // is neither kept nor shown.
     m_ResponseClean = m_RawStream.m_Length == 0 ? 1 : 0;
-    CutStream(m_RawStream, 0);
+    m_RawStream.CutEnd(0);
     return 1;
   }
 
   if (!ChooseBodyRoute()) return 0;
   const int read = m_Chunked ? ReadChunkedBody() : ReadBodyByLength();
+  // Without a length or chunks the answer ends at its head for us, but its
+  // sender may still be sending its body: what comes next on the
+  // connection could be that body, not the next answer.
+  if (!m_LengthKnown) m_ResponseClean = 0;
   return EndBody(read);
+}
+
+int CHttpClient::ParseHeaders() {
+  // Nothing of an earlier head, an interim one included, stays.
+  static_cast<CResponseHeadFields&>(*this) = CResponseHeadFields();
+  if (!ReadParsedHead(m_ResponseHead, &m_Head)) {
+    m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
+    return 0;
+  }
+  m_StatusCode = m_Head.m_StatusCode;
+  m_ResponseVersion = m_Head.m_Version;
+  m_ReasonPhrase = m_Head.m_Reason;
+  FillHeaderMap(m_Head, m_ResponseHeaders);
+
+  HttpError error = HTTP_ERR_NONE;
+  if (!ReadBodyFields(m_Head, m_Method, this, &error)) {
+    m_ErrorCode = error;
+    return 0;
+  }
+
+  // Any Location with a value makes a redirect, which closes the
+  // connection; the first such line is the one kept.
+  if (m_StatusCode >= 300 && m_StatusCode <= 399) {
+    for (const HeadField& field : m_Head.m_Fields) {
+      if (!field.m_Value.empty() && StrICmp(field.m_Name.c_str(), "Location") == 0) {
+        m_Location = field.m_Value;
+        break;
+      }
+    }
+  }
+  return 1;
 }
 
 int CHttpClient::ReadHead() {
@@ -81,10 +106,7 @@ int CHttpClient::MoveHeadOut(unsigned int headLength) {
     return 0;
   }
   m_ResponseHead.assign(m_RawStream.m_Data, headLength);
-  const unsigned int rest = m_RawStream.m_Length - headLength;
-  memmove(m_RawStream.m_Data, m_RawStream.m_Data + headLength, rest);
-  m_RawStream.m_Length = rest;
-  m_RawStream.m_Data[rest] = 0;
+  m_RawStream.DropFront(headLength);
   return 1;
 }
 
@@ -96,7 +118,7 @@ int CHttpClient::DeliverFirstBytes(unsigned int length) {
   // for the chunk decoder.
   if (m_Chunked || m_BodyRoute == BODY_TO_MEMORY) return 1;
   if (!StoreBody(m_RawStream.m_Data, length)) return 0;
-  CutStream(m_RawStream, 0);
+  m_RawStream.CutEnd(0);
   return 1;
 }
 
@@ -111,7 +133,7 @@ int CHttpClient::ReadBodyByLength() {
   // written, and they make the connection unfit for another request.
   int surplus = 0;
   if (static_cast<uint64_t>(m_RawStream.m_Length) > length) {
-    CutStream(m_RawStream, static_cast<unsigned int>(length));
+    m_RawStream.CutEnd(static_cast<unsigned int>(length));
     surplus = 1;
   }
   uint64_t have = m_RawStream.m_Length;
@@ -135,24 +157,61 @@ int CHttpClient::ReadBodyByLength() {
 }
 
 int CHttpClient::ReadChunkedBody() {
-  uint64_t have = m_RawStream.m_Length;
-  if (!DeliverFirstBytes(m_RawStream.m_Length)) return 0;
+  // Each block is decoded before it is passed on, so that the callbacks and
+  // a file of the bytes as received get the answer's bytes and none of what
+  // came behind its end in the same block. The framed bytes wait in
+  // m_RawStream until the decoder takes them; chunk data leaves it on every
+  // call, so it holds a line at most.
+  unsigned int taken = 0;
+  int decoded = DecodeBufferedChunks(&taken);
+  const unsigned int first = decoded == 1 ? taken : m_RawStream.m_Length;
+  if (!DeliverFirstBytes(first)) return 0;
+  unsigned int surplus = m_RawStream.m_Length - first;
+  m_RawStream.DropFront(taken);
+  uint64_t have = first;
 
-  // The framed bytes wait in m_RawStream until DecodeChunks takes them;
-  // chunk data leaves it on every call, so it holds a line at most.
-  int decoded = DecodeChunks();
   char buffer[kReceiveBlock];
   while (decoded == 0) {
     int received = 0;
     if (!Receive(buffer, &received)) return 0;
     const unsigned int piece = static_cast<unsigned int>(received);
-    have += piece;
-    if (m_DataCallback) m_DataCallback(this, buffer, received, m_CallbackParam);
-    if (!PassReceived(buffer, piece, have)) return 0;
     if (!KeepInMemory(m_RawStream, buffer, piece)) return 0;
-    decoded = DecodeChunks();
+    taken = 0;
+    decoded = DecodeBufferedChunks(&taken);
+    // Whatever stays behind the end came in this block: everything before
+    // it was decoded by earlier calls.
+    surplus = decoded == 1 ? m_RawStream.m_Length - taken : 0;
+    const unsigned int part = piece - surplus;
+    have += part;
+    if (m_DataCallback) m_DataCallback(this, buffer, static_cast<int>(part), m_CallbackParam);
+    if (!PassReceived(buffer, part, have)) return 0;
+    m_RawStream.DropFront(taken);
   }
   if (decoded < 0) return 0;
-  m_ResponseClean = ChunkedBodyEndedExactly(m_RawStream);
+  // Bytes after the end are no answer of ours.
+  m_RawStream.CutEnd(0);
+  m_ResponseClean = surplus == 0 ? 1 : 0;
   return 1;
+}
+
+int CHttpClient::DecodeChunks() {
+  if (!m_Chunked) return 1;
+  unsigned int taken = 0;
+  const int result = DecodeBufferedChunks(&taken);
+  m_RawStream.DropFront(taken);
+  return result;
+}
+
+int CHttpClient::DecodeBufferedChunks(unsigned int* taken) {
+  HttpError error = HTTP_ERR_NONE;
+  const int result = m_ChunkProgress.Decode(m_RawStream.m_Data + *taken,
+                                            m_RawStream.m_Length - *taken, taken,
+                                            StoreChunkData, this, &error);
+  // A sink that stopped the decoder has set its own code.
+  if (result < 0 && error != HTTP_ERR_NONE) m_ErrorCode = error;
+  return result;
+}
+
+int CHttpClient::StoreChunkData(void* client, const char* data, unsigned int length) {
+  return static_cast<CHttpClient*>(client)->StoreBody(data, length);
 }

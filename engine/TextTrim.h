@@ -1,5 +1,9 @@
-// Cutting a character from both ends of a text: one rule for header names and
-// values, whether they come from a response or from the user's header text.
+// Cutting characters from both ends of a text. Two rules use it: a
+// response's header names lose their spaces and its values their spaces
+// and tabs (TrimText, engine/ResponseHead.cpp), while the user's header
+// lines lose spaces only (TrimChar, frontend/RequestData.cpp), as do the
+// parts of Content-Type and Content-Disposition read for a file's name (a
+// disposition value its quotes too).
 #ifndef ZELVORA_ENGINE_TEXTTRIM_H
 #define ZELVORA_ENGINE_TEXTTRIM_H
 

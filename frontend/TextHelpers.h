@@ -5,7 +5,8 @@
 
 #include <string>
 
-// TrimChar lives with the engine, which cuts response header text the same way.
+// TrimChar comes from the engine (engine/TextTrim.h); the front end cuts
+// spaces only with it, where a response's values lose tabs too.
 #include "engine/TextTrim.h"
 
 // Replaces every occurrence of pattern by replacement, left to right; the

@@ -10,11 +10,13 @@
 int StrICmp(const char* a, const char* b);
 int StrNICmp(const char* a, const char* b, uint32_t count);
 
-// Reads a decimal number as every number in a URL, a response head or the
-// command line is read: leading blanks, an optional sign, then digits up to the first
-// non-digit; no digits give 0; values beyond the 32-bit range saturate at
-// INT32_MAX / INT32_MIN, so an overlong number never wraps into a small one
-// (the C library's atoi leaves that undefined).
+// Reads a decimal number as the command line's numbers are read (a batch
+// range's bounds, the -step size): leading blanks, an optional sign, then
+// digits up to the first non-digit; no digits give 0; values beyond the
+// 32-bit range saturate at INT32_MAX / INT32_MIN, so an overlong number never
+// wraps into a small one (the C library's atoi leaves that undefined). A
+// URL's port and a head's status and lengths take digits only, and are read
+// where they are parsed.
 int AtoiSaturating(const char* text);
 
 // Unsigned 64-bit values (sizes, offsets, Range positions) are printed with

@@ -9,10 +9,35 @@
 
 namespace {
 
+// The decoder on its own: bytes offered as response reading offers them,
+// what it leaves offered again in front of the next piece.
 struct Decoder {
+  CChunkDecoder decoder;
+  std::string raw;
+  std::string body;
+  HttpError error = HTTP_ERR_NONE;
+
+  static int Keep(void* param, const char* data, unsigned int length) {
+    static_cast<Decoder*>(param)->body.append(data, length);
+    return 1;
+  }
+  int FeedAndDecode(const std::string& bytes) {
+    raw += bytes;
+    unsigned int used = 0;
+    const int result = decoder.Decode(raw.data(), static_cast<unsigned int>(raw.size()), &used,
+                                      Keep, this, &error);
+    raw.erase(0, used);
+    return result;
+  }
+  std::string Body() const { return body; }
+  std::string Raw() const { return raw; }
+};
+
+// The client's adapter, with its streams and the memory limit.
+struct ClientDecoder {
   CHttpClient client;
 
-  Decoder() { client.m_Chunked = 1; }
+  ClientDecoder() { client.m_Chunked = 1; }
 
   void Feed(const std::string& bytes) {
     unsigned int written = 0;
@@ -32,19 +57,26 @@ TEST(ChunkDecoder, WholeBodyInOneBlock) {
   Decoder d;
   EXPECT_EQ(d.FeedAndDecode("5\r\nhello\r\n0\r\n\r\n"), 1);
   EXPECT_EQ(d.Body(), "hello");
-  // The closing CRLF is left behind, and nothing else.
-  EXPECT_EQ(d.Raw(), "\r\n");
-  EXPECT_EQ(ChunkedBodyEndedExactly(d.client.m_RawStream), 1);
-  EXPECT_EQ(d.client.m_ErrorCode, HTTP_ERR_NONE);
+  // The body ends with the empty line: nothing of it is left over.
+  EXPECT_EQ(d.Raw(), "");
+  EXPECT_EQ(d.error, HTTP_ERR_NONE);
 }
 
-TEST(ChunkDecoder, NotChunkedIsDoneAndEmptyWaits) {
-  Decoder d;
+// The client's DecodeChunks takes what it decoded from m_RawStream and
+// leaves what came after the body's end.
+TEST(ChunkDecoder, ClientTakesDecodedBytesFromItsStream) {
+  ClientDecoder d;
   EXPECT_EQ(d.client.DecodeChunks(), 0);
+  EXPECT_EQ(d.FeedAndDecode("5\r\nhel"), 0);
+  EXPECT_EQ(d.Raw(), "");
+  EXPECT_EQ(d.FeedAndDecode("lo\r\n0\r\nX: 1\r\n\r\nnext"), 1);
+  EXPECT_EQ(d.Body(), "hello");
+  EXPECT_EQ(d.Raw(), "next");
+  EXPECT_EQ(d.client.m_ErrorCode, HTTP_ERR_NONE);
   d.client.m_Chunked = 0;
   d.Feed("garbage");
   EXPECT_EQ(d.client.DecodeChunks(), 1);
-  EXPECT_EQ(d.Raw(), "garbage");
+  EXPECT_EQ(d.Raw(), "nextgarbage");
 }
 
 const std::string kFramed = "5\r\nhello\r\n3;ab\r\nxyz\r\n10\r\n0123456789abcdef\r\n0\r\n\r\n";
@@ -68,8 +100,27 @@ TEST(ChunkDecoder, EverySplitPoint) {
       }
       ASSERT_EQ(result, 1) << a << "," << b;
       ASSERT_EQ(d.Body(), kDecoded) << a << "," << b;
-      ASSERT_EQ(d.client.m_ErrorCode, HTTP_ERR_NONE);
+      ASSERT_EQ(d.error, HTTP_ERR_NONE);
     }
+  }
+}
+
+// Where the body ends never depends on the cuts: with trailer lines and
+// bytes of no answer behind them, every two-piece cut decodes alike and
+// leaves exactly those bytes.
+TEST(ChunkDecoder, EndIsTheSameForEverySplitPoint) {
+  const std::string framed = "5\r\nhello\r\n0\r\nX-Sum: 1\r\nY: two\n\r\nJUNK";
+  for (size_t a = 0; a <= framed.size(); ++a) {
+    Decoder d;
+    int result = d.FeedAndDecode(framed.substr(0, a));
+    std::string unfed = framed.substr(a);
+    if (result == 0) {
+      result = d.FeedAndDecode(unfed);
+      unfed.clear();
+    }
+    ASSERT_EQ(result, 1) << a;
+    EXPECT_EQ(d.Body(), "hello") << a;
+    EXPECT_EQ(d.Raw() + unfed, "JUNK") << a;
   }
 }
 
@@ -83,7 +134,7 @@ TEST(ChunkDecoder, LongExtensionSplitAnywhere) {
     EXPECT_EQ(d.FeedAndDecode(framed.substr(0, cut)), 0) << cut;
     EXPECT_EQ(d.FeedAndDecode(framed.substr(cut)), 1) << cut;
     EXPECT_EQ(d.Body(), "hello") << cut;
-    EXPECT_EQ(d.Raw(), "\r\n") << cut;
+    EXPECT_EQ(d.Raw(), "") << cut;
   }
 }
 
@@ -95,7 +146,7 @@ TEST(ChunkDecoder, OneByteAtATime) {
   EXPECT_EQ(result, 1);
   EXPECT_EQ(i, kFramed.size());
   EXPECT_EQ(d.Body(), kDecoded);
-  EXPECT_EQ(d.Raw(), "\r\n");
+  EXPECT_EQ(d.Raw(), "");
 }
 
 // Chunk data goes on as it arrives: nothing of it waits for the rest of
@@ -126,14 +177,14 @@ struct Verdict {
 Verdict DecodeWhole(const std::string& bytes) {
   Decoder d;
   const int result = d.FeedAndDecode(bytes);
-  return {result, d.client.m_ErrorCode, d.Body()};
+  return {result, d.error, d.Body()};
 }
 
 Verdict DecodeByteByByte(const std::string& bytes) {
   Decoder d;
   int result = 0;
   for (size_t i = 0; i < bytes.size() && result == 0; ++i) result = d.FeedAndDecode(bytes.substr(i, 1));
-  return {result, d.client.m_ErrorCode, d.Body()};
+  return {result, d.error, d.Body()};
 }
 
 TEST(ChunkDecoder, SizeLines) {
@@ -212,23 +263,63 @@ TEST(ChunkDecoder, ReadChunkSizeLineLimits) {
   EXPECT_EQ(error, HTTP_ERR_RESPONSE_FORMAT);
 }
 
-TEST(ChunkDecoder, WhatIsLeftAfterTheLastChunk) {
+// After the last chunk: trailer lines (ended like head lines), then the
+// empty line that ends the body; bytes after it are left over.
+TEST(ChunkDecoder, WhatFollowsTheLastChunk) {
+  const std::string longest(kChunkLineLimit - 2, 't');  // with CR LF: the line limit
   struct Case {
-    const char* tail;
-    int exact;
+    std::string tail;
+    int result;
+    HttpError error;
+    std::string left;
   };
+  const HttpError kNone = HTTP_ERR_NONE;
+  const HttpError kFormat = HTTP_ERR_RESPONSE_FORMAT;
   const Case cases[] = {
-      {"\r\n", 1},
-      {"X-Trailer: 1\r\n\r\n", 0},
-      {"\r\nHTTP/1.1 200 OK\r\n", 0},
-      {"ab", 0},
+      {"\r\n", 1, kNone, ""},
+      {"\n", 1, kNone, ""},
+      {"X-Trailer: 1\r\n\r\n", 1, kNone, ""},
+      {"A: 1\r\nB: 2\n\n", 1, kNone, ""},
+      {"\r\nHTTP/1.1 200 OK\r\n", 1, kNone, "HTTP/1.1 200 OK\r\n"},
+      {"\r\nJUNK", 1, kNone, "JUNK"},
+      {longest + "\r\n\r\n", 1, kNone, ""},
+      // Not ended yet: more bytes may end it.
+      {"", 0, kNone, ""},
+      {"\r", 0, kNone, "\r"},
+      {"ab", 0, kNone, "ab"},
+      {"X: 1\r\n", 0, kNone, ""},
+      // A trailer line, or all of them, beyond what a head may take.
+      {longest + "t\r\n\r\n", -1, kFormat, ""},
+      {std::string(kChunkLineLimit, 't'), -1, kFormat, ""},
   };
   for (const Case& c : cases) {
-    Decoder d;
-    EXPECT_EQ(d.FeedAndDecode(std::string("2\r\nok\r\n0\r\n") + c.tail), 1) << c.tail;
-    EXPECT_EQ(d.Raw(), c.tail);
-    EXPECT_EQ(ChunkedBodyEndedExactly(d.client.m_RawStream), c.exact) << c.tail;
+    for (int byByte = 0; byByte < 2; ++byByte) {
+      Decoder d;
+      const std::string bytes = "2\r\nok\r\n0\r\n" + c.tail;
+      int result = 0;
+      if (byByte) {
+        for (size_t i = 0; i < bytes.size() && result == 0; ++i)
+          result = d.FeedAndDecode(bytes.substr(i, 1));
+        if (result == 1) d.raw += bytes.substr(bytes.size() - c.left.size());
+      } else {
+        result = d.FeedAndDecode(bytes);
+      }
+      EXPECT_EQ(result, c.result) << c.tail.substr(0, 40) << " " << byByte;
+      EXPECT_EQ(d.error, c.error) << c.tail.substr(0, 40);
+      if (result >= 0) {
+        EXPECT_EQ(d.Raw(), c.left) << c.tail.substr(0, 40) << " " << byByte;
+      }
+    }
   }
+  // The trailer lines together may take as many bytes as a head.
+  const std::string line = std::string(1022, 'x') + "\r\n";  // 1024 bytes
+  std::string trailer;
+  for (int i = 0; i < 8; ++i) trailer += line;
+  Decoder fits;
+  EXPECT_EQ(fits.FeedAndDecode("0\r\n" + trailer + "\r\n"), 1);
+  Decoder beyond;
+  EXPECT_EQ(beyond.FeedAndDecode("0\r\n" + trailer + "y\n\r\n"), -1);
+  EXPECT_EQ(beyond.error, HTTP_ERR_RESPONSE_FORMAT);
 }
 
 std::string Chunk(unsigned int size, char fill) {
@@ -238,7 +329,7 @@ std::string Chunk(unsigned int size, char fill) {
 }
 
 // 16 chunks of 4 MiB make exactly the 64 MiB a body in memory may hold.
-int FeedSixtyFourMebibytes(Decoder& d) {
+int FeedSixtyFourMebibytes(ClientDecoder& d) {
   const unsigned int piece = 4 * 1024 * 1024;
   for (int i = 0; i < 16; ++i) {
     int result = d.FeedAndDecode(Chunk(piece, static_cast<char>('a' + i)));
@@ -248,7 +339,7 @@ int FeedSixtyFourMebibytes(Decoder& d) {
 }
 
 TEST(ChunkDecoder, MemoryBodyLimitAppliesAsItGrows) {
-  Decoder d;
+  ClientDecoder d;
   ASSERT_EQ(FeedSixtyFourMebibytes(d), 0);
   EXPECT_EQ(d.client.m_DechunkedStream.m_Length, kMemoryBodyLimit);
   EXPECT_EQ(d.FeedAndDecode("1\r\nz\r\n"), -1);
@@ -259,7 +350,7 @@ TEST(ChunkDecoder, MemoryBodyLimitAppliesAsItGrows) {
 // A chunk larger than any buffer passes through in the pieces it came in;
 // what stays buffered never grows with it.
 TEST(ChunkDecoder, ChunkOfAnySizeStreams) {
-  Decoder d;
+  ClientDecoder d;
   const unsigned int size = 20 * 1024 * 1024;
   char line[32];
   snprintf(line, sizeof(line), "%x\r\n", size);
@@ -280,7 +371,7 @@ TEST(ChunkDecoder, ChunkOfAnySizeStreams) {
 void* RefuseGrowth(void*, unsigned int) { return NULL; }
 
 TEST(ChunkDecoder, FailedGrowthIsReportedNotOverrun) {
-  Decoder d;
+  ClientDecoder d;
   d.client.m_DechunkedStream.m_ReallocHook = RefuseGrowth;
   const unsigned int size = d.client.m_DechunkedStream.m_Capacity + 100;
   EXPECT_EQ(d.FeedAndDecode(Chunk(size, 'q') + "0\r\n\r\n"), -1);

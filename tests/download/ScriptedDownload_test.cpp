@@ -90,6 +90,18 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
        Exchange().Reply(
            Response("206 Partial Content", "Content-Range: bytes 0-3/1004\r\n", "head")),
        kDecoded, kFails, HTTP_ERR_RESPONSE_FORMAT, kLeft, kOld, "bytes=1000-", ""},
+      {"resumed, 206 whose Content-Range lines disagree refused", kFileThere, kOld,
+       Exchange().Reply(Response("206 Partial Content",
+                                 "content-range: bytes 0-3/1004\r\n"
+                                 "Content-Range: bytes 1000-1003/1004\r\n",
+                                 "head")),
+       kDecoded, kFails, HTTP_ERR_RESPONSE_FORMAT, kLeft, kOld, "bytes=1000-", ""},
+      {"resumed, 206 with one Content-Range twice appended", kFileThere, kOld,
+       Exchange().Reply(Response("206 Partial Content",
+                                 "Content-Range: bytes 1000-1003/1004\r\n"
+                                 "content-range: bytes 1000-1003/1004\r\n",
+                                 "tail")),
+       kDecoded, kDone, HTTP_ERR_NONE, kLeft, kOld + "tail", "bytes=1000-", ""},
       {"resumed, 200 is the whole resource", kFileThere, kOld,
        Exchange().Reply(Response("200 OK", "", "the whole thing")), kDecoded, kDone, HTTP_ERR_NONE,
        kLeft, "the whole thing", "bytes=1000-", ""},

@@ -62,6 +62,24 @@ TEST_F(Batch, ExistingFilesAndA404OverOneConnection) {
   }
 }
 
+// An answer with neither a length nor chunks ends, for the program, at its
+// head; its sender may still send a body. The next file is then fetched
+// over a new connection, never from what follows on the old one.
+TEST_F(Batch, AnswerWithoutAKnownEndLeavesItsConnection) {
+  const std::string head = "HTTP/1.1 404 Not Found\r\nConnection: Keep-Alive\r\n\r\n";
+  CScriptedServer server(CServerScript{
+      {Exchange().Send(head).Pause(200).Send("<html>late error page</html>"),
+       Exchange().Reply(Ok("from the old connection", "Connection: Keep-Alive\r\n"))},
+      {Exchange().Reply(Ok("fresh", "Connection: Keep-Alive\r\n"))}});
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/f[1-2]"), "-O"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(BatchLine("f1", "failed(404)\r\n") + BatchLine("f2", "ok\r\n"), run.m_Out);
+  EXPECT_FALSE(m_Sandbox.Exists("f1"));
+  EXPECT_EQ("fresh", m_Sandbox.ReadFile("f2"));
+  server.Stop();
+  EXPECT_EQ(2, server.ConnectionCount());
+}
+
 TEST_F(Batch, AFailureNeverStopsTheOthers) {
   const std::string head = "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 50\r\n\r\n";
   CScriptedServer server(CServerScript{

@@ -19,12 +19,16 @@ enum Destination { TO_FILE, TO_FILE_CHUNKED, TO_PIPE_CHUNKED, TO_CONSOLE };
 
 const char* const kDestinationNames[] = {"file", "file, chunked", "pipe, chunked", "console"};
 
-std::string Reply(Destination destination, const std::string& coding, const std::string& body) {
-  const std::string header = "Content-Encoding: " + coding + "\r\n";
+// `header`: the Content-Encoding lines, each ended by CR LF.
+std::string ReplyWith(Destination destination, const std::string& header, const std::string& body) {
   // Small chunks: the decoders meet their input a few bytes at a time.
   if (destination == TO_FILE_CHUNKED || destination == TO_PIPE_CHUNKED)
     return ChunkedOk(body, header, 7);
   return Ok(body, header);
+}
+
+std::string Reply(Destination destination, const std::string& coding, const std::string& body) {
+  return ReplyWith(destination, "Content-Encoding: " + coding + "\r\n", body);
 }
 
 // What one run printed, the exit value, and what reached the file or pipe.
@@ -112,6 +116,56 @@ TEST(Codings, ListsAreUndoneInTurnWhereverTheBodyGoes) {
         EXPECT_EQ(files, run.m_Files);
       }
     }
+  }
+}
+
+// A list sent over several lines is the same list on one line: every line
+// counts, in the order sent, an empty one adding nothing.
+TEST(Codings, ListOverSeveralLinesIsOneList) {
+  const std::string text = Pattern(4000);
+  const struct {
+    const char* lines;
+    std::string body;
+  } cases[] = {
+      {"Content-Encoding: identity\r\nContent-Encoding: gzip\r\n", Gzip(text)},
+      {"Content-Encoding:\r\nContent-Encoding: gzip\r\n", Gzip(text)},
+      {"content-encoding: gzip\r\nContent-Encoding: identity\r\n", Gzip(text)},
+      {"Content-Encoding: deflate\r\nContent-Encoding: gzip\r\n", Gzip(RawDeflate(text))},
+      {"Content-Encoding: gzip\r\ncontent-encoding: deflate\r\n", ZlibDeflate(Gzip(text))},
+  };
+  for (const auto& c : cases) {
+    for (Destination destination : {TO_FILE, TO_FILE_CHUNKED, TO_PIPE_CHUNKED, TO_CONSOLE}) {
+      SCOPED_TRACE(std::string(c.lines) + kDestinationNames[destination]);
+      const std::string reply = ReplyWith(destination, c.lines, c.body);
+      const Outcome run = RunTo(destination, reply);
+      EXPECT_EQ(1, run.m_ExitCode);
+      if (destination == TO_CONSOLE) {
+        EXPECT_EQ(HeadOf(reply) + text, run.m_Out);
+      } else {
+        EXPECT_EQ(HeadOf(reply) + "Download: " + run.m_Target + "\r\n", run.m_Out);
+        EXPECT_EQ(text, run.m_Stored);
+      }
+    }
+  }
+  // -compress names the file for the outermost coding of the whole list.
+  const struct {
+    const char* lines;
+    std::string body;
+    const char* file;
+  } kept[] = {
+      {"Content-Encoding: deflate\r\ncontent-encoding: gzip\r\n", Gzip(RawDeflate(text)),
+       "out.txt.gzip"},
+      {"Content-Encoding: gzip\r\nContent-Encoding: deflate\r\n", RawDeflate(Gzip(text)),
+       "out.txt.deflate"},
+      {"Content-Encoding: gzip\r\nContent-Encoding: identity\r\n", Gzip(text), "out.txt.gzip"},
+  };
+  for (const auto& c : kept) {
+    SCOPED_TRACE(c.lines);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    CScriptedServer server(CServerScript::OneReply(Ok(c.body, c.lines)));
+    CProgramResult run = RunIn(sandbox, {server.Url("/t"), "-o", "out.txt", "-compress"});
+    EXPECT_EQ(1, run.m_ExitCode);
+    EXPECT_EQ(c.body, sandbox.ReadFile(c.file));
   }
 }
 

@@ -98,6 +98,45 @@ TEST_F(Framing, BytesAfterAnAnswerNeverBecomeTheNextFile) {
   }
 }
 
+// Under -origin the bytes kept are the answer's as sent, framing included,
+// and they end where the answer does: after the last chunk, its trailer
+// lines and the empty line. What follows, in the same receive or later, is
+// neither stored nor shown.
+TEST_F(Framing, OriginKeepsTheAnswerNotWhatFollowsIt) {
+  const std::string head = ChunkedResponse("200 OK", kKeep, "");
+  const struct {
+    const char* name;
+    std::string framed;
+  } bodies[] = {
+      {"no trailer", "5\r\nhello\r\n0\r\n\r\n"},
+      {"trailer lines", "5\r\nhello\r\n0\r\nX-Sum: 1\r\nY: 2\r\n\r\n"},
+  };
+  const std::string junk = "JUNK after the answer";
+  for (const auto& body : bodies) {
+    for (int console = 0; console < 2; ++console) {
+      for (int later = 0; later < 2; ++later) {
+        SCOPED_TRACE(std::string(body.name) + (console ? ", console" : ", file") +
+                     (later ? ", surplus 0.2 s later" : ", surplus in the same read"));
+        CProgramSandbox sandbox(ZELVORA_EXE);
+        CExchange answer =
+            later ? Exchange().Send(head + body.framed).Pause(200).Send(junk)
+                  : Exchange().Send(head + body.framed + junk);
+        CScriptedServer server(CServerScript{{answer}});
+        std::vector<std::string> args = {server.Url("/t"), "-origin"};
+        if (!console) args.insert(args.end(), {"-o", "out.txt"});
+        CProgramResult run = RunIn(sandbox, args);
+        EXPECT_EQ(1, run.m_ExitCode);
+        if (console) {
+          EXPECT_EQ(head + body.framed, run.m_Out);
+        } else {
+          EXPECT_EQ(head + "Download: " + sandbox.File("out.txt.origin") + "\r\n", run.m_Out);
+          EXPECT_EQ(body.framed, sandbox.ReadFile("out.txt.origin"));
+        }
+      }
+    }
+  }
+}
+
 // A 1xx answer before the real one is passed over: the final head is the
 // one shown, its body the one shown or stored. The interim head is not shown.
 TEST_F(Framing, InterimAnswersArePassedOver) {

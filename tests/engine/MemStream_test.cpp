@@ -250,6 +250,48 @@ TEST_F(MemStreamTest, ReadFromFront) {
   }
 }
 
+// Both moves leave the data zero-terminated and never reach past it; a
+// stream that fills its block exactly is the case where a careless move
+// would write the zero past the end.
+TEST_F(MemStreamTest, DropFrontAndCutEnd) {
+  struct Case {
+    const char* held;
+    unsigned int count;  // dropped from the front, or the length cut to
+    const char* afterDrop;
+    const char* afterCut;
+  } cases[] = {
+      {"abcdefgh", 0, "abcdefgh", ""},
+      {"abcdefgh", 3, "defgh", "abc"},
+      {"abcdefgh", 8, "", "abcdefgh"},
+      {"abcdefgh", 50, "", "abcdefgh"},
+      {"", 2, "", ""},
+  };
+  for (const Case& c : cases) {
+    for (int drop = 0; drop < 2; ++drop) {
+      CMemStream stream;
+      ASSERT_EQ(1, stream.Alloc(8));
+      unsigned int written = 0;
+      stream.Write(c.held, static_cast<unsigned int>(strlen(c.held)), &written);
+      if (drop)
+        stream.DropFront(c.count);
+      else
+        stream.CutEnd(c.count);
+      const std::string expected = drop ? c.afterDrop : c.afterCut;
+      EXPECT_EQ(expected, std::string(stream.m_Data, stream.m_Length)) << c.held << " " << c.count;
+      if (stream.m_Length < stream.m_Capacity) {
+        EXPECT_EQ(0, stream.m_Data[stream.m_Length]);
+      }
+      if (!drop) {
+        EXPECT_TRUE(AllZero(stream.m_Data + stream.m_Length, stream.m_Capacity - stream.m_Length));
+      }
+    }
+  }
+  CMemStream none;  // no block: nothing to move
+  none.DropFront(3);
+  none.CutEnd(0);
+  EXPECT_EQ(0u, none.m_Length);
+}
+
 TEST_F(MemStreamTest, ClearKeepsGrownBlock) {
   CMemStream stream;
   ASSERT_EQ(1, stream.Alloc(65536));

@@ -164,7 +164,7 @@ struct ClientCase : ParsedState {
 
 void SetHead(CHttpClient& client, const char* head) { client.m_ResponseHead = head; }
 
-TEST(ParseHeadersTest, ResponseStateFromHead) {
+TEST(ReadBodyFieldsTest, ResponseStateFromHead) {
   const HttpMethod GET = HTTP_METHOD_GET;
   const ClientCase cases[] = {
       {"plain", "HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n", GET, Parsed(200).Length(12)},
@@ -213,8 +213,42 @@ TEST(ParseHeadersTest, ResponseStateFromHead) {
       {"keep-alive any case", "HTTP/1.1 200 OK\r\nConnection: keep-alive\r\n\r\n", GET,
        Parsed(200).KeptAlive()},
       {"close", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", GET, Parsed(200)},
-      {"token list is not keep-alive", "HTTP/1.1 200 OK\r\nConnection: Keep-Alive, Upgrade\r\n\r\n",
-       GET, Parsed(200)},
+      // Connection: tokens over every line, any case; close wins.
+      {"keep-alive among tokens", "HTTP/1.1 200 OK\r\nConnection: Keep-Alive, Upgrade\r\n\r\n",
+       GET, Parsed(200).KeptAlive()},
+      {"keep-alive after another token", "HTTP/1.1 200 OK\r\nConnection: Upgrade,keep-alive\r\n\r\n",
+       GET, Parsed(200).KeptAlive()},
+      {"keep-alive on a second line",
+       "HTTP/1.1 200 OK\r\nConnection: Upgrade\r\nconnection: KEEP-ALIVE\r\n\r\n", GET,
+       Parsed(200).KeptAlive()},
+      {"close among tokens", "HTTP/1.1 200 OK\r\nConnection: keep-alive, close\r\n\r\n", GET,
+       Parsed(200)},
+      {"close on a second line",
+       "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nConnection: CLOSE\r\n\r\n", GET,
+       Parsed(200)},
+      {"close in another name's case first",
+       "HTTP/1.1 200 OK\r\nconnection: close\r\nConnection: Keep-Alive\r\n\r\n", GET,
+       Parsed(200)},
+      {"no keep-alive announced", "HTTP/1.1 200 OK\r\nConnection: Upgrade\r\n\r\n", GET,
+       Parsed(200)},
+      {"keep-alive is a whole token", "HTTP/1.1 200 OK\r\nConnection: keep-alive2\r\n\r\n", GET,
+       Parsed(200)},
+      // Content-Encoding: every line, in order, as one list.
+      {"identity then gzip",
+       "HTTP/1.1 200 OK\r\nContent-Encoding: identity\r\nContent-Encoding: gzip\r\n\r\n", GET,
+       Parsed(200).Compressed("identity, gzip")},
+      {"an empty line then gzip",
+       "HTTP/1.1 200 OK\r\nContent-Encoding:\r\nContent-Encoding: gzip\r\n\r\n", GET,
+       Parsed(200).Compressed("gzip")},
+      {"lower-case name first, in head order",
+       "HTTP/1.1 200 OK\r\ncontent-encoding: gzip\r\nContent-Encoding: identity\r\n\r\n", GET,
+       Parsed(200).Compressed("gzip, identity")},
+      {"deflate then gzip",
+       "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\nContent-Encoding: gzip\r\n\r\n", GET,
+       Parsed(200).Compressed("deflate, gzip")},
+      {"a list then an unknown coding",
+       "HTTP/1.1 200 OK\r\nContent-Encoding: gzip, deflate\r\nContent-Encoding: br\r\n\r\n",
+       GET, Parsed(200).Encoding("gzip, deflate, br")},
       {"GZIP", "HTTP/1.1 200 OK\r\nContent-Encoding: GZIP\r\n\r\n", GET,
        Parsed(200).Compressed("GZIP")},
       {"deflate", "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\n\r\n", GET,
@@ -224,6 +258,9 @@ TEST(ParseHeadersTest, ResponseStateFromHead) {
       {"redirect keeps location", "HTTP/1.1 302 Found\r\nLocation: /next\r\n\r\n", GET,
        Parsed(302).Location("/next")},
       {"200 ignores location", "HTTP/1.1 200 OK\r\nLocation: /next\r\n\r\n", GET, Parsed(200)},
+      {"first location with a value, in head order",
+       "HTTP/1.1 302 Found\r\nLocation:\r\nlocation: /a\r\nLocation: /b\r\n\r\n", GET,
+       Parsed(302).Location("/a")},
       {"64 MiB in memory accepted", "HTTP/1.1 200 OK\r\nContent-Length: 67108864\r\n\r\n", GET,
        Parsed(200).Length(67108864)},
       // Where the body goes, and so whether it is too large, is the
@@ -295,6 +332,22 @@ TEST(ParseHeadersTest, ResponseStateFromHead) {
        Parsed(100)},
   };
   for (const ClientCase& c : cases) {
+    // The framing comes from the parsed head and the method alone.
+    ParsedHead head;
+    if (ReadParsedHead(c.head, &head)) {
+      BodyFields fields;
+      HttpError error = HTTP_ERR_NONE;
+      EXPECT_EQ(c.result, ReadBodyFields(head, c.method, &fields, &error)) << c.name;
+      EXPECT_EQ(c.error, error) << c.name;
+      EXPECT_EQ(c.length, fields.m_ContentLength) << c.name;
+      EXPECT_EQ(c.chunked, fields.m_Chunked) << c.name;
+      EXPECT_EQ(c.keepAlive, fields.m_KeepAlive) << c.name;
+      EXPECT_EQ(c.compressed, fields.m_Compressed) << c.name;
+      EXPECT_EQ(c.encoding, fields.m_ContentEncoding) << c.name;
+    } else {
+      EXPECT_EQ(0, c.result) << c.name;
+    }
+    // The client keeps the same, with the status and the redirect.
     CHttpClient client;
     client.m_Method = c.method;
     client.m_ResponseHeaders["Stale"] = "from an earlier parse";
@@ -421,6 +474,24 @@ TEST(ReadParsedHeadTest, EveryLineAndListElementKept) {
   EXPECT_EQ(1, ListValues(head, "X", &elements));
   EXPECT_EQ((std::vector<std::string>{"1", "2", "3"}), elements);
   EXPECT_EQ(0, ListValues(head, "Y", &elements));
+}
+
+// A list over several lines reads as one; a field that stands once must
+// say the same on every line.
+TEST(ReadParsedHeadTest, JoinedAndSingleValues) {
+  ParsedHead head;
+  ASSERT_EQ(1, ReadParsedHead("HTTP/1.1 200 OK\r\nA: x\r\nb: 1\r\nA:\r\na: y, z\r\n"
+                              "B: 1\r\nC: 1\r\nc: 2\r\n\r\n",
+                              &head));
+  EXPECT_EQ("x, y, z", JoinedValues(head, "a"));
+  EXPECT_EQ("", JoinedValues(head, "D"));
+  std::string value = "untouched";
+  EXPECT_EQ(1, SingleValue(head, "B", &value));
+  EXPECT_EQ("1", value);
+  value = "untouched";
+  EXPECT_EQ(-1, SingleValue(head, "C", &value));
+  EXPECT_EQ(0, SingleValue(head, "D", &value));
+  EXPECT_EQ("untouched", value);
 }
 
 // The head ends at its first empty line, whichever line ends are used.

@@ -5,7 +5,7 @@
 // A body the decoder finishes is checked against the framing rules read
 // here on their own: a size line of hexadecimal digits (within 63 bits),
 // optional spaces or tabs, an optional extension after ";", CR LF; the data;
-// CR LF after it.
+// CR LF after it; after the last chunk, trailer lines up to an empty line.
 #include <string>
 
 #include "FuzzInput.h"
@@ -32,8 +32,8 @@ int IsHex(char c) {
 }
 
 // The framing of a whole body as the rules read it. 1 with the body and
-// what follows the last-chunk line, 0 when a rule is broken or the bytes
-// end before the last chunk and the two bytes after its line.
+// what follows its end (the empty line after the last chunk's trailer), 0
+// when a rule is broken or the bytes end before that.
 int Reference(const std::string& framed, std::string* body, std::string* rest) {
   size_t at = 0;
   for (;;) {
@@ -53,7 +53,18 @@ int Reference(const std::string& framed, std::string* body, std::string* rest) {
     const uint64_t size = std::stoull(significant, nullptr, 16);
     at = end + 2;
     if (size == 0) {
-      if (framed.size() - at < 2) return 0;
+      // Trailer lines (each ended by LF, a CR before it optional) up to the
+      // empty line that ends the body.
+      size_t trailer = 0;
+      for (;;) {
+        const size_t lineFeed = framed.find('\n', at);
+        if (lineFeed == std::string::npos || lineFeed + 1 - at > kChunkLineLimit) return 0;
+        const size_t lineLength = lineFeed + 1 - at;
+        at = lineFeed + 1;
+        if (lineLength == 1 || (lineLength == 2 && framed[lineFeed - 1] == '\r')) break;
+        trailer += lineLength;
+        if (trailer > kChunkTrailerLimit) return 0;
+      }
       *rest = framed.substr(at);
       return 1;
     }

@@ -288,14 +288,20 @@ TEST_F(RequestTest, ConnectionReuse) {
        "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n", 1},
       {"no Connection header", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", 2},
       {"Connection: close", "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\nok", 2},
-      {"a list of tokens", "HTTP/1.1 200 OK\r\nConnection: Keep-Alive, Upgrade\r\nContent-Length: 2\r\n\r\nok", 2},
+      {"keep-alive among tokens", "HTTP/1.1 200 OK\r\nConnection: Keep-Alive, Upgrade\r\nContent-Length: 2\r\n\r\nok", 1},
+      {"close among tokens", "HTTP/1.1 200 OK\r\nConnection: keep-alive, Close\r\nContent-Length: 2\r\n\r\nok", 2},
+      {"no keep-alive among tokens", "HTTP/1.1 200 OK\r\nConnection: Upgrade\r\nContent-Length: 2\r\n\r\nok", 2},
       {"redirect with Location",
        "HTTP/1.1 301 Moved\r\nConnection: Keep-Alive\r\nLocation: /b\r\nContent-Length: 0\r\n\r\n", 2},
       {"surplus beyond the length",
        "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\nokXX", 2},
       {"surplus with no length", "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\n\r\nXX", 2},
+      // Its body may still be on its way, whatever the status.
+      {"no length and nothing after the head", "HTTP/1.1 404 Not Found\r\nConnection: Keep-Alive\r\n\r\n", 2},
       {"chunked with a trailer",
-       "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\nT: 1\r\n\r\n", 2},
+       "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\nT: 1\r\n\r\n", 1},
+      {"chunked with bytes after its end",
+       "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\nXX", 2},
   };
   for (const ReuseCase& c : cases) {
     SCOPED_TRACE(c.name);
