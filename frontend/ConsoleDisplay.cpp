@@ -14,6 +14,11 @@ void OutputStepByStep(unsigned int length, const char* data, int step, unsigned 
   // A zero step would never advance; callers keep it at 1 or more.
   unsigned int size = stepSize != 0 ? stepSize : 1024;
   unsigned int done = 0;
+  // On a terminal the key mode stands before the first banner shows and
+  // stays until the last piece is out, so a key pressed as a banner appears,
+  // or while a piece is written, is taken unechoed; it goes back on every way
+  // out of the paging.
+  CConsoleKeyMode keyMode(step != 0 && length != 0);
   while (done != length) {
     unsigned int piece = length - done < size ? length - done : size;
     if (step) {

@@ -16,8 +16,10 @@ int OutputResponseBody(const CHttpClient& client, const CImpBroxCmd& cmd);
 // Writes length bytes to standard output in pieces of stepSize bytes. With a
 // non-zero step flag, a three-line banner and a wait for one character of
 // standard input come before every piece, the first included (one key on a
-// terminal). An interrupt at the wait ends the paging there: no further piece
-// is written. A length of 0 writes nothing and does not wait.
+// terminal, where the paging runs in the terminal's key mode from before the
+// first banner to after the last piece). An interrupt at the wait ends the
+// paging there: no further piece is written. A length of 0 writes nothing
+// and does not wait.
 void OutputStepByStep(unsigned int length, const char* data, int step, unsigned short stepSize);
 
 #endif

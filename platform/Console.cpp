@@ -14,7 +14,7 @@
 
 namespace {
 
-// The terminal's mode from before a key wait, while the wait has it changed.
+// The terminal's mode from before key mode, while key mode lasts.
 struct termios g_SavedMode;
 volatile sig_atomic_t g_ModeChanged = 0;
 
@@ -129,41 +129,47 @@ static int ReadTyped() {
   return 1;
 }
 
-// Line editing and echo are off only while the wait lasts; signals stay on,
-// so Ctrl-C still interrupts. The result is the first byte of one key
-// press; the rest of that press (an arrow's ESC [ A) is dropped, so one
-// press is one key, while keys typed ahead stay for the next prompts.
-static int ReadKey() {
-  struct termios oneKey;
-  if (tcgetattr(STDIN_FILENO, &g_SavedMode) != 0) return -1;
-  oneKey = g_SavedMode;
+// Key mode: line editing and echo off, signals on. `minimum` and `tenths`
+// say when a read returns: after that many bytes, or that long after the
+// last one.
+static int SetKeyMode(cc_t minimum, cc_t tenths) {
+  struct termios oneKey = g_SavedMode;
   oneKey.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  oneKey.c_cc[VMIN] = 1;
-  oneKey.c_cc[VTIME] = 0;
-  // A second interrupt during the wait ends the process: the mode goes back first.
+  oneKey.c_cc[VMIN] = minimum;
+  oneKey.c_cc[VTIME] = tenths;
+  return tcsetattr(STDIN_FILENO, TCSANOW, &oneKey) == 0 ? 1 : 0;
+}
+
+int ConsoleEnterKeyMode() {
+  if (g_ModeChanged) return 1;
+  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &g_SavedMode) != 0) return 0;
+  // A second interrupt in key mode ends the process: the mode goes back first.
   InterruptSetLastAction(ConsoleRestoreTerminalMode);
   // The saved mode must be complete before a signal handler may use it.
   std::atomic_signal_fence(std::memory_order_seq_cst);
   g_ModeChanged = 1;
-  int c = -1;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &oneKey) == 0 &&
-      (g_TypedCount > 0 || (InterruptWaitForInput(STDIN_FILENO) == 1 && ReadTyped())) &&
-      !InterruptRequested()) {
-    int whole = 0;
-    size_t length = KeyPressLength(g_Typed, g_TypedCount, &whole);
-    if (!whole && g_TypedCount < sizeof(g_Typed)) {
-      oneKey.c_cc[VMIN] = 0;
-      oneKey.c_cc[VTIME] = kKeyRestTenths;
-      if (tcsetattr(STDIN_FILENO, TCSANOW, &oneKey) == 0 && ReadTyped())
-        length = KeyPressLength(g_Typed, g_TypedCount, &whole);
-    }
-    if (!InterruptRequested()) {
-      c = g_Typed[0];
-      g_TypedCount -= length;
-      memmove(g_Typed, g_Typed + length, g_TypedCount);
-    }
-  }
+  if (SetKeyMode(1, 0)) return 1;
   ConsoleRestoreTerminalMode();
+  return 0;
+}
+
+// Takes one key press in key mode. The result is its first byte; the rest
+// of that press (an arrow's ESC [ A) is dropped, so one press is one key,
+// while keys typed ahead stay for the next prompts.
+static int ReadKey() {
+  if (g_TypedCount == 0 && !(InterruptWaitForInput(STDIN_FILENO) == 1 && ReadTyped())) return -1;
+  if (InterruptRequested()) return -1;
+  int whole = 0;
+  size_t length = KeyPressLength(g_Typed, g_TypedCount, &whole);
+  if (!whole && g_TypedCount < sizeof(g_Typed) && SetKeyMode(0, kKeyRestTenths)) {
+    if (ReadTyped()) length = KeyPressLength(g_Typed, g_TypedCount, &whole);
+    // Back to one byte at a time for the prompts that follow.
+    SetKeyMode(1, 0);
+  }
+  if (InterruptRequested()) return -1;
+  int c = g_Typed[0];
+  g_TypedCount -= length;
+  memmove(g_Typed, g_Typed + length, g_TypedCount);
   return c;
 }
 
@@ -171,7 +177,10 @@ static int ReadKey() {
 int ConsoleReadChar() {
   fflush(stdout);
   if (InterruptRequested()) return -1;
-  if (isatty(STDIN_FILENO)) return ReadKey();
-  int c = getchar();
-  return c == EOF || InterruptRequested() ? -1 : c;
+  if (!isatty(STDIN_FILENO)) {
+    int c = getchar();
+    return c == EOF || InterruptRequested() ? -1 : c;
+  }
+  CConsoleKeyMode forThisRead(!g_ModeChanged);
+  return g_ModeChanged ? ReadKey() : -1;
 }

@@ -28,22 +28,47 @@ int ConsoleRestoreCursor();
 // or 0 when standard output is not a terminal (nothing written).
 int ConsoleClearToLineEnd();
 
+// Puts a terminal on standard input into its key mode: no line editing and
+// no echo, signal keys kept (Ctrl-C still interrupts), so a key press is
+// taken as it is typed and never shown. A prompt is shown only after this, so
+// that a key pressed the moment it appears is not echoed. The mode stays
+// until ConsoleRestoreTerminalMode; a second interrupt puts it back before it
+// ends the process. Returns 1 when the terminal is in key mode (now or
+// already), 0 when standard input is not a terminal or its mode could not be
+// changed.
+int ConsoleEnterKeyMode();
+
 // Reads one character from standard input. On a terminal it takes one key
 // press as it is typed, without Enter and without echo, and gives its first
 // byte: the rest of what the press sent (an arrow's ESC [ A, a UTF-8
 // character's other bytes) is dropped, so one press is one character; keys
-// typed ahead count one each. It puts the terminal's
-// mode back before it returns, whatever ended the wait. From a pipe or a file
-// it reads the next byte (getchar). Returns the character, or -1 at the end
-// of input, on a read failure or once an interrupt has come
-// (InterruptRequested), before or during the wait; never waits at the end of
-// input.
+// typed ahead count one each. In key mode (ConsoleEnterKeyMode) the mode
+// stays as it is; otherwise the read sets it for the wait and puts it back
+// before it returns, whatever ended the wait. From a pipe or a file it reads
+// the next byte (getchar). Returns the character, or -1 at the end of input,
+// on a read failure or once an interrupt has come (InterruptRequested),
+// before or during the wait; never waits at the end of input.
 int ConsoleReadChar();
 
-// Puts back the terminal mode that ConsoleReadChar changed while it waits;
-// does nothing at any other time. Safe in a signal handler: the wait makes
-// it the interrupt's last action (InterruptSetLastAction), so a second
+// Puts back the terminal mode from before key mode; does nothing when the
+// mode is not changed. Safe in a signal handler: entering key mode makes it
+// the interrupt's last action (InterruptSetLastAction), so a second
 // interrupt calls it before it ends the process.
 void ConsoleRestoreTerminalMode();
+
+// Key mode for the life of a scope: entered on construction when `wanted`,
+// put back by the destructor on every way out.
+class CConsoleKeyMode {
+ public:
+  explicit CConsoleKeyMode(bool wanted) : m_Entered(wanted && ConsoleEnterKeyMode() == 1) {}
+  ~CConsoleKeyMode() {
+    if (m_Entered) ConsoleRestoreTerminalMode();
+  }
+  CConsoleKeyMode(const CConsoleKeyMode&) = delete;
+  CConsoleKeyMode& operator=(const CConsoleKeyMode&) = delete;
+
+ private:
+  bool m_Entered;
+};
 
 #endif

@@ -1,5 +1,8 @@
-// The -step prompt in a terminal: one key turns one page, and an interrupt
-// ends the run; the terminal's mode is back however the program ends.
+// The -step prompt in a terminal: a prompt stands only once a key will be
+// taken unechoed, one key turns one page, and an interrupt ends the run; the
+// terminal's mode is back however the program ends. The tests run the copy of
+// the program whose terminal is slow to leave line editing and echo, so that a
+// prompt shown before its key mode is caught on every run.
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -17,41 +20,89 @@ std::string Banner(int size) {
          ") .....\r\n====================\r\n";
 }
 
-// The prompt waits for a key once line editing and echo are off.
+bool InKeyMode(const CTerminalProgram& run) { return !run.LineEditing() && !run.Echo(); }
+
 bool WaitForKeyMode(const CTerminalProgram& run) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (run.LineEditing() || run.Echo()) {
+  while (!InKeyMode(run)) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return true;
 }
 
+// Reads until the output holds `shown`, which ends in a prompt, and looks at
+// the terminal's mode the moment the prompt's last byte is read: a key
+// pressed as the prompt appears must already be taken unechoed. Then waits
+// for the key mode all the same, so that a test goes on typing only into it.
+::testing::AssertionResult ReadPrompt(CTerminalProgram& run, const std::string& shown) {
+  if (!run.ReadUntil(shown)) return ::testing::AssertionFailure() << "no prompt: " << run.Output();
+  const bool keyModeAsShown = InKeyMode(run);
+  if (!WaitForKeyMode(run)) return ::testing::AssertionFailure() << "no key mode at the prompt";
+  if (!keyModeAsShown) {
+    return ::testing::AssertionFailure()
+           << "the prompt showed while the terminal still had line editing or echo on";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// The run ended as a whole one, having shown exactly `shown`, and gave the
+// terminal its usual mode back.
+void ExpectEndedWithModeBack(CTerminalProgram& run, const std::string& shown) {
+  EXPECT_EQ(1, run.Wait());
+  EXPECT_EQ(shown, run.Output());
+  EXPECT_TRUE(run.LineEditing());
+  EXPECT_TRUE(run.Echo());
+}
+
 class StepPrompt : public ::testing::Test {
  protected:
-  StepPrompt() : m_Sandbox(ZELVORA_EXE) {}
+  StepPrompt() : m_Sandbox(ZELVORA_SLOWKEYMODE_EXE) {}
   CProgramSandbox m_Sandbox;
 };
 
+// Each key is typed the moment its prompt is read, as a user who presses
+// Enter when the prompt's last line appears. The program itself and its copy
+// with the slow terminal both take every key unechoed.
 TEST_F(StepPrompt, OneKeyTurnsOnePageWithoutEnterOrEcho) {
-  const std::string reply = Ok("abcdefghij");
+  for (const char* program : {ZELVORA_EXE, ZELVORA_SLOWKEYMODE_EXE}) {
+    SCOPED_TRACE(program);
+    CProgramSandbox sandbox(program);
+    const std::string reply = Ok("abcdefghij");
+    CScriptedServer server(CServerScript::OneReply(reply));
+    CTerminalProgram run(sandbox.ExePath(), {server.Url("/p"), "-step", "4"}, sandbox.Dir());
+    ASSERT_TRUE(run.Started());
+    std::string shown = HeadOf(reply) + Banner(4);
+    ASSERT_TRUE(ReadPrompt(run, shown));
+    // No Enter: the key alone turns the page, and it is not shown.
+    run.Type("a");
+    shown += "abcd" + Banner(4);
+    ASSERT_TRUE(ReadPrompt(run, shown));
+    // Enter is a key like any other.
+    run.Type("\r");
+    shown += "efgh" + Banner(2);
+    ASSERT_TRUE(ReadPrompt(run, shown));
+    run.Type("b");
+    ExpectEndedWithModeBack(run, shown + "ij");
+  }
+}
+
+// Keys typed ahead, all at once, turn one page each, unechoed; the prompt
+// after them waits for a key of its own.
+TEST_F(StepPrompt, KeysTypedAheadTurnOnePageEach) {
+  const std::string reply = Ok("abcdefghijkl");
   CScriptedServer server(CServerScript::OneReply(reply));
   CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "4"}, m_Sandbox.Dir());
   ASSERT_TRUE(run.Started());
-  const std::string first = HeadOf(reply) + Banner(4);
-  ASSERT_TRUE(run.ReadUntil(first)) << run.Output();
-  ASSERT_TRUE(WaitForKeyMode(run));
-  // No Enter: the key alone turns the page, and it is not shown.
-  run.Type("a");
-  ASSERT_TRUE(run.ReadUntil(first + "abcd" + Banner(4))) << run.Output();
-  // Enter is a key like any other.
-  run.Type("\r");
-  ASSERT_TRUE(run.ReadUntil(first + "abcd" + Banner(4) + "efgh" + Banner(2))) << run.Output();
-  run.Type("b");
-  EXPECT_EQ(1, run.Wait());
-  EXPECT_EQ(first + "abcd" + Banner(4) + "efgh" + Banner(2) + "ij", run.Output());
-  EXPECT_TRUE(run.LineEditing());
-  EXPECT_TRUE(run.Echo());
+  std::string shown = HeadOf(reply) + Banner(4);
+  ASSERT_TRUE(ReadPrompt(run, shown));
+  run.Type("xy");
+  shown += "abcd" + Banner(4) + "efgh" + Banner(4);
+  ASSERT_TRUE(ReadPrompt(run, shown));
+  run.ReadFor(300);
+  ASSERT_EQ(shown, run.Output());
+  run.Type("z");
+  ExpectEndedWithModeBack(run, shown + "ijkl");
 }
 
 // A key that sends several bytes (an arrow, a function key) is one press:
@@ -62,7 +113,7 @@ TEST_F(StepPrompt, KeyThatSendsSeveralBytesTurnsOnePage) {
   CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "2"}, m_Sandbox.Dir());
   ASSERT_TRUE(run.Started());
   std::string shown = HeadOf(reply) + Banner(2);
-  ASSERT_TRUE(run.ReadUntil(shown)) << run.Output();
+  ASSERT_TRUE(ReadPrompt(run, shown));
   const struct {
     const char* name;
     std::string first;  // typed at once
@@ -77,24 +128,19 @@ TEST_F(StepPrompt, KeyThatSendsSeveralBytesTurnsOnePage) {
   };
   for (const auto& press : presses) {
     SCOPED_TRACE(press.name);
-    ASSERT_TRUE(WaitForKeyMode(run));
     run.Type(press.first);
     if (!press.rest.empty()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       run.Type(press.rest);
     }
     shown += press.page + Banner(2);
-    ASSERT_TRUE(run.ReadUntil(shown)) << run.Output();
+    ASSERT_TRUE(ReadPrompt(run, shown));
     // No second page from the same press.
     run.ReadFor(300);
     ASSERT_EQ(shown, run.Output());
   }
-  ASSERT_TRUE(WaitForKeyMode(run));
   run.Type("\x1b[C");
-  EXPECT_EQ(1, run.Wait());
-  EXPECT_EQ(shown + "kl", run.Output());
-  EXPECT_TRUE(run.LineEditing());
-  EXPECT_TRUE(run.Echo());
+  ExpectEndedWithModeBack(run, shown + "kl");
 }
 
 TEST_F(StepPrompt, InterruptAtThePromptEndsTheRunAtOnce) {
@@ -122,8 +168,7 @@ TEST_F(StepPrompt, InterruptAtThePromptEndsTheRunAtOnce) {
     CTerminalProgram run(m_Sandbox.ExePath(), args, m_Sandbox.Dir());
     ASSERT_TRUE(run.Started());
     const std::string shown = head + Banner(4);
-    ASSERT_TRUE(run.ReadUntil(shown)) << run.Output();
-    ASSERT_TRUE(WaitForKeyMode(run));
+    ASSERT_TRUE(ReadPrompt(run, shown));
     if (c.signalNumber == 0) {
       run.Type("\x03");
     } else {
@@ -142,8 +187,7 @@ TEST_F(StepPrompt, SecondSignalEndsTheProgramWithTheModeBack) {
   CScriptedServer server(CServerScript::OneReply(reply));
   CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "4"}, m_Sandbox.Dir());
   ASSERT_TRUE(run.Started());
-  ASSERT_TRUE(run.ReadUntil(HeadOf(reply) + Banner(4))) << run.Output();
-  ASSERT_TRUE(WaitForKeyMode(run));
+  ASSERT_TRUE(ReadPrompt(run, HeadOf(reply) + Banner(4)));
   // Both come while the program is stopped at the prompt, so the second is
   // handled before the first could end the wait.
   kill(run.Pid(), SIGSTOP);
