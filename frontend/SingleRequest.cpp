@@ -7,7 +7,7 @@
 #include "frontend/EngineCallbacks.h"
 #include "frontend/ErrorText.h"
 #include "frontend/ImpBroxCmd.h"
-#include "frontend/OutputFile.h"
+#include "frontend/OutputBackup.h"
 #include "frontend/RunRequests.h"
 #include "platform/Console.h"
 #include "platform/Interrupt.h"

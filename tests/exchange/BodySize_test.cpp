@@ -111,7 +111,7 @@ TEST_F(BodySizeTest, GzipPastFourGiBDecodesWhole) {
   const std::string member = Gzip(std::string(memberSize, '\0'));
   const uint64_t members = kFourGiB / memberSize + 2;
   CInflater inflater;
-  inflater.Begin(INFLATE_GZIP);
+  inflater.Begin(CODING_GZIP);
   uint64_t decoded = 0;
   for (uint64_t i = 0; i < members; ++i) {
     ASSERT_EQ(INFLATE_OK, inflater.Feed(member.data(), member.size(), CountBytes, &decoded));
