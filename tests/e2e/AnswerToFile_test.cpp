@@ -161,8 +161,8 @@ TEST_F(OutputFile, AppendResumesAndNeverDropsTheEarlierBytes) {
 
 // -append on an earlier "report" (or "page"): wherever the body ends up, the
 // earlier file keeps its bytes at its name unless the body continued it or
-// took its name whole. A failure, an interrupt and a full disk leave it as
-// it was and nothing under the answer's name.
+// took its name whole. A failure, an interrupt, a full disk and an answer's
+// name that is taken leave it as it was and nothing new under that name.
 TEST_F(OutputFile, AppendNeverLosesTheEarlierFileToAnotherName) {
   const std::string elsewhere = "Content-Disposition: attachment; filename=\"x.txt\"\r\n";
   const std::string gz = Gzip("whole");
@@ -177,29 +177,32 @@ TEST_F(OutputFile, AppendNeverLosesTheEarlierFileToAnotherName) {
     std::vector<std::pair<std::string, std::string>> after;  // every file but the program
     bool interrupt;
     bool diskFull;
+    bool nameTaken;  // "x.txt" holds "taken" before the run
   } cases[] = {
       {"206 that continues",
        Exchange().Reply(Response("206 Partial Content", "Content-Range: bytes 7-9/10\r\n", "abc")),
-       "", {"-append"}, 1, {{"report", "earlierabc"}}, false, false},
+       "", {"-append"}, 1, {{"report", "earlierabc"}}, false, false, false},
       {"200 under the same name", Exchange().Reply(Ok("whole")), "", {"-append"}, 1,
-       {{"report", "whole"}}, false, false},
+       {{"report", "whole"}}, false, false, false},
       {"200 under another name, -O", Exchange().Reply(Ok("whole", elsewhere)), "", {"-append"}, 1,
-       {{"report", "earlier"}, {"x.txt", "whole"}}, false, false},
+       {{"report", "earlier"}, {"x.txt", "whole"}}, false, false, false},
       {"200 under another name, -o DIR", Exchange().Reply(Ok("whole", elsewhere)), "{D}",
-       {"-append"}, 1, {{"report", "earlier"}, {"x.txt", "whole"}}, false, false},
+       {"-append"}, 1, {{"report", "earlier"}, {"x.txt", "whole"}}, false, false, false},
       {"gzip 200 under -compress",
        Exchange().Reply(Ok(gz, "Content-Encoding: gzip\r\n")), "{D}/page",
-       {"-compress", "-append"}, 1, {{"page", "earlier"}, {"page.gzip", gz}}, false, false},
+       {"-compress", "-append"}, 1, {{"page", "earlier"}, {"page.gzip", gz}}, false, false, false},
       {"another name without -append", Exchange().Reply(Ok("whole", elsewhere)), "", {}, 1,
-       {{"report", "earlier"}, {"x.txt", "whole"}}, false, false},
+       {{"report", "earlier"}, {"x.txt", "whole"}}, false, false, false},
       {"failure mid-body", Exchange().Send(head100 + "part").Close(), "", {"-append"}, 0,
-       {{"report", "earlier"}}, false, false},
+       {{"report", "earlier"}}, false, false, false},
       {"interrupt",
        Exchange().Send(head100 + Pattern(5000)).Pause(20000).Send(Pattern(95000)), "",
-       {"-append"}, 0, {{"report", "earlier"}}, true, false},
+       {"-append"}, 0, {{"report", "earlier"}}, true, false, false},
       {"full disk",
        Exchange().Reply(Ok(Pattern(200000), elsewhere)), "", {"-append"}, 0,
-       {{"report", "earlier"}}, false, true},
+       {{"report", "earlier"}}, false, true, false},
+      {"200 under another name that is taken", Exchange().Reply(Ok("whole", elsewhere)), "",
+       {"-append"}, 0, {{"report", "earlier"}, {"x.txt", "taken"}}, false, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -212,6 +215,7 @@ TEST_F(OutputFile, AppendNeverLosesTheEarlierFileToAnotherName) {
       });
     }
     if (c.diskFull) sandbox.SetFileSizeLimit(64 * 1024);
+    if (c.nameTaken) sandbox.WriteFile("x.txt", "taken");
     CScriptedServer server(CServerScript{{c.exchange}});
     std::string output = c.output;
     if (output.find("{D}") == 0) output.replace(0, 3, sandbox.Dir());
