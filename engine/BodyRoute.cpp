@@ -6,27 +6,40 @@
 
 int CHttpClient::ChooseBodyRoute() {
   m_BodyRoute = BODY_TO_MEMORY;
-  if (!m_OutputFile || !IsSuccess()) {
+  m_BodyCodings.clear();
+  if (!m_Target || !IsSuccess()) {
     // The body of any other status is no download: it goes to memory, and
-    // the file is put back as it was once the answer is read.
-    m_OutputFile.Drop();
+    // the file is put back as it was.
+    m_Target.Abandon();
     if (m_ContentLength <= kMemoryBodyLimit) return 1;
     m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
     return 0;
   }
   // A 2xx body to a download goes to its file.
-  if (!PrepareDownloadBody()) return 0;
-  if (m_Download.m_KeepOrigin) {
-    // Every byte as it came: there is nothing to decode, so the decoder is
-    // never asked.
+  const int continues = m_Target.ResumeFrom() > 0 && m_StatusCode == 206;
+  if (!PrepareDownloadBody(continues)) return 0;
+  if (m_KeepOrigin) {
+    // Every byte as it came: there is nothing to decode.
     m_BodyRoute = BODY_TO_FILE_AS_RECEIVED;
     return 1;
   }
   m_BodyRoute = BODY_TO_FILE;
-  if (!m_BodyDecoder || !m_BodyDecoder->Begin(*this)) return 1;
+  // A part behind a resumed file's old bytes does not decode alone, and
+  // decoding it would lose them; a coding the table lacks keeps the body as
+  // it came. Either way the decoder is never asked.
+  if (!m_BodyDecoder || continues ||
+      !ReadContentCodings(GetContentEncoding(), m_BodyCodings) || m_BodyCodings.empty() ||
+      !m_BodyDecoder->Begin(m_BodyCodings)) {
+    m_BodyCodings.clear();
+    return 1;
+  }
   // A sink cannot be taken back: its body goes as it came to a scratch
   // file, and is decoded into the sink once the whole of it is in.
-  if (m_Download.m_Sink) return CollectForSink();
+  if (m_Target.IsSink()) {
+    if (m_Target.CollectForSink()) return 1;
+    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+    return 0;
+  }
   m_BodyRoute = BODY_TO_DECODED_FILE;
   return 1;
 }
@@ -65,7 +78,7 @@ int CHttpClient::EndBody(int read) {
   }
   // Gathered bytes reach the file on every way out, failures included, so
   // the download finds the file as if every piece had been written at once.
-  if (m_OutputFile && !m_OutputFile.Flush() && ok) {
+  if (m_Target && !m_Target.Flush() && ok) {
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     ok = 0;
   }
@@ -73,7 +86,7 @@ int CHttpClient::EndBody(int read) {
 }
 
 int CHttpClient::WriteOutput(const char* data, size_t length) {
-  if (m_OutputFile.Write(data, length)) return 1;
+  if (m_Target.Write(data, length)) return 1;
   m_ErrorCode = HTTP_ERR_FILE_OPERATION;
   return 0;
 }

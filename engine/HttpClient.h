@@ -6,14 +6,16 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/BodyDecoder.h"
 #include "engine/ChunkDecoder.h"
 #include "engine/Connection.h"
+#include "engine/ContentEncoding.h"
+#include "engine/DownloadTarget.h"
 #include "engine/HeaderMap.h"
 #include "engine/HttpTypes.h"
 #include "engine/MemStream.h"
-#include "engine/OutputFile.h"
 #include "engine/ResponseHead.h"
 #include "platform/FileOwner.h"
 #include "platform/FileSystem.h"
@@ -45,6 +47,25 @@ struct CResponseState : CResponseHeadFields {
   CChunkDecoder m_ChunkProgress;
 };
 
+class CHttpClient;
+
+// What a request carries after its head, sent on the one road of every
+// request (SendRequest): bytes in memory, or an upload's parts around a
+// file.
+class CRequestBody {
+ public:
+  virtual ~CRequestBody() {}
+  // Once the URL is split and before any connection: what the body needs
+  // (an open file, its request headers). 1, or 0 with client.m_ErrorCode.
+  virtual int Prepare(CHttpClient& client) = 0;
+  // The length for the head's own Content-Length line; -1 leaves the line
+  // out (the request headers then carry one).
+  virtual int HeadLength() const = 0;
+  // Sends the body after the head: 1, or 0 with client.m_ErrorCode set.
+  // A body that can be sent only once (a POST's) is never asked twice.
+  virtual int Send(CHttpClient& client) = 0;
+};
+
 class CHttpClient : public CResponseState {
  public:
   CHttpClient();
@@ -58,25 +79,28 @@ class CHttpClient : public CResponseState {
   // known, response untouched and the connection closed.
   int Request(HttpMethod method, const char* url, std::string& response, const char* body,
               int bodyLen);
-  // Fetches url into filePath (see Download.cpp for resuming). 1 when a
-  // response was received, whatever its status; 0 with m_ErrorCode. A 2xx
-  // body goes to the file as it arrives, de-chunked (the framed bytes under
-  // keepOrigin), and through m_BodyDecoder when that takes it: no copy of it
-  // is held in memory, and the file is never rewritten. A path that is a
+  // Fetches url into filePath (its file from open to commit: see
+  // DownloadTarget.h; a file that holds data is resumed with a Range
+  // request). 1 when a response was received, whatever its status; 0 with
+  // m_ErrorCode. A 2xx body goes to the file as it arrives, de-chunked (the
+  // framed bytes under keepOrigin), and decoded through m_BodyDecoder when
+  // ChooseBodyRoute offers it and the decoder takes it: no copy of it is
+  // held in memory, and the file is never rewritten. A path that is a
   // symbolic link, or an open file that is not regular, is a sink: never
   // resumed, truncated, moved or deleted here; a sink behind a link is
   // written at its end. A body to decode for a sink collects as it came in
   // a scratch file and is decoded into the sink only once it is known to
   // decode whole, so a body that does not decode leaves nothing there. The
   // body of any other status is kept in memory (GetBody, within
-  // kMemoryBodyLimit) and the file is put back as it was. A body that does
-  // not decode fails the download (m_BodyDecoder->Failed() then says so).
+  // kMemoryBodyLimit) and the file is put back as it was, as on every
+  // failure. A body that does not decode fails the download
+  // (m_BodyDecoder->Failed() then says so).
   int Download(const char* url, const char* filePath, std::string& response, const char* body,
                int bodyLen, int keepOrigin);
-  // While a download's answer is read (for m_BodyDecoder): 1 when it is a
-  // 206 part that continues the file this download resumed, so the body
-  // lands behind the file's old bytes; else 0.
-  int ContinuesResumedFile() const;
+  // After a 2xx download whose whole body took the place of a resumed file
+  // under m_KeepEarlierFile: the name beside the file where its earlier
+  // bytes stand now, for the caller to drop or to bring back; else empty.
+  std::string GetEarlierFile() const;
   // POSTs the file at filePath as the one part of a multipart/form-data
   // body whose length is announced from the file's size, and reads the
   // answer. 1 when a response was read, whatever its status, with its body
@@ -105,7 +129,8 @@ class CHttpClient : public CResponseState {
   // without one.
   std::string GetContentEncoding() const;
 
-  // Forgets the last request's URL and response and closes m_OutputFile.
+  // Forgets the last request's URL and response, and puts back a download's
+  // file still held by m_Target (DownloadTarget.h).
   // The connection, the request headers, the callbacks and the (emptied)
   // stream blocks stay.
   void Reset();
@@ -116,9 +141,8 @@ class CHttpClient : public CResponseState {
   // Steps of one exchange that tests drive on their own; each is the
   // operation of m_Connection of the same name, with m_ErrorCode for its
   // code. Connect goes to m_Host:m_Port with the scheme of m_UseTls and the
-  // time-outs set here; it needs the stream blocks (HTTP_ERR_NETWORK
-  // without them). Bytes left after a response keep the next request off
-  // the connection.
+  // time-outs set here. Bytes left after a response keep the next request
+  // off the connection.
   int Connect();
   int Send(const char* data, int length);
   int Receive(char* buffer, int* received);
@@ -135,7 +159,7 @@ class CHttpClient : public CResponseState {
   // digit "." digit, a space and three digits) or ReadBodyFields' code.
   int ParseHeaders();
   // Reads one response, head and body, from the connection: into the
-  // streams, or into m_OutputFile for a download (ChooseBodyRoute decides
+  // streams, or into m_Target for a download (ChooseBodyRoute decides
   // once the head is in). An answer to HEAD, and a 1xx, 204 or 304, ends at
   // its empty line; one by length after its length; a chunked one after the
   // empty line that ends its trailer. Bytes after that end are no body: no
@@ -175,35 +199,44 @@ class CHttpClient : public CResponseState {
   // The response fields: see CResponseState.
   CMemStream m_RawStream;
   CMemStream m_DechunkedStream;
-  // The download's output while its body is received.
-  COutputFile m_OutputFile;
+  // The download's file, from open to commit.
+  CDownloadTarget m_Target;
   // Set by the caller: what a 2xx download body may be decoded by (none:
   // stored as it came).
   CBodyDecoder* m_BodyDecoder;
+  // Set by the caller: when not 0, a whole body that replaces a resumed
+  // file leaves the file's earlier bytes beside it (GetEarlierFile) rather
+  // than deleting them, so the caller can bring them back should the body
+  // end up under another name.
+  int m_KeepEarlierFile;
   ResponseHeadCallback m_HeadCallback;
   ResponseDataCallback m_DataCallback;
   ProgressCallback m_ProgressCallback;
   void* m_CallbackParam;
 
   // 1 when both stream buffers were allocated; a client without them never
-  // sends a request.
+  // sends a request (SendRequest checks, for every operation).
   int m_StreamsReady;
 
  private:
   // Steps of one exchange.
-  // URL, connection, head, body (when there is one), then ReadResponse: 1
-  // when a response was read, 0 with m_ErrorCode set where a reason is
-  // known; the caller closes the connection after a 0. A GET or HEAD that
-  // went out on a kept connection and lost it to the peer before any byte
-  // of its answer arrived is sent once more on a new connection.
-  int SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen);
-  // One try of SendRequest on the connection Connect gives.
-  int SendOnce(HttpMethod method, const char* body, int bodyLen);
+  // The one road of every request: the stream blocks (HTTP_ERR_NETWORK
+  // without them), the URL, the body's preparation, then SendOnce: 1 when a
+  // response was read, 0 with m_ErrorCode set where a reason is known; the
+  // caller closes the connection after a 0. A GET or HEAD that went out on
+  // a kept connection and lost it to the peer before any byte of its answer
+  // arrived is sent once more on a new connection; a POST never is.
+  int SendRequest(const char* url, HttpMethod method, CRequestBody& body);
+  // One try of SendRequest: connection, head, body, ReadResponse.
+  int SendOnce(HttpMethod method, CRequestBody& body);
   // 1 when the try that just failed may be made again: see SendRequest.
   int MayResend(HttpMethod method) const;
   // Splits url into m_Host, m_Path, m_Port and m_UseTls: 1, or 0 with
   // HTTP_ERR_URL_FORMAT (also for no url).
   int SplitRequestUrl(const char* url);
+  // SendRequest with bodyLen bytes of body (none for NULL or 0), the head's
+  // Content-Length line saying bodyLen.
+  int SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen);
   // Connect, then the head of a method request (contentLength < 0 leaves
   // its Content-Length line out): 1 when the head is sent, else 0 as
   // Connect or Send leave it.
@@ -225,24 +258,6 @@ class CHttpClient : public CResponseState {
     BODY_TO_DECODED_FILE       // the output file, the body's own bytes through m_BodyDecoder
   };
 
-  // A download's own state, set by Download before the request and cleared
-  // on every way out of it.
-  struct DownloadState {
-    // Bytes the output file held before the call; a 206 must continue there.
-    uint64_t m_ResumeFrom = 0;
-    std::string m_OutputPath;
-    // While a whole-body answer to a resume request is received, the body
-    // goes to a side file and the original stays open, untouched, here.
-    CFileOwner m_HeldFile;
-    std::string m_SidePath;
-    // The output is a link or not a regular file (see Download).
-    int m_Sink = 0;
-    int m_KeepOrigin = 0;
-    // While a body to decode for a sink collects as it came in a scratch
-    // file (m_OutputFile), the sink waits here.
-    CFileOwner m_SinkFile;
-  };
-
   // Steps of ReadResponse. Each returns 1, or 0 with m_ErrorCode set where
   // a reason is known. ReadHead passes over interim answers (1xx but 101):
   // only the final head goes to the head callback. A head is refused
@@ -261,12 +276,15 @@ class CHttpClient : public CResponseState {
   void ReportProgress(uint64_t done);
 
   // Where body bytes go (BodyRoute.cpp). ChooseBodyRoute, once the head is
-  // in, is the one place that sets m_BodyRoute: memory for any answer but
-  // a download's 2xx; else the file as received under keepOrigin (the
-  // decoder is never asked then), decoded when m_BodyDecoder takes the body
-  // (a sink's goes as it came to a scratch file), or as it came. 1, or 0
-  // with m_ErrorCode set (a body too large for memory, or the download's
-  // preparation failed).
+  // in, is the one place that sets m_BodyRoute and decides about decoding:
+  // memory for any answer but a download's 2xx (the download's file is put
+  // back at once); else the file as received under keepOrigin; else the
+  // file decoded when the Content-Encoding lists only codings of the table
+  // and m_BodyDecoder takes them (a sink's body goes as it came to a
+  // scratch file, decoded into the sink at commit), or as it came. A part
+  // that continues a resumed file is never offered to the decoder: it lands
+  // behind the old bytes as it came. 1, or 0 with m_ErrorCode set (a body
+  // too large for memory, or the download's preparation failed).
   int ChooseBodyRoute();
   // Passes on every received byte of the body, framing included (the data
   // callback has seen them): to the file on the route as received, and for
@@ -280,7 +298,7 @@ class CHttpClient : public CResponseState {
   // The body has been read whole: the decoder's verdict, and every gathered
   // byte in the file. 1, or 0 with HTTP_ERR_FILE_OPERATION.
   int EndBody(int read);
-  // Writes to m_OutputFile; 0 with HTTP_ERR_FILE_OPERATION when it failed.
+  // Writes to m_Target; 0 with HTTP_ERR_FILE_OPERATION when it failed.
   int WriteOutput(const char* data, size_t length);
   static int WriteDecoded(void* client, const char* data, size_t length);
 
@@ -288,42 +306,14 @@ class CHttpClient : public CResponseState {
   // first zero byte, never past its length; empty without stream blocks.
   void CopyBodyText(std::string& text) const;
 
-  // Steps of Upload.
-  // Opens filePath for reading into file with its size in *size: 1, or 0
-  // with HTTP_ERR_FILE_OPERATION (no path, no file, or no size).
-  int OpenUploadFile(const char* filePath, CFileOwner& file, uint64_t* size);
-  // The part head that names the file and the closing boundary line that
-  // frame its size bytes; the body's Content-Type and Content-Length join
-  // the request headers.
-  void BuildUploadParts(const char* filePath, uint64_t size, std::string& partHead,
-                        std::string& trailer);
-  // Sends the next size bytes of file, a block at a time, with progress after
-  // each: 1, or 0 with m_ErrorCode set (HTTP_ERR_FILE_OPERATION when the file
-  // could not be read or ended early).
-  int SendFileBlocks(FileHandle file, uint64_t size);
-
-  // Steps of Download (see Download.cpp for what each leaves on disk).
-  int OpenOutput(const char* filePath);
-  // Once the head of a 2xx answer is in, the file for its body:
-  // HTTP_ERR_NO_BODY_LENGTH for a body framed neither way (but a 204 or
-  // 205, which carry none), then PrepareResumedFile for a file that held
-  // data. Decides nothing about the route. 1, or 0 with m_ErrorCode set.
-  int PrepareDownloadBody();
-  // The part of PrepareDownloadBody for a file that held data: a part that
-  // ContinuesResumedFile must start where the file ends, another 2xx with a
-  // body goes to a side file.
-  int PrepareResumedFile();
-  // For a body to decode into a sink: the sink waits in m_SinkFile and a
-  // scratch file becomes the output. 1, or 0 with HTTP_ERR_FILE_OPERATION.
-  int CollectForSink();
-  void RestoreOutput();
-  int FinishDownloadFile();
-  // Steps of FinishDownloadFile; each 1, or 0 with the output put back.
-  int SwapSideFileIn();
-  int DecodeScratchToSink();
-  // One pass of file, from its start, through m_BodyDecoder into write: 1
-  // when all of it decoded and was written.
-  int DecodeFileInto(FileHandle file, BodyWriter write, void* param);
+  // Once the head of a 2xx answer to a download is in, how its file takes
+  // the body: HTTP_ERR_NO_BODY_LENGTH for a body framed neither way (but a
+  // 204 or 205, which carry none); for a resumed file, a part that
+  // continues it must start where the file ends (HTTP_ERR_RESPONSE_FORMAT
+  // else), and any other answer with a body goes to a side file
+  // (HTTP_ERR_FILE_OPERATION when none can be had). Decides nothing about
+  // decoding. 1, or 0 with m_ErrorCode set.
+  int PrepareDownloadBody(int continues);
 
   // DecodeChunks on the bytes after the first *taken of m_RawStream, which
   // stay where they are; *taken grows by what the decoder used.
@@ -336,7 +326,11 @@ class CHttpClient : public CResponseState {
   int KeepInMemory(CMemStream& stream, const char* data, unsigned int size);
 
   BodyRoute m_BodyRoute;
-  DownloadState m_Download;
+  // For the download under way: every byte as it came (the caller's
+  // keepOrigin), and the codings ChooseBodyRoute found its body decoded
+  // from (empty when it is stored as it came).
+  int m_KeepOrigin;
+  std::vector<ContentCoding> m_BodyCodings;
 };
 
 #endif

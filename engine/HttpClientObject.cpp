@@ -14,12 +14,14 @@ CHttpClient::CHttpClient()
       m_RecvTimeout(60000),
       m_Method(HTTP_METHOD_GET),
       m_BodyDecoder(NULL),
+      m_KeepEarlierFile(0),
       m_HeadCallback(NULL),
       m_DataCallback(NULL),
       m_ProgressCallback(NULL),
       m_CallbackParam(NULL),
       m_StreamsReady(0),
-      m_BodyRoute(BODY_TO_MEMORY) {
+      m_BodyRoute(BODY_TO_MEMORY),
+      m_KeepOrigin(0) {
   const int rawReady = m_RawStream.Alloc(kStreamBlock);
   const int dechunkedReady = m_DechunkedStream.Alloc(kStreamBlock);
   // Without both blocks no request may run (the operations check this).
@@ -39,18 +41,15 @@ void CHttpClient::Reset() {
   m_RawStream.Clear();
   m_DechunkedStream.Clear();
 
-  m_OutputFile.Drop();
+  m_Target.Abandon();
   m_BodyRoute = BODY_TO_MEMORY;
+  m_KeepOrigin = 0;
+  m_BodyCodings.clear();
 }
 
 void CHttpClient::Close() { m_Connection.Close(); }
 
 int CHttpClient::Connect() {
-  // A client without its stream blocks has nowhere to put a response.
-  if (!m_StreamsReady) {
-    m_ErrorCode = HTTP_ERR_NETWORK;
-    return 0;
-  }
   const CConnectionTarget target{m_Host, m_Port, m_UseTls, m_SendTimeout, m_RecvTimeout};
   return m_Connection.Connect(target, &m_ErrorCode);
 }

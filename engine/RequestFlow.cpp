@@ -24,9 +24,40 @@ int CHttpClient::EndExchange(int read, std::string* response) {
   return 1;
 }
 
+namespace {
+
+// A body held in memory (none for no data or a length of 0 or less), the
+// length given on the head's own Content-Length line. It can be sent again
+// as it is.
+class CMemoryBody : public CRequestBody {
+ public:
+  CMemoryBody(const char* data, int length) : m_Data(data), m_Length(length) {}
+  int Prepare(CHttpClient&) override { return 1; }
+  int HeadLength() const override { return m_Length; }
+  int Send(CHttpClient& client) override {
+    return !m_Data || m_Length <= 0 || client.Send(m_Data, m_Length);
+  }
+
+ private:
+  const char* m_Data;
+  int m_Length;
+};
+
+}  // namespace
+
 int CHttpClient::SendRequest(const char* url, HttpMethod method, const char* body, int bodyLen) {
-  if (!SplitRequestUrl(url)) return 0;
-  if (SendOnce(method, body, bodyLen)) return 1;
+  CMemoryBody memoryBody(body, bodyLen);
+  return SendRequest(url, method, memoryBody);
+}
+
+int CHttpClient::SendRequest(const char* url, HttpMethod method, CRequestBody& body) {
+  // Without its stream blocks the client has nowhere to put the answer.
+  if (!m_StreamsReady) {
+    m_ErrorCode = HTTP_ERR_NETWORK;
+    return 0;
+  }
+  if (!SplitRequestUrl(url) || !body.Prepare(*this)) return 0;
+  if (SendOnce(method, body)) return 1;
   if (!MayResend(method)) return 0;
   // A server may close a kept connection at any moment, also just as the
   // next request goes out. Nothing of the answer came, so nothing was taken
@@ -34,13 +65,13 @@ int CHttpClient::SendRequest(const char* url, HttpMethod method, const char* bod
   // once more on a new connection, and fails as that one fails.
   Close();
   m_ErrorCode = HTTP_ERR_NONE;
-  return SendOnce(method, body, bodyLen);
+  return SendOnce(method, body);
 }
 
-int CHttpClient::SendOnce(HttpMethod method, const char* body, int bodyLen) {
+int CHttpClient::SendOnce(HttpMethod method, CRequestBody& body) {
   m_Connection.BeginTry();
-  if (!SendHead(method, bodyLen)) return 0;
-  if (body && bodyLen > 0 && !Send(body, bodyLen)) return 0;
+  if (!SendHead(method, body.HeadLength())) return 0;
+  if (!body.Send(*this)) return 0;
   return ReadResponse();
 }
 

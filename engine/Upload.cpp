@@ -1,4 +1,5 @@
-// Sending one local file as the single part of a multipart/form-data POST.
+// Sending one local file as the single part of a multipart/form-data POST,
+// on the one road of every request.
 #include <cinttypes>
 #include <cstdio>
 #include <string>
@@ -21,77 +22,86 @@ std::string UploadBaseName(const char* path) {
   return LastSegment(text, text.find('\\') != std::string::npos ? "\\" : "/");
 }
 
+// The part head that names the file, the file's bytes and the closing
+// boundary line. Its length is announced in a Content-Length request header
+// from the file's size, so the head carries no line of its own. Sent once:
+// an upload is a POST, never sent twice.
+class CUploadBody : public CRequestBody {
+ public:
+  explicit CUploadBody(const char* filePath) : m_FilePath(filePath), m_Size(0) {}
+
+  // Opens the file and sizes it (HTTP_ERR_FILE_OPERATION when it cannot be
+  // opened or sized: a size that cannot be read would announce a wrong
+  // length), then the body's Content-Type and Content-Length join the
+  // request headers.
+  int Prepare(CHttpClient& client) override {
+    m_File.reset(m_FilePath ? FileOpen(m_FilePath, FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS)
+                            : nullptr);
+    if (!m_File.get() || !FileGetSize(m_File.get(), &m_Size)) {
+      m_File.reset();
+      client.m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+      return 0;
+    }
+    const std::string boundary = MakeMimeBoundary();
+    m_PartHead = BuildFilePartHeader(UploadBaseName(m_FilePath).c_str(), boundary.c_str());
+    m_Trailer = "\r\n--" + boundary + "--";
+    const uint64_t bodyLength = static_cast<uint64_t>(m_PartHead.size()) + m_Size + m_Trailer.size();
+    char lengthText[32];
+    snprintf(lengthText, sizeof(lengthText), "%" PRIu64, bodyLength);
+    // Quoted: the boundary holds "=", which a MIME parameter value may carry
+    // only inside a quoted string; strict form readers find no boundary else.
+    client.AddHeader("Content-Type", "multipart/form-data; boundary=\"" + boundary + "\"");
+    client.AddHeader("Content-Length", lengthText);
+    return 1;
+  }
+
+  int HeadLength() const override { return -1; }
+
+  // The file is closed once its bytes are out, before the answer is read.
+  int Send(CHttpClient& client) override {
+    const int sent = client.Send(m_PartHead.data(), static_cast<int>(m_PartHead.size())) &&
+                     SendFileBlocks(client) &&
+                     client.Send(m_Trailer.data(), static_cast<int>(m_Trailer.size()));
+    m_File.Close();
+    return sent;
+  }
+
+ private:
+  // The file's m_Size bytes, a block at a time, with progress after each.
+  int SendFileBlocks(CHttpClient& client) {
+    char block[kUploadBlock];
+    uint64_t done = 0;
+    while (done < m_Size) {
+      // Never more than is still due: a file that grows meanwhile must not
+      // send past the announced length.
+      const uint64_t due = m_Size - done;
+      const uint32_t want = due < kUploadBlock ? static_cast<uint32_t>(due) : kUploadBlock;
+      uint32_t got = 0;
+      if (!m_File.get() || !FileRead(m_File.get(), block, want, &got) || got == 0) {
+        // A read error, or the file shrank under us.
+        client.m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+        return 0;
+      }
+      if (!client.Send(block, static_cast<int>(got))) return 0;
+      done += got;
+      if (client.m_ProgressCallback)
+        client.m_ProgressCallback(&client, m_Size, done, client.m_CallbackParam);
+    }
+    return 1;
+  }
+
+  const char* m_FilePath;
+  CFileOwner m_File;
+  uint64_t m_Size;
+  std::string m_PartHead;
+  std::string m_Trailer;
+};
+
 }  // namespace
 
 int CHttpClient::Upload(const char* url, const char* filePath, std::string& response) {
   Reset();
   m_Method = HTTP_METHOD_POST;
-  // Without its stream blocks the client has nowhere to put the answer.
-  if (!m_StreamsReady) {
-    m_ErrorCode = HTTP_ERR_NETWORK;
-    return 0;
-  }
-  if (!SplitRequestUrl(url)) return 0;
-  CFileOwner file;
-  uint64_t fileSize = 0;
-  if (!OpenUploadFile(filePath, file, &fileSize)) return 0;
-  std::string partHead, trailer;
-  BuildUploadParts(filePath, fileSize, partHead, trailer);
-
-  // The Content-Length request header stands in for the head's own line.
-  const int sent = SendHead(m_Method, -1) &&
-                   Send(partHead.data(), static_cast<int>(partHead.size())) &&
-                   SendFileBlocks(file.get(), fileSize) &&
-                   Send(trailer.data(), static_cast<int>(trailer.size()));
-  file.Close();
-  return EndExchange(sent && ReadResponse(), &response);
-}
-
-int CHttpClient::OpenUploadFile(const char* filePath, CFileOwner& file, uint64_t* size) {
-  file.reset(filePath ? FileOpen(filePath, FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS) : nullptr);
-  // The size becomes the announced length: a size that cannot be read would
-  // announce a wrong one.
-  if (!file.get() || !FileGetSize(file.get(), size)) {
-    file.reset();
-    m_ErrorCode = HTTP_ERR_FILE_OPERATION;
-    return 0;
-  }
-  return 1;
-}
-
-void CHttpClient::BuildUploadParts(const char* filePath, uint64_t size, std::string& partHead,
-                                   std::string& trailer) {
-  const std::string baseName = UploadBaseName(filePath);
-  const std::string boundary = MakeMimeBoundary();
-  partHead = BuildFilePartHeader(baseName.c_str(), boundary.c_str());
-  trailer = "\r\n--" + boundary + "--";
-  const uint64_t bodyLength = static_cast<uint64_t>(partHead.size()) + size + trailer.size();
-
-  char lengthText[32];
-  snprintf(lengthText, sizeof(lengthText), "%" PRIu64, bodyLength);
-  // Quoted: the boundary holds "=", which a MIME parameter value may carry
-  // only inside a quoted string; strict form readers find no boundary else.
-  AddHeader("Content-Type", "multipart/form-data; boundary=\"" + boundary + "\"");
-  AddHeader("Content-Length", lengthText);
-}
-
-int CHttpClient::SendFileBlocks(FileHandle file, uint64_t size) {
-  char block[kUploadBlock];
-  uint64_t done = 0;
-  while (done < size) {
-    // Never more than is still due: a file that grows meanwhile must not
-    // send past the announced length.
-    const uint64_t due = size - done;
-    const uint32_t want = due < kUploadBlock ? static_cast<uint32_t>(due) : kUploadBlock;
-    uint32_t got = 0;
-    if (!FileRead(file, block, want, &got) || got == 0) {
-      // A read error, or the file shrank under us.
-      m_ErrorCode = HTTP_ERR_FILE_OPERATION;
-      return 0;
-    }
-    if (!Send(block, static_cast<int>(got))) return 0;
-    done += got;
-    if (m_ProgressCallback) m_ProgressCallback(this, size, done, m_CallbackParam);
-  }
-  return 1;
+  CUploadBody body(filePath);
+  return EndExchange(SendRequest(url, m_Method, body), &response);
 }

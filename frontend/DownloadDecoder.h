@@ -4,6 +4,7 @@
 #define ZELVORA_FRONTEND_DOWNLOADDECODER_H
 
 #include <cstddef>
+#include <vector>
 
 #include "engine/BodyDecoder.h"
 #include "frontend/Inflater.h"
@@ -15,11 +16,10 @@ class CDownloadDecoder : public CBodyDecoder {
   // cmd must outlive the decoder; its options are read at every Begin.
   explicit CDownloadDecoder(const CImpBroxCmd& cmd);
 
-  // 1 for a body whose Content-Encoding lists codings the program can undo
-  // all of (ReadContentCodings), unless -compress keeps the bytes as
-  // received, or the answer ContinuesResumedFile (it lands after the file's
-  // old end as it came). Under -origin the client never asks (keepOrigin).
-  int Begin(const CHttpClient& client) override;
+  // 1 for every body the client offers (its codings all undone in turn),
+  // unless -compress keeps the bytes as received. Under -origin the client
+  // never asks (keepOrigin).
+  int Begin(const std::vector<ContentCoding>& codings) override;
   int Decode(const char* data, size_t length, BodyWriter write, void* param) override;
   int End() override;
   int Failed() const override { return m_Failed; }

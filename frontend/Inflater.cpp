@@ -30,7 +30,7 @@ int HasZlibHeader(const char* data, unsigned int length) {
 }
 
 CInflater::CInflater()
-    : m_Format(INFLATE_NONE),
+    : m_Format(CODING_GZIP),
       m_State(INFLATE_BAD_DATA),
       m_Started(0),
       m_AtStreamEnd(0),
@@ -41,13 +41,13 @@ CInflater::~CInflater() {
   if (m_Started) inflateEnd(m_Stream.get());
 }
 
-void CInflater::Begin(InflateFormat format) {
+void CInflater::Begin(ContentCoding coding) {
   if (m_Started) inflateEnd(m_Stream.get());
   m_Started = 0;
   m_AtStreamEnd = 0;
   m_Fed = 0;
-  m_Format = format;
-  m_State = format == INFLATE_NONE ? INFLATE_BAD_DATA : INFLATE_OK;
+  m_Format = coding;
+  m_State = INFLATE_OK;
 }
 
 InflateResult CInflater::Fail(InflateResult result) {
@@ -71,7 +71,7 @@ InflateResult CInflater::Feed(const char* data, size_t length, BodyWriter write,
   if (length == 0) return INFLATE_OK;
   if (data == nullptr || write == nullptr) return Fail(INFLATE_BAD_DATA);
   if (!m_Started) {
-    if (m_Format == INFLATE_GZIP) {
+    if (m_Format == CODING_GZIP) {
       if (Start(kGzipWindow) != INFLATE_OK) return m_State;
     } else {
       // HTTP's "deflate" is the zlib format, but many servers send it raw:
@@ -108,7 +108,7 @@ InflateResult CInflater::Run(const char* data, size_t length, BodyWriter write, 
       if (stream.avail_in == 0) break;
       // Nothing may follow a deflate stream; after a gzip member only
       // another member may.
-      if (m_Format == INFLATE_DEFLATE) return Fail(INFLATE_BAD_DATA);
+      if (m_Format == CODING_DEFLATE) return Fail(INFLATE_BAD_DATA);
       if (inflateReset(&stream) != Z_OK) return Fail(INFLATE_BAD_DATA);
       m_AtStreamEnd = 0;
     }
@@ -142,11 +142,9 @@ void CInflateChain::Begin(const std::vector<ContentCoding>& codings) {
   m_Count = codings.size() <= kMostContentCodings ? codings.size() : 0;
   for (size_t i = 0; i < m_Count; ++i) {
     // The last coding applied is the first undone.
-    const ContentCoding coding = codings[m_Count - 1 - i];
-    m_Stages[i].Begin(coding == CODING_GZIP ? INFLATE_GZIP : INFLATE_DEFLATE);
+    m_Stages[i].Begin(codings[m_Count - 1 - i]);
   }
   for (size_t i = 0; i <= m_Count; ++i) m_Links[i] = Link{this, i};
-  if (m_Count == 0) m_Stages[0].Begin(INFLATE_NONE);
 }
 
 int CInflateChain::PassOn(void* param, const char* data, size_t length) {
@@ -167,7 +165,8 @@ InflateResult CInflateChain::Failure() const {
 }
 
 InflateResult CInflateChain::Feed(const char* data, size_t length, BodyWriter write, void* param) {
-  if (m_Count == 0) return m_Stages[0].Feed(data, length, write, param);
+  // No coding at all decodes nothing.
+  if (m_Count == 0) return INFLATE_BAD_DATA;
   m_Write = write;
   m_Param = param;
   if (m_Stages[0].Feed(data, length, PassOn, &m_Links[1]) == INFLATE_OK) return INFLATE_OK;
@@ -175,7 +174,7 @@ InflateResult CInflateChain::Feed(const char* data, size_t length, BodyWriter wr
 }
 
 InflateResult CInflateChain::Finish() {
-  if (m_Count == 0) return m_Stages[0].Finish();
+  if (m_Count == 0) return INFLATE_BAD_DATA;
   // Each decoder has handed on all it made: the inner ones are finished
   // after the one that fed them.
   for (size_t i = 0; i < m_Count; ++i) {

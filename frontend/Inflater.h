@@ -15,12 +15,6 @@
 
 struct z_stream_s;
 
-enum InflateFormat {
-  INFLATE_NONE,     // not a coding decoded here
-  INFLATE_GZIP,     // one or more gzip members (RFC 1952), one after another
-  INFLATE_DEFLATE   // a deflate stream, with the zlib wrapper (RFC 1950) or raw (RFC 1951)
-};
-
 enum InflateResult {
   INFLATE_OK,            // every byte so far decoded and written
   INFLATE_BAD_DATA,      // not (or no longer) data of the format: damaged, or cut short at the end
@@ -39,9 +33,11 @@ class CInflater {
   CInflater(const CInflater&) = delete;
   CInflater& operator=(const CInflater&) = delete;
 
-  // Starts a new body of the given format; what an earlier body left is
-  // dropped. INFLATE_NONE decodes nothing: every Feed then fails.
-  void Begin(InflateFormat format);
+  // Starts a new body of the given coding: one or more gzip members (RFC
+  // 1952) one after another, or a deflate stream with the zlib wrapper (RFC
+  // 1950) or raw (RFC 1951). What an earlier body left is dropped. Before
+  // the first Begin every Feed fails.
+  void Begin(ContentCoding coding);
   // Decodes the next length bytes of the body and writes what they give.
   // After any result but INFLATE_OK the body stays failed with that result.
   InflateResult Feed(const char* data, size_t length, BodyWriter write, void* param);
@@ -56,7 +52,7 @@ class CInflater {
   InflateResult Run(const char* data, size_t length, BodyWriter write, void* param);
   InflateResult Fail(InflateResult result);
 
-  InflateFormat m_Format;
+  ContentCoding m_Format;
   InflateResult m_State;
   // A zlib stream is under way (its state is set up).
   int m_Started;

@@ -8,7 +8,7 @@
 #include "engine/PathSegment.h"
 #include "frontend/ArgParse.h"
 #include "frontend/ImpBroxCmd.h"
-#include "frontend/OutputFile.h"
+#include "frontend/OutputBackup.h"
 #include "frontend/PathCheck.h"
 #include "frontend/TextHelpers.h"
 #include "platform/CRuntime.h"

@@ -7,7 +7,7 @@
 #include "frontend/EngineCallbacks.h"
 #include "frontend/ErrorText.h"
 #include "frontend/ImpBroxCmd.h"
-#include "frontend/OutputFile.h"
+#include "frontend/OutputBackup.h"
 #include "frontend/RunRequests.h"
 #include "platform/Console.h"
 #include "platform/Interrupt.h"
@@ -93,7 +93,10 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
     return InterruptRequested() ? 0 : 1;
   }
   if (client.IsSuccess()) {
-    if (!SettleOutputFile(outputPath, backupPath, cmd)) return 0;
+    // Under -append a whole new body that replaced the file left the
+    // earlier bytes beside it: they are settled as a backup is.
+    const std::string earlier = cmd.m_Append ? client.GetEarlierFile() : backupPath;
+    if (!SettleOutputFile(outputPath, earlier, cmd)) return 0;
     printf("Download: %s\r\n", outputPath.c_str());
     return 1;
   }

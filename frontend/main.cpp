@@ -10,7 +10,7 @@
 #include "frontend/ClientSetup.h"
 #include "frontend/DownloadDecoder.h"
 #include "frontend/ImpBroxCmd.h"
-#include "frontend/OutputFile.h"
+#include "frontend/OutputBackup.h"
 #include "frontend/SingleRequest.h"
 #include "platform/Interrupt.h"
 

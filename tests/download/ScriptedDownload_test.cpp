@@ -200,6 +200,55 @@ TEST_F(DownloadTest, WholeBodyPassesOverNamesInUse) {
   EXPECT_EQ(3u, m_Dir.Names().size());
 }
 
+// Under m_KeepEarlierFile a whole body that replaces a resumed file leaves
+// the file's earlier bytes beside it, named by GetEarlierFile, for the
+// caller to settle; a part that continues the file, and a body that fails,
+// leave nothing beside it.
+TEST_F(DownloadTest, KeptEarlierBytesStandBesideTheReplacedFile) {
+  const std::string whole = Response("200 OK", "", "the whole thing");
+  struct Case {
+    const char* name;
+    int keep;
+    CExchange exchange;
+    int result;
+    std::string file;
+    std::string earlier;  // what GetEarlierFile names holds; "" for no name
+  } cases[] = {
+      {"replaced, not kept", 0, Exchange().Reply(whole), 1, "the whole thing", ""},
+      {"replaced, kept", 1, Exchange().Reply(whole), 1, "the whole thing", kOld},
+      {"continued", 1,
+       Exchange().Reply(Response("206 Partial Content", "Content-Range: bytes 1000-1002/1003\r\n",
+                                 "end")),
+       1, kOld + "end", ""},
+      {"cut short", 1,
+       Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Close(), 0, kOld,
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("out.bin");
+    TempDir::WriteFile(path, kOld);
+    CScriptedServer server({{c.exchange}});
+    CHttpClient client;
+    client.m_KeepEarlierFile = c.keep;
+    std::string response;
+    EXPECT_EQ(c.result, client.Download(server.Url("/f").c_str(), path.c_str(), response, nullptr, 0, 0));
+    EXPECT_EQ(c.file, TempDir::ReadFile(path));
+    const std::string earlier = client.GetEarlierFile();
+    if (c.earlier.empty()) {
+      EXPECT_EQ("", earlier);
+    } else {
+      EXPECT_EQ(path + "_zelvor.old", earlier);
+      EXPECT_EQ(c.earlier, TempDir::ReadFile(earlier));
+    }
+    EXPECT_EQ(c.earlier.empty() ? 1u : 2u, dir.Names().size());
+    // The next operation forgets it.
+    client.Reset();
+    EXPECT_EQ("", client.GetEarlierFile());
+  }
+}
+
 TEST_F(DownloadTest, RangeHeaderStaysAmongTheRequestHeaders) {
   const std::string path = m_Dir.File("a.bin");
   TempDir::WriteFile(path, kOld);
@@ -396,7 +445,7 @@ TEST_F(DownloadTest, FifoGetsTheBodyAFileWouldHold) {
     EXPECT_EQ(1, client.Download(server.Url("/").c_str(), fifo.c_str(), response, nullptr, 0, c.keepOrigin));
     EXPECT_EQ(HTTP_ERR_NONE, client.m_ErrorCode);
     // Nothing of the body is held: the sink has it all, and is closed.
-    EXPECT_FALSE(static_cast<bool>(client.m_OutputFile));
+    EXPECT_FALSE(static_cast<bool>(client.m_Target));
     unsigned int length = 0;
     client.GetBody(&length);
     EXPECT_EQ(0u, length);
@@ -411,7 +460,7 @@ TEST_F(DownloadTest, FifoGetsTheBodyAFileWouldHold) {
 // where decoded bytes go, and what a body that fails to decode leaves.
 class CUpperDecoder : public CBodyDecoder {
  public:
-  int Begin(const CHttpClient&) override {
+  int Begin(const std::vector<ContentCoding>&) override {
     m_Failed = 0;
     return 1;
   }
@@ -453,8 +502,9 @@ TEST_F(DownloadTest, DecodedBodyReachesASinkOnlyWhole) {
       ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
     }
     std::unique_ptr<CFifoReader> reader(c.fifo ? new CFifoReader(path) : nullptr);
+    // A coding is named, so the body is offered to the decoder.
     CScriptedServer server(
-        CServerScript::OneReply(ChunkedResponse("200 OK", "", Chunked(c.body, 70000))));
+        CServerScript::OneReply(ChunkedResponse("200 OK", "Content-Encoding: gzip\r\n", Chunked(c.body, 70000))));
     CUpperDecoder decoder;
     CHttpClient client;
     client.m_BodyDecoder = &decoder;

@@ -1,8 +1,10 @@
 // Bodies written to a file: the name chosen, the backup of an earlier file
 // and its return, resumed files, decoded rewrites, and the files left behind.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -154,6 +156,87 @@ TEST_F(OutputFile, AppendResumesAndNeverDropsTheEarlierBytes) {
     EXPECT_EQ(Files({"part.bin"}), m_Sandbox.Files());
     server.Stop();
     EXPECT_NE(std::string::npos, server.Request(0).find("\r\nRange: bytes=3-\r\n"));
+  }
+}
+
+// -append on an earlier "report" (or "page"): wherever the body ends up, the
+// earlier file keeps its bytes at its name unless the body continued it or
+// took its name whole. A failure, an interrupt, a full disk and an answer's
+// name that is taken leave it as it was and nothing new under that name.
+TEST_F(OutputFile, AppendNeverLosesTheEarlierFileToAnotherName) {
+  const std::string elsewhere = "Content-Disposition: attachment; filename=\"x.txt\"\r\n";
+  const std::string gz = Gzip("whole");
+  const std::string head100 =
+      "HTTP/1.1 200 OK\r\n" + elsewhere + "Content-Length: 100000\r\n\r\n";
+  struct Case {
+    const char* name;
+    CExchange exchange;
+    std::string output;  // the -o value ("" for -O; "{D}" stands for the folder)
+    std::vector<std::string> options;
+    int exitCode;
+    std::vector<std::pair<std::string, std::string>> after;  // every file but the program
+    bool interrupt;
+    bool diskFull;
+    bool nameTaken;  // "x.txt" holds "taken" before the run
+  } cases[] = {
+      {"206 that continues",
+       Exchange().Reply(Response("206 Partial Content", "Content-Range: bytes 7-9/10\r\n", "abc")),
+       "", {"-append"}, 1, {{"report", "earlierabc"}}, false, false, false},
+      {"200 under the same name", Exchange().Reply(Ok("whole")), "", {"-append"}, 1,
+       {{"report", "whole"}}, false, false, false},
+      {"200 under another name, -O", Exchange().Reply(Ok("whole", elsewhere)), "", {"-append"}, 1,
+       {{"report", "earlier"}, {"x.txt", "whole"}}, false, false, false},
+      {"200 under another name, -o DIR", Exchange().Reply(Ok("whole", elsewhere)), "{D}",
+       {"-append"}, 1, {{"report", "earlier"}, {"x.txt", "whole"}}, false, false, false},
+      {"gzip 200 under -compress",
+       Exchange().Reply(Ok(gz, "Content-Encoding: gzip\r\n")), "{D}/page",
+       {"-compress", "-append"}, 1, {{"page", "earlier"}, {"page.gzip", gz}}, false, false, false},
+      {"another name without -append", Exchange().Reply(Ok("whole", elsewhere)), "", {}, 1,
+       {{"report", "earlier"}, {"x.txt", "whole"}}, false, false, false},
+      {"failure mid-body", Exchange().Send(head100 + "part").Close(), "", {"-append"}, 0,
+       {{"report", "earlier"}}, false, false, false},
+      {"interrupt",
+       Exchange().Send(head100 + Pattern(5000)).Pause(20000).Send(Pattern(95000)), "",
+       {"-append"}, 0, {{"report", "earlier"}}, true, false, false},
+      {"full disk",
+       Exchange().Reply(Ok(Pattern(200000), elsewhere)), "", {"-append"}, 0,
+       {{"report", "earlier"}}, false, true, false},
+      {"200 under another name that is taken", Exchange().Reply(Ok("whole", elsewhere)), "",
+       {"-append"}, 0, {{"report", "earlier"}, {"x.txt", "taken"}}, false, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    const bool page = c.output.find("page") != std::string::npos;
+    sandbox.WriteFile(page ? "page" : "report", "earlier");
+    if (c.interrupt) {
+      sandbox.SetSignalWhen(SIGINT, [](const std::string& out) {
+        return out.find("\r\n\r\n") != std::string::npos;
+      });
+    }
+    if (c.diskFull) sandbox.SetFileSizeLimit(64 * 1024);
+    if (c.nameTaken) sandbox.WriteFile("x.txt", "taken");
+    CScriptedServer server(CServerScript{{c.exchange}});
+    std::string output = c.output;
+    if (output.find("{D}") == 0) output.replace(0, 3, sandbox.Dir());
+    std::vector<std::string> args = {server.Url("/files/report")};
+    if (output.empty()) {
+      args.push_back("-O");
+    } else {
+      args.push_back("-o");
+      args.push_back(output);
+    }
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CProgramResult run = RunIn(sandbox, args);
+    EXPECT_EQ(c.exitCode, run.m_ExitCode) << run.m_Out;
+    std::vector<std::string> names;
+    for (const auto& file : c.after) {
+      names.push_back(file.first);
+      EXPECT_EQ(file.second, sandbox.ReadFile(file.first)) << file.first;
+    }
+    names.push_back("zelvora");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, sandbox.Files());
   }
 }
 

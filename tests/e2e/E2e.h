@@ -57,6 +57,24 @@ inline CProgramResult RunIn(const CProgramSandbox& sandbox, const std::vector<st
   return run;
 }
 
+// A download to "out.txt" over an earlier file there, answered with
+// `refused`: the run fails with "Error: HTTP Session failed, " and
+// `message`, and the earlier file is back as it was, nothing beside it.
+inline void ExpectRefusedLeavesTheEarlierFile(const CProgramSandbox& sandbox,
+                                              const CExchange& refused,
+                                              const std::string& message) {
+  const std::string failed = "Error: HTTP Session failed, ";
+  sandbox.WriteFile("out.txt", "earlier");
+  CScriptedServer server(CServerScript{{refused}});
+  CProgramResult run = RunIn(sandbox, {server.Url("/page"), "-o", "out.txt"});
+  EXPECT_EQ(0, run.m_ExitCode);
+  const size_t at = run.m_Out.find(failed);
+  ASSERT_NE(std::string::npos, at) << run.m_Out;
+  EXPECT_EQ(failed + message, run.m_Out.substr(at));
+  EXPECT_EQ("earlier", sandbox.ReadFile("out.txt"));
+  EXPECT_EQ((std::vector<std::string>{"out.txt", "zelvora"}), sandbox.Files());
+}
+
 // A batch of two whose first answer, on its own connection, is refused: the
 // first file fails and is left absent, and the second comes whole over a new
 // connection, the refused one never used again.

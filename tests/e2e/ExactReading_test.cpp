@@ -80,17 +80,7 @@ TEST_F(ExactReading, RefusedAnswersFailCleanly) {
       EXPECT_EQ(0, run.m_ExitCode);
       EXPECT_EQ(shown + kSessionFailed + c.message, run.m_Out);
     }
-    sandbox.WriteFile("out.txt", "earlier");
-    {
-      CScriptedServer server(CServerScript{{exchange}});
-      CProgramResult run = RunIn(sandbox, {server.Url("/page"), "-o", "out.txt"});
-      EXPECT_EQ(0, run.m_ExitCode);
-      const size_t at = run.m_Out.find(kSessionFailed);
-      ASSERT_NE(std::string::npos, at) << run.m_Out;
-      EXPECT_EQ(kSessionFailed + c.message, run.m_Out.substr(at));
-      EXPECT_EQ("earlier", sandbox.ReadFile("out.txt"));
-      EXPECT_EQ((std::vector<std::string>{"out.txt", "zelvora"}), sandbox.Files());
-    }
+    ExpectRefusedLeavesTheEarlierFile(sandbox, exchange, c.message);
     const std::string kept = c.reply.substr(0, 17) + kKeep + c.reply.substr(17);
     const CExchange keptExchange =
         c.piece ? Exchange().SendInPieces(kept, c.piece, 1) : Exchange().Send(kept);

@@ -35,7 +35,7 @@ TEST(ClientObjectTest, FreshClientDefaults) {
   EXPECT_EQ(0, client.m_StatusCode);
   EXPECT_EQ(0, client.m_ContentLength);
   EXPECT_TRUE(client.m_ResponseHead.empty());
-  EXPECT_EQ(nullptr, client.m_OutputFile.Get());
+  EXPECT_EQ(nullptr, client.m_Target.Get());
   EXPECT_EQ(nullptr, client.m_Connection.m_Ssl);
   EXPECT_EQ(nullptr, client.m_HeadCallback);
   EXPECT_EQ(nullptr, client.m_CallbackParam);
@@ -152,8 +152,8 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   unsigned int written = 0;
   client.m_RawStream.Write(big.data(), 70000, &written);
   client.m_DechunkedStream.Write("abc", 3, &written);
-  client.m_OutputFile.Adopt(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
-  ASSERT_NE(nullptr, client.m_OutputFile.Get());
+  client.m_Target.Adopt(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  ASSERT_NE(nullptr, client.m_Target.Get());
   ASSERT_FALSE(FileIsFree(file));
 
   client.Reset();
@@ -181,7 +181,7 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   EXPECT_TRUE(AllZero(client.m_RawStream.m_Data, client.m_RawStream.m_Capacity));
   EXPECT_EQ(0u, client.m_DechunkedStream.m_Length);
   EXPECT_TRUE(AllZero(client.m_DechunkedStream.m_Data, 65536));
-  EXPECT_EQ(nullptr, client.m_OutputFile.Get());
+  EXPECT_EQ(nullptr, client.m_Target.Get());
   EXPECT_TRUE(FileIsFree(file));
 
   // Kept: the connection, request headers, time-outs and callbacks.
@@ -227,8 +227,8 @@ TEST(ClientObjectTest, DestructorClosesOutputFile) {
   TempDir dir;
   const std::string file = dir.File("out.bin");
   CHttpClient* client = new CHttpClient();
-  client->m_OutputFile.Adopt(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
-  ASSERT_NE(nullptr, client->m_OutputFile.Get());
+  client->m_Target.Adopt(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  ASSERT_NE(nullptr, client->m_Target.Get());
   client->m_Connection.m_Socket = SocketCreateTcp();
   ASSERT_FALSE(FileIsFree(file));
   delete client;

@@ -393,14 +393,14 @@ TEST(ParseHeadersTest, LeavesTheOutputFileAlone) {
   const std::string path = dir.File("out.bin");
   for (const auto& c : cases) {
     CHttpClient client;
-    client.m_OutputFile.Adopt(FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
-    ASSERT_NE(nullptr, client.m_OutputFile.Get());
-    const FileHandle file = client.m_OutputFile.Get();
+    client.m_Target.Adopt(FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+    ASSERT_NE(nullptr, client.m_Target.Get());
+    const FileHandle file = client.m_Target.Get();
     const std::string head = std::string("HTTP/1.1 ") + c.status +
                              "\r\nContent-Length: " + std::to_string(c.length) + "\r\n\r\n";
     SetHead(client, head.c_str());
     EXPECT_EQ(1, client.ParseHeaders()) << c.status << " " << c.length;
-    EXPECT_EQ(file, client.m_OutputFile.Get()) << c.status << " " << c.length;
+    EXPECT_EQ(file, client.m_Target.Get()) << c.status << " " << c.length;
     EXPECT_EQ(c.length, client.m_ContentLength);
   }
 }

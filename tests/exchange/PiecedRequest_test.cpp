@@ -11,6 +11,7 @@
 #include "engine/HttpClient.h"
 #include "fakesocket/FakeSocket.h"
 #include "support/CallbackLog.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -296,6 +297,28 @@ TEST_F(PiecedRequestTest, KeptConnectionEndedByTheServer) {
       EXPECT_EQ("fresh", response);
     }
   }
+}
+
+// An upload takes the road of every request: on a kept connection that the
+// server ended it is, as a POST, never sent twice, and what went out is the
+// one multipart body.
+TEST_F(PiecedRequestTest, UploadOnAKeptConnectionEndedByTheServerIsNotSentAgain) {
+  const std::string kept = "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 0\r\n\r\n";
+  FakeSocketScript({CFakeConnection().Receive(kept).Close(),
+                    CFakeConnection().Receive("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")});
+  TempDir dir;
+  const std::string path = dir.File("a.txt");
+  TempDir::WriteFile(path, "file bytes");
+  CHttpClient client;
+  std::string response;
+  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+  EXPECT_EQ(0, client.Upload(kUrl, path.c_str(), response));
+  EXPECT_EQ(HTTP_ERR_DISCONNECTED, client.m_ErrorCode);
+  EXPECT_EQ(1, FakeSocketConnects());
+  const std::string sent = FakeSocketSent(0);
+  const std::string upload = sent.substr(sent.find("\r\n\r\n") + 4);
+  EXPECT_EQ(0u, upload.find("POST / HTTP/1.1\r\n"));
+  EXPECT_NE(std::string::npos, upload.find("file bytes"));
 }
 
 // A request on a connection of its own that ends before any answer fails

@@ -246,9 +246,9 @@ ReadOutcome CheckReadResponse(CHttpClient& client, int toFile, const uint8_t* se
                               size_t served, CallbackTotals& totals) {
   ReadOutcome outcome = {0, HTTP_ERR_NONE, 0, std::string()};
   if (toFile) {
-    client.m_OutputFile.Adopt(
+    client.m_Target.Adopt(
         FileOpen(g_OutputPath.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
-    FUZZ_CHECK(client.m_OutputFile.Get() != NULL);
+    FUZZ_CHECK(client.m_Target.Get() != NULL);
   }
   outcome.m_Ok = client.ReadResponse();
   outcome.m_Error = client.m_ErrorCode;
@@ -272,14 +272,14 @@ ReadOutcome CheckReadResponse(CHttpClient& client, int toFile, const uint8_t* se
   }
   outcome.m_Body.assign(body, length);
   // A body framed by its length ends exactly there, in memory or in the file.
-  const int fileKept = client.m_OutputFile.Get() != NULL;
+  const int fileKept = client.m_Target.Get() != NULL;
   if (!client.m_Chunked && !fileKept) FUZZ_CHECK(length == client.m_ContentLength);
   // An answer that never has a body shows none, whatever followed its head.
   if (IsBodilessStatus(client.m_StatusCode)) FUZZ_CHECK(length == 0);
   if (fileKept) {
     // A body for the file is never also held in memory.
     FUZZ_CHECK(length == 0);
-    client.m_OutputFile.Close();
+    client.m_Target.Commit(nullptr, {}, 0);
     int exists = 0;
     const std::string content = ReadFile(g_OutputPath, &exists);
     FUZZ_CHECK(exists);

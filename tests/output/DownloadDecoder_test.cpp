@@ -19,8 +19,8 @@ namespace {
 class CAskedDecoder : public CDownloadDecoder {
  public:
   using CDownloadDecoder::CDownloadDecoder;
-  int Begin(const CHttpClient& client) override {
-    m_Said = CDownloadDecoder::Begin(client);
+  int Begin(const std::vector<ContentCoding>& codings) override {
+    m_Said = CDownloadDecoder::Begin(codings);
     return m_Said;
   }
   int m_Said = -1;
@@ -113,14 +113,11 @@ TEST(DownloadDecoder, UndoesEveryCodingAsTheBodyArrives) {
       {"refused by the writer", body, Refuse, 0},
   };
   CImpBroxCmd cmd;
-  CHttpClient client;
-  client.m_StatusCode = 200;
-  client.m_ContentEncoding = "deflate, gzip";
   CDownloadDecoder decoder(cmd);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     // The same decoder over again, as each answer of a batch meets it.
-    ASSERT_EQ(1, decoder.Begin(client));
+    ASSERT_EQ(1, decoder.Begin({CODING_DEFLATE, CODING_GZIP}));
     std::string out;
     int fed = 1;
     for (size_t i = 0; fed && i < c.body.size(); ++i) fed = decoder.Decode(&c.body[i], 1, c.write, &out);

@@ -2,7 +2,7 @@
 // over a backup an earlier run left, nothing kept for a missing file, a folder
 // or a device; and put back when the download fails. Each case starts from a
 // small fixture in a fresh directory.
-#include "frontend/OutputFile.h"
+#include "frontend/OutputBackup.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -26,7 +26,7 @@ inline void ExpectDownloadLeft(const TempDir& dir, const std::string& path,
     EXPECT_EQ(after, TempDir::ReadFile(path));
   }
   EXPECT_EQ(exists ? 1u : 0u, dir.Names().size());
-  EXPECT_EQ(nullptr, client.m_OutputFile.Get());
+  EXPECT_EQ(nullptr, client.m_Target.Get());
 }
 
 #endif

@@ -6,8 +6,8 @@
 // The names themselves come from OutputNaming.h; the engine writes the body.
 // Only regular files are ever moved, deleted or rewritten: a device such as
 // /dev/null given as the output stays as it is.
-#ifndef ZELVORA_FRONTEND_OUTPUTFILE_H
-#define ZELVORA_FRONTEND_OUTPUTFILE_H
+#ifndef ZELVORA_FRONTEND_OUTPUTBACKUP_H
+#define ZELVORA_FRONTEND_OUTPUTBACKUP_H
 
 #include <string>
 
@@ -55,7 +55,8 @@ void RestoreOutputBackup(const std::string& outputPath, const std::string& backu
 
 // After a 2xx download into outputPath: moves the file to the name the
 // response suggests (GetOutputPathFile; a sink is never moved) and settles
-// the backup: dropped when the body took the earlier file's name, moved
+// the backup (the one PrepareOutputFile made or, under -append, the earlier
+// bytes that a whole new body left beside the file): dropped when the body took the earlier file's name, moved
 // back when the body went elsewhere. 1 with outputPath naming the file that
 // holds the body. When the suggested name cannot be taken (a file is in the
 // way, or the file system refuses the name), the body stays at outputPath

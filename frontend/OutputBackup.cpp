@@ -1,4 +1,4 @@
-#include "frontend/OutputFile.h"
+#include "frontend/OutputBackup.h"
 
 #include <cstdio>
 
