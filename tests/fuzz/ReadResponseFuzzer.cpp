@@ -5,9 +5,10 @@
 //             as the sizes say and at once;
 //             1 Download to a file (mode & 4: every byte as received;
 //             mode & 16: resuming a file that already holds bytes);
-//             2 two Requests on one client (mode & 4: the first is HEAD);
-//             the second answer is what follows the first one's end,
-//             on the kept connection or on a new one;
+//             2 two Requests on one client (mode & 4: the first is HEAD;
+//             mode & 16: the server sends the second answer only once
+//             asked); the second answer is what follows the first one's
+//             end, on the kept connection or on a new one;
 //             3 Download through the front end's decoder.
 //   mode & 8: the connection times out instead of closing at the end.
 // Every answer is judged against the reading rules written out here on
@@ -423,14 +424,17 @@ void CheckDownload(uint8_t mode, const std::string& served, const uint8_t* piece
 
 // The served bytes as the receives of one scripted connection: pieces of
 // the sizes in turn (0 standing for a whole block), each within one
-// receive block, so that no byte waits read ahead after a receive.
+// receive block, so that no byte waits read ahead after a receive. A piece
+// ends at pause as well, where a server that answers only once asked stops
+// until the next request.
 CFakeConnection Connection(const std::string& bytes, const uint8_t* pieces, size_t pieceCount,
-                           int timeOut) {
+                           int timeOut, size_t pause) {
   CFakeConnection connection;
   size_t next = 0;
   for (size_t at = 0; at < bytes.size();) {
     size_t piece = pieceCount > 0 ? pieces[next++ % pieceCount] : kReceiveBlock;
     if (piece == 0) piece = kReceiveBlock;
+    if (at < pause && pause - at < piece) piece = pause - at;
     connection.Receive(bytes.substr(at, piece));
     at += piece;
   }
@@ -465,8 +469,9 @@ void CheckTwoRequests(uint8_t mode, const std::string& served, const uint8_t* pi
   const int second = first.m_Outcome == ANSWER_READ ||
                      (first.m_Outcome == ANSWER_TRAILER && first.m_End != kNoEnd);
   const std::string rest = second ? served.substr(first.m_End) : std::string();
-  FakeSocketScript({Connection(served, pieces, pieceCount, mode & 8),
-                    Connection(rest, pieces, pieceCount, mode & 8)});
+  const size_t pause = second && (mode & 16) ? first.m_End : kNoEnd;
+  FakeSocketScript({Connection(served, pieces, pieceCount, mode & 8, pause),
+                    Connection(rest, pieces, pieceCount, mode & 8, kNoEnd)});
 
   CallbackTotals totals;
   CHttpClient client;
