@@ -21,6 +21,7 @@ struct CLiveConnection {
   // visible to SocketHasInput (a time-out leaves nothing there).
   bool m_EndSeen = false;
   std::string m_Sent;
+  size_t m_Received = 0;
 };
 
 std::vector<CFakeConnection> g_Script;
@@ -81,6 +82,7 @@ int ScriptReceive(CLiveConnection& live, char* buffer, int length) {
   if (count > static_cast<size_t>(length)) count = static_cast<size_t>(length);
   memcpy(buffer, piece.data() + live.m_Offset, count);
   live.m_Offset += count;
+  live.m_Received += count;
   if (live.m_Offset == piece.size()) {
     live.m_Offset = 0;
     const std::vector<uint64_t>& repeats = live.m_Script.m_Repeats;
@@ -156,6 +158,11 @@ int FakeSocketConnects() { return g_Connects; }
 std::string FakeSocketSent(size_t connection) {
   const CLiveConnection* live = Recorded(connection);
   return live ? live->m_Sent : std::string();
+}
+
+size_t FakeSocketReceived(size_t connection) {
+  const CLiveConnection* live = Recorded(connection);
+  return live ? live->m_Received : 0;
 }
 
 bool FakeSocketClosed(size_t connection) {

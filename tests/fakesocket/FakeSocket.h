@@ -30,7 +30,8 @@
 //
 // What it records, until the next FakeSocketScript: FakeSocketConnects()
 // (successful connects), FakeSocketSent(i) (every byte sent on connection i,
-// in order) and FakeSocketClosed(i) (the client closed connection i).
+// in order), FakeSocketReceived(i) (how many bytes receives on it handed
+// out) and FakeSocketClosed(i) (the client closed connection i).
 //
 // Serving one stream (the fuzz targets): FakeSocketServe plays a single run
 // of bytes cut by a cycle of piece sizes, to every socket alike.
@@ -84,6 +85,7 @@ void FakeSocketScript(const std::vector<CFakeConnection>& connections);
 int FakeSocketConnects();
 // Empty / false for a connection that was never made.
 std::string FakeSocketSent(size_t connection);
+size_t FakeSocketReceived(size_t connection);
 bool FakeSocketClosed(size_t connection);
 
 // Makes the next receives on any socket serve data (not copied: it must

@@ -2,12 +2,15 @@
 // many piece sizes follow, the sizes come next, the rest is the framed body.
 // The way the bytes are cut into pieces must not change the outcome: the
 // same body appended whole decodes alike, with the same verdict and code.
-// A body the decoder finishes is checked against the framing rules read
-// here on their own: a size line of hexadecimal digits (within 63 bits),
-// optional spaces or tabs, an optional extension after ";", CR LF; the data;
-// CR LF after it; after the last chunk, trailer lines up to an empty line.
+// The verdict is checked against the framing rules read here on their own
+// (a size line of hexadecimal digits within 63 bits, optional spaces or
+// tabs, an optional extension after ";", CR LF, all within kChunkLineLimit
+// bytes; the data; CR LF after it): a body that keeps them and is in hand
+// is done, one that keeps them so far waits, and one that breaks one is
+// refused at once with its code, never waited on.
 #include <string>
 
+#include "ChunkReference.h"
 #include "FuzzInput.h"
 #include "engine/ChunkDecoder.h"
 #include "engine/HttpClient.h"
@@ -25,55 +28,6 @@ struct DecodeOutcome {
 
 std::string StreamText(const CMemStream& stream) {
   return stream.m_Data ? std::string(stream.m_Data, stream.m_Length) : std::string();
-}
-
-int IsHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// The framing of a whole body as the rules read it. 1 with the body and
-// what follows its end (the empty line after the last chunk's trailer), 0
-// when a rule is broken or the bytes end before that.
-int Reference(const std::string& framed, std::string* body, std::string* rest) {
-  size_t at = 0;
-  for (;;) {
-    const size_t end = framed.find("\r\n", at);
-    if (end == std::string::npos || end + 2 - at > kChunkLineLimit) return 0;
-    const std::string line = framed.substr(at, end - at);
-    size_t i = 0;
-    while (i < line.size() && IsHex(line[i])) ++i;
-    if (i == 0) return 0;
-    const std::string digits = line.substr(0, i);
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    if (i < line.size() && (line[i] != ';' || line.find_first_of("\r\n", i) != std::string::npos))
-      return 0;
-    const size_t first = digits.find_first_not_of('0');
-    const std::string significant = first == std::string::npos ? "0" : digits.substr(first);
-    if (significant.size() > 16 || (significant.size() == 16 && significant[0] > '7')) return 0;
-    const uint64_t size = std::stoull(significant, nullptr, 16);
-    at = end + 2;
-    if (size == 0) {
-      // Trailer lines (each ended by LF, a CR before it optional) up to the
-      // empty line that ends the body.
-      size_t trailer = 0;
-      for (;;) {
-        const size_t lineFeed = framed.find('\n', at);
-        if (lineFeed == std::string::npos || lineFeed + 1 - at > kChunkLineLimit) return 0;
-        const size_t lineLength = lineFeed + 1 - at;
-        at = lineFeed + 1;
-        if (lineLength == 1 || (lineLength == 2 && framed[lineFeed - 1] == '\r')) break;
-        trailer += lineLength;
-        if (trailer > kChunkTrailerLimit) return 0;
-      }
-      *rest = framed.substr(at);
-      return 1;
-    }
-    if (framed.size() - at < size + 2) return 0;
-    body->append(framed, at, static_cast<size_t>(size));
-    at += static_cast<size_t>(size);
-    if (framed.compare(at, 2, "\r\n") != 0) return 0;
-    at += 2;
-  }
 }
 
 // Appends the body piece by piece (a piece size 0 stands for a large piece,
@@ -158,14 +112,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   const std::string framed(reinterpret_cast<const char*>(body), bodySize);
-  std::string expected;
-  std::string rest;
-  const int sound = Reference(framed, &expected, &rest);
-  // A finished body keeps every rule, and one that keeps them is finished.
-  FUZZ_CHECK((whole.m_Result == 1) == (sound == 1));
-  if (sound) {
-    FUZZ_CHECK(whole.m_Decoded == expected);
-    FUZZ_CHECK(whole.m_Unread == rest);
+  const chunkref::ChunkReference ref = chunkref::Reference(framed);
+  switch (ref.m_Verdict) {
+    case chunkref::CHUNKS_NEED_MORE:
+      // Nothing wrong yet: the decoder waits, and has passed on every byte
+      // of chunk data in hand.
+      FUZZ_CHECK(whole.m_Result == 0);
+      FUZZ_CHECK(whole.m_Decoded == ref.m_Body);
+      break;
+    case chunkref::CHUNKS_REFUSED:
+      // Refused at once, for the same reason, never waited on; what was
+      // passed on is chunk data the rules had accepted.
+      FUZZ_CHECK(whole.m_Result == -1);
+      FUZZ_CHECK(whole.m_Error == ref.m_Error);
+      FUZZ_CHECK(ref.m_Body.compare(0, whole.m_Decoded.size(), whole.m_Decoded) == 0);
+      break;
+    case chunkref::CHUNKS_DONE:
+      FUZZ_CHECK(whole.m_Result == 1);
+      FUZZ_CHECK(whole.m_Decoded == ref.m_Body);
+      break;
+    case chunkref::CHUNKS_AT_TRAILER:
+      // Trailer lines may be read to their empty line, or the body end at
+      // the two bytes after the last-chunk line; no other verdict.
+      FUZZ_CHECK(whole.m_Result == 1 || whole.m_Result == 0 ||
+                 whole.m_Error == HTTP_ERR_RESPONSE_FORMAT);
+      if (whole.m_Result >= 0) FUZZ_CHECK(whole.m_Decoded == ref.m_Body);
+      break;
+  }
+  // A finished body leaves behind only bytes after its last-chunk line.
+  if (whole.m_Result == 1) {
+    FUZZ_CHECK(whole.m_Unread.size() <= framed.size() - ref.m_LastLineEnd);
+    FUZZ_CHECK(framed.compare(framed.size() - whole.m_Unread.size(), std::string::npos,
+                              whole.m_Unread) == 0);
   }
   return 0;
 }

@@ -1,17 +1,22 @@
 // Response reading end to end, the server's bytes played through the fake
 // socket layer. Input: a mode byte, a count of piece sizes and the sizes,
 // then the bytes the server sends.
-//   mode & 3: 0 ReadResponse into memory, 1 ReadResponse into a file,
-//             2 Request, 3 Download
-//   mode & 4: a HEAD request (for the direct reads)
-//   mode & 8: the connection times out instead of closing at the end
-//   mode & 16: Download resumes a file that already holds bytes
-// Every accepted answer is checked against where the served bytes put its
-// head: interim answers passed over, no head cut at a zero byte or beyond
-// its limit, a strict status line, no body for 1xx, 204, 304 or HEAD, the
-// framing its Transfer-Encoding and Content-Length lists give (and no kept
-// connection beside both), and no download stored without a length. How
-// the bytes are cut into receives changes nothing.
+//   mode & 3: 0 ReadResponse into memory (mode & 4: to HEAD), the bytes cut
+//             as the sizes say and at once;
+//             1 Download to a file (mode & 4: every byte as received;
+//             mode & 16: resuming a file that already holds bytes);
+//             2 two Requests on one client (mode & 4: the first is HEAD;
+//             mode & 16: the server sends the second answer only once
+//             asked); the second answer is what follows the first one's
+//             end, on the kept connection or on a new one;
+//             3 Download through the front end's decoder.
+//   mode & 8: the connection times out instead of closing at the end.
+// Every answer is judged against the reading rules written out here on
+// their own (HeadReference.h, ChunkReference.h, ZlibReference.h): where its
+// head and body end, whether it is read, refused (and why) or cut off, the
+// body kept in memory or stored in the file, and whether the connection
+// may carry the next request: only when the answer's end was known, no
+// byte came after it, and its head announced keep-alive.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,11 +24,15 @@
 
 #include <unistd.h>
 
+#include "ChunkReference.h"
 #include "FuzzInput.h"
+#include "HeadReference.h"
+#include "ZlibReference.h"
+#include "engine/ContentEncoding.h"
 #include "engine/HttpClient.h"
-#include "engine/ResponseHead.h"
 #include "fakesocket/FakeSocket.h"
-#include "platform/CRuntime.h"
+#include "frontend/DownloadDecoder.h"
+#include "frontend/ImpBroxCmd.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -57,6 +66,14 @@ void OnProgress(CHttpClient* client, uint64_t total, uint64_t done, void* param)
   static_cast<CallbackTotals*>(param)->m_LastDone = done;
 }
 
+void SetUpClient(CHttpClient& client, CallbackTotals* totals) {
+  *totals = CallbackTotals{0, 0, 0};
+  client.m_HeadCallback = OnHead;
+  client.m_DataCallback = OnData;
+  client.m_ProgressCallback = OnProgress;
+  client.m_CallbackParam = totals;
+}
+
 std::string ReadFile(const std::string& path, int* exists) {
   std::string content;
   *exists = 0;
@@ -75,164 +92,190 @@ void WriteFile(const std::string& path, const char* data, size_t length) {
   FileClose(file);
 }
 
-// The status of a head's first line when it is "HTTP/" digit "." digit, a
-// space and three digits, then a space or its end; else -1.
-int StrictStatus(const std::string& head) {
-  const size_t lf = head.find('\n');
-  std::string line = head.substr(0, lf);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  const auto digit = [&line](size_t i) { return line[i] >= '0' && line[i] <= '9'; };
-  if (line.size() < 12 || line.compare(0, 5, "HTTP/") != 0 || !digit(5) || line[6] != '.' ||
-      !digit(7) || line[8] != ' ' || !digit(9) || !digit(10) || !digit(11) ||
-      (line.size() > 12 && line[12] != ' '))
-    return -1;
-  return (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
-}
-
-// Where the served bytes put the answer's head, found without the reader:
-// a head ends at its first empty line (lines end in LF, a CR before it
-// being part of the line end) within 8192 bytes, and interim answers (1xx
-// but 101) are passed over. FINAL_HEAD with *head, or ZERO_IN_HEAD when a
-// head up to the final one holds a zero byte, HEAD_TOO_LONG when one has no
-// empty line within the limit, or NO_FINAL_HEAD.
-enum HeadWalk { NO_FINAL_HEAD, FINAL_HEAD, ZERO_IN_HEAD, HEAD_TOO_LONG };
-
-HeadWalk WalkHeads(const uint8_t* served, size_t size, std::string* head) {
-  const std::string text(reinterpret_cast<const char*>(served), size);
-  size_t start = 0;
-  for (;;) {
-    size_t end = std::string::npos;
-    for (size_t lineStart = start; lineStart < text.size();) {
-      const size_t lf = text.find('\n', lineStart);
-      if (lf == std::string::npos) break;
-      if (lf == lineStart || (lf == lineStart + 1 && text[lineStart] == '\r')) {
-        end = lf + 1;
-        break;
-      }
-      lineStart = lf + 1;
-    }
-    if (end == std::string::npos || end - start > 8192)
-      return text.size() - start >= 8192 ? HEAD_TOO_LONG : NO_FINAL_HEAD;
-    const std::string one = text.substr(start, end - start);
-    if (one.find('\0') != std::string::npos) return ZERO_IN_HEAD;
-    start = end;
-    const int status = StrictStatus(one);
-    if (status >= 100 && status <= 199 && status != 101) continue;
-    *head = one;
-    return FINAL_HEAD;
-  }
-}
-
-std::string Trimmed(const std::string& text, const char* set) {
-  const size_t first = text.find_first_not_of(set);
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(set) + 1 - first);
-}
-
-// Every comma-separated element of every line named name (any case) of a
-// head, without the spaces and tabs around it; *found says whether a line
-// had that name.
-std::vector<std::string> Elements(const std::string& head, const char* name, int* found) {
-  std::vector<std::string> elements;
-  *found = 0;
-  size_t start = head.find('\n') + 1;
-  for (;;) {
-    const size_t lf = head.find('\n', start);
-    if (lf == std::string::npos) break;
-    std::string line = head.substr(start, lf - start);
-    start = lf + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) break;
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos) continue;
-    if (StrICmp(Trimmed(line.substr(0, colon), " ").c_str(), name) != 0) continue;
-    *found = 1;
-    const std::string value = line.substr(colon + 1);
-    size_t at = 0;
-    for (;;) {
-      const size_t comma = value.find(',', at);
-      elements.push_back(Trimmed(value.substr(at, comma == std::string::npos ? comma : comma - at),
-                                 " \t"));
-      if (comma == std::string::npos) break;
-      at = comma + 1;
-    }
-  }
-  return elements;
-}
-
-// The framing a head gives a body, read on its own. FRAMED_BY_CHUNKS,
-// FRAMED_BY_LENGTH with *length, NOT_FRAMED, or UNFRAMEABLE for transfer
-// codings other than chunked alone ("identity" counting as none), or
-// lengths that are not one decimal number within 63 bits. *both says
-// whether chunks stand beside a length.
-enum Framing { FRAMED_BY_CHUNKS, FRAMED_BY_LENGTH, NOT_FRAMED, UNFRAMEABLE };
-
-Framing FramingOf(const std::string& head, int64_t* length, int* both) {
-  int found = 0;
-  std::vector<std::string> codings;
-  for (const std::string& coding : Elements(head, "Transfer-Encoding", &found))
-    if (!coding.empty() && StrICmp(coding.c_str(), "identity") != 0) codings.push_back(coding);
-  int lengthFound = 0;
-  const std::vector<std::string> lengths = Elements(head, "Content-Length", &lengthFound);
-  *both = lengthFound && !codings.empty();
-  if (!codings.empty())
-    return codings.size() == 1 && StrICmp(codings[0].c_str(), "chunked") == 0 ? FRAMED_BY_CHUNKS
-                                                                              : UNFRAMEABLE;
-  if (!lengthFound) return NOT_FRAMED;
-  for (size_t i = 0; i < lengths.size(); ++i) {
-    const std::string& text = lengths[i];
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return UNFRAMEABLE;
-    const size_t first = text.find_first_not_of('0');
-    const std::string significant = first == std::string::npos ? "" : text.substr(first);
-    if (significant.size() > 19 || (significant.size() == 19 && significant > "9223372036854775807"))
-      return UNFRAMEABLE;
-    const int64_t number = significant.empty() ? 0 : std::stoll(significant);
-    if (i > 0 && number != *length) return UNFRAMEABLE;
-    *length = number;
-  }
-  return FRAMED_BY_LENGTH;
-}
-
-// What every answer the reader accepted must be, judged from the served
-// bytes: the final head whole (no interim one, nothing cut at a zero byte,
-// a strict status line), no framing for an answer that never has a body,
-// and otherwise the framing its head gives, with a connection that is not
-// kept when both framings stand in the head.
-void CheckAcceptedHead(const CHttpClient& client, const uint8_t* served, size_t size) {
-  std::string head;
-  FUZZ_CHECK(WalkHeads(served, size, &head) == FINAL_HEAD);
-  FUZZ_CHECK(head == client.m_ResponseHead);
-  const int status = StrictStatus(head);
-  FUZZ_CHECK(status == client.m_StatusCode);
-  FUZZ_CHECK(!IsInterimStatus(status));
-  if (IsBodilessStatus(status) || client.m_Method == HTTP_METHOD_HEAD) {
-    FUZZ_CHECK(!client.m_Chunked && client.m_ContentLength == 0);
-    return;
-  }
-  int64_t length = 0;
-  int both = 0;
-  const Framing framing = FramingOf(head, &length, &both);
-  FUZZ_CHECK(framing != UNFRAMEABLE);
-  FUZZ_CHECK(client.m_Chunked == (framing == FRAMED_BY_CHUNKS ? 1 : 0));
-  FUZZ_CHECK(client.m_LengthKnown == (framing == NOT_FRAMED ? 0 : 1));
-  FUZZ_CHECK(client.m_ContentLength == (framing == FRAMED_BY_LENGTH ? length : 0));
-  if (both) FUZZ_CHECK(client.m_KeepAlive == 0);
-}
-
-// A head with a zero byte, up to the final one, is never read.
-// Nor is one that does not end within the limit.
-void CheckRefusedZero(int ok, const CallbackTotals& totals, const uint8_t* served, size_t size) {
-  std::string head;
-  const HeadWalk walk = WalkHeads(served, size, &head);
-  if (walk != ZERO_IN_HEAD && walk != HEAD_TOO_LONG) return;
-  FUZZ_CHECK(!ok);
-  FUZZ_CHECK(totals.m_Heads == 0);
-}
-
 // Nothing of one run may be left for the next.
 void RemoveOutputs() {
   FileDelete(g_OutputPath.c_str());
   FileDelete((g_OutputPath + "_zelvor.part").c_str());
+}
+
+// What the rules say of one answer at the front of the served bytes.
+enum AnswerOutcome {
+  ANSWER_READ,     // read whole
+  ANSWER_REFUSED,  // refused, m_Error says why
+  ANSWER_CUT_OFF,  // the bytes end before the answer does: the receive fails
+  ANSWER_TRAILER   // chunked, with trailer lines: read or not, see m_End
+};
+
+const size_t kNoEnd = std::string::npos;
+
+struct AnswerReference {
+  AnswerOutcome m_Outcome = ANSWER_CUT_OFF;
+  HttpError m_Error = HTTP_ERR_NONE;
+  // A head was found and handed on (the head callback saw it).
+  int m_HeadShown = 0;
+  std::string m_Head;
+  size_t m_HeadEnd = 0;
+  int m_Status = -1;
+  headref::Fields m_Fields;
+  // The body's framing; NOT_FRAMED also for an answer that never has one.
+  headref::Framing m_Framing = headref::NOT_FRAMED;
+  int64_t m_Length = 0;
+  int m_Both = 0;
+  // The body's own bytes (de-chunked).
+  std::string m_Body;
+  // Where the answer ends, trailer lines included (kNoEnd while they have
+  // not all come), and whether that end is known from the head at all.
+  size_t m_End = kNoEnd;
+  int m_EndKnown = 0;
+};
+
+// The answer at the front of served. toMemory: a body held in memory is
+// refused beyond kMemoryBodyLimit.
+AnswerReference Judge(const std::string& served, int toHead, int toMemory) {
+  AnswerReference ref;
+  switch (headref::WalkHeads(served, &ref.m_Head, &ref.m_HeadEnd)) {
+    case headref::NO_FINAL_HEAD:
+      return ref;
+    case headref::ZERO_IN_HEAD:
+    case headref::HEAD_TOO_LONG:
+      ref.m_Outcome = ANSWER_REFUSED;
+      ref.m_Error = HTTP_ERR_RESPONSE_FORMAT;
+      return ref;
+    case headref::BAD_STATUS:
+      ref.m_HeadShown = 1;
+      ref.m_Outcome = ANSWER_REFUSED;
+      ref.m_Error = HTTP_ERR_RESPONSE_FORMAT;
+      return ref;
+    case headref::FINAL_HEAD:
+      ref.m_HeadShown = 1;
+      break;
+  }
+  ref.m_Status = headref::HeadStatus(ref.m_Head);
+  ref.m_Fields = headref::HeaderFields(ref.m_Head);
+  if (headref::IsBodiless(ref.m_Status) || toHead) {
+    ref.m_Outcome = ANSWER_READ;
+    ref.m_End = ref.m_HeadEnd;
+    ref.m_EndKnown = 1;
+    return ref;
+  }
+  ref.m_Framing = headref::FramingOf(ref.m_Fields, &ref.m_Length, &ref.m_Both);
+  const std::string rest = served.substr(ref.m_HeadEnd);
+  switch (ref.m_Framing) {
+    case headref::UNFRAMEABLE:
+      ref.m_Outcome = ANSWER_REFUSED;
+      ref.m_Error = HTTP_ERR_RESPONSE_FORMAT;
+      return ref;
+    case headref::NOT_FRAMED:
+      // The answer ends at its empty line as far as it is read; where its
+      // body ends nobody knows.
+      ref.m_Outcome = ANSWER_READ;
+      ref.m_End = ref.m_HeadEnd;
+      return ref;
+    case headref::FRAMED_BY_LENGTH:
+      if (toMemory && ref.m_Length > static_cast<int64_t>(kMemoryBodyLimit)) {
+        ref.m_Outcome = ANSWER_REFUSED;
+        ref.m_Error = HTTP_ERR_BODY_TOO_LARGE;
+        return ref;
+      }
+      if (static_cast<uint64_t>(ref.m_Length) > rest.size()) return ref;
+      ref.m_Outcome = ANSWER_READ;
+      ref.m_Body = rest.substr(0, static_cast<size_t>(ref.m_Length));
+      ref.m_End = ref.m_HeadEnd + static_cast<size_t>(ref.m_Length);
+      ref.m_EndKnown = 1;
+      return ref;
+    case headref::FRAMED_BY_CHUNKS:
+      break;
+  }
+  const chunkref::ChunkReference chunks = chunkref::Reference(rest);
+  ref.m_Body = chunks.m_Body;
+  ref.m_EndKnown = 1;
+  switch (chunks.m_Verdict) {
+    case chunkref::CHUNKS_NEED_MORE:
+      return ref;
+    case chunkref::CHUNKS_REFUSED:
+      ref.m_Outcome = ANSWER_REFUSED;
+      ref.m_Error = chunks.m_Error;
+      return ref;
+    case chunkref::CHUNKS_DONE:
+      ref.m_Outcome = ANSWER_READ;
+      break;
+    case chunkref::CHUNKS_AT_TRAILER:
+      ref.m_Outcome = ANSWER_TRAILER;
+      break;
+  }
+  const size_t end = chunkref::TrailerEnd(rest, chunks.m_LastLineEnd);
+  ref.m_End = end == kNoEnd ? kNoEnd : ref.m_HeadEnd + end;
+  return ref;
+}
+
+// The head fields the reader keeps for an answer it read.
+void CheckHeadFields(const CHttpClient& client, const AnswerReference& ref) {
+  FUZZ_CHECK(client.m_ResponseHead == ref.m_Head);
+  FUZZ_CHECK(client.m_StatusCode == ref.m_Status);
+  FUZZ_CHECK(!headref::IsInterim(client.m_StatusCode));
+  FUZZ_CHECK(client.m_Chunked == (ref.m_Framing == headref::FRAMED_BY_CHUNKS ? 1 : 0));
+  FUZZ_CHECK(client.m_ContentLength == (ref.m_Framing == headref::FRAMED_BY_LENGTH ? ref.m_Length : 0));
+  FUZZ_CHECK(client.m_LengthKnown == (ref.m_Framing == headref::NOT_FRAMED && !ref.m_EndKnown ? 0 : 1));
+}
+
+// The outcome of one read against the rules; received: the bytes the
+// reader took from the connection for this answer.
+void CheckRead(const CHttpClient& client, int ok, const AnswerReference& ref, size_t received) {
+  switch (ref.m_Outcome) {
+    case ANSWER_CUT_OFF:
+      FUZZ_CHECK(!ok);
+      FUZZ_CHECK(client.m_ErrorCode == HTTP_ERR_DISCONNECTED || client.m_ErrorCode == HTTP_ERR_NETWORK);
+      return;
+    case ANSWER_REFUSED:
+      FUZZ_CHECK(!ok);
+      FUZZ_CHECK(client.m_ErrorCode == ref.m_Error);
+      return;
+    case ANSWER_READ:
+      FUZZ_CHECK(ok);
+      break;
+    case ANSWER_TRAILER:
+      if (!ok) return;
+      break;
+  }
+  CheckHeadFields(client, ref);
+  // Trailer lines may be left unread (the connection then goes); any other
+  // answer is read through its end.
+  if (ref.m_Outcome == ANSWER_READ) FUZZ_CHECK(received >= ref.m_End);
+  // The connection may carry another request only when the answer ended
+  // where its head says and nothing came after it. Whether trailer lines
+  // are read to their end is open; bytes after them, or trailers not yet
+  // ended, never leave a clean end.
+  const int exact = ref.m_EndKnown && ref.m_End != kNoEnd && received == ref.m_End;
+  if (ref.m_Outcome == ANSWER_READ) {
+    FUZZ_CHECK(client.m_ResponseClean == exact);
+  } else if (!exact) {
+    FUZZ_CHECK(client.m_ResponseClean == 0);
+  }
+}
+
+// The body kept in memory: GetBody gives the answer's own bytes.
+void CheckBodyInMemory(const CHttpClient& client, const AnswerReference& ref) {
+  unsigned int length = 0;
+  const char* body = client.GetBody(&length);
+  TouchBytes(body, length);
+  FUZZ_CHECK(std::string(body, length) == ref.m_Body);
+}
+
+// Bytes the client took from a served stream: what was handed out less
+// what still waits, read ahead, in the connection (drained here, after the
+// verdict; the client's result code stays).
+size_t ReceivedFromServe(CHttpClient& client) {
+  const HttpError error = client.m_ErrorCode;
+  const size_t handedOut = FakeSocketServed();
+  size_t waiting = 0;
+  for (;;) {
+    char buffer[kReceiveBlock];
+    int received = 0;
+    if (!client.Receive(buffer, &received) || FakeSocketServed() != handedOut) break;
+    waiting += static_cast<size_t>(received);
+  }
+  client.m_ErrorCode = error;
+  return handedOut - waiting;
 }
 
 struct ReadOutcome {
@@ -242,103 +285,223 @@ struct ReadOutcome {
   std::string m_Body;
 };
 
-ReadOutcome CheckReadResponse(CHttpClient& client, int toFile, const uint8_t* servedBytes,
-                              size_t served, CallbackTotals& totals) {
-  ReadOutcome outcome = {0, HTTP_ERR_NONE, 0, std::string()};
-  if (toFile) {
-    client.m_Target.Adopt(
-        FileOpen(g_OutputPath.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
-    FUZZ_CHECK(client.m_Target.Get() != NULL);
-  }
-  outcome.m_Ok = client.ReadResponse();
-  outcome.m_Error = client.m_ErrorCode;
-  FUZZ_CHECK(totals.m_Heads <= 1);
-  FUZZ_CHECK(totals.m_Data <= served);
-  FUZZ_CHECK(totals.m_LastDone <= served);
-  CheckRefusedZero(outcome.m_Ok, totals, servedBytes, served);
-  if (!outcome.m_Ok) return outcome;
-  FUZZ_CHECK(totals.m_Heads == 1);
-  CheckAcceptedHead(client, servedBytes, served);
-  outcome.m_Status = client.m_StatusCode;
+// One direct read into memory with a fresh client.
+ReadOutcome ReadOnce(uint8_t mode, const std::string& served, const uint8_t* pieces,
+                     size_t pieceCount) {
+  FakeSocketServe(reinterpret_cast<const uint8_t*>(served.data()), served.size(), pieces,
+                  pieceCount, (mode & 8) ? 1 : 0);
+  CallbackTotals totals;
+  CHttpClient client;
+  FUZZ_CHECK(client.m_StreamsReady);
+  SetUpClient(client, &totals);
+  client.m_Connection.m_Socket = SocketCreateTcp();
+  const int toHead = (mode & 4) ? 1 : 0;
+  client.m_Method = toHead ? HTTP_METHOD_HEAD : HTTP_METHOD_GET;
 
-  unsigned int length = 0;
-  const char* body = client.GetBody(&length);
-  TouchBytes(body, length);
-  FUZZ_CHECK(length <= served);
-  // A HEAD response has no body, and nothing after its head is kept.
-  if (client.m_Method == HTTP_METHOD_HEAD) {
-    FUZZ_CHECK(length == 0);
-    return outcome;
-  }
-  outcome.m_Body.assign(body, length);
-  // A body framed by its length ends exactly there, in memory or in the file.
-  const int fileKept = client.m_Target.Get() != NULL;
-  if (!client.m_Chunked && !fileKept) FUZZ_CHECK(length == client.m_ContentLength);
-  // An answer that never has a body shows none, whatever followed its head.
-  if (IsBodilessStatus(client.m_StatusCode)) FUZZ_CHECK(length == 0);
-  if (fileKept) {
-    // A body for the file is never also held in memory.
-    FUZZ_CHECK(length == 0);
-    client.m_Target.Commit(nullptr, {}, 0);
-    int exists = 0;
-    const std::string content = ReadFile(g_OutputPath, &exists);
-    FUZZ_CHECK(exists);
-    FUZZ_CHECK(content.size() <= served);
-    if (!client.m_Chunked) FUZZ_CHECK(static_cast<int64_t>(content.size()) == client.m_ContentLength);
-    // The file gets the body de-chunked, however the bytes were cut.
-    outcome.m_Body = content;
+  ReadOutcome outcome = {client.ReadResponse(), client.m_ErrorCode, 0, std::string()};
+  FUZZ_CHECK(totals.m_Heads <= 1);
+  FUZZ_CHECK(totals.m_Data <= served.size());
+  const AnswerReference ref = Judge(served, toHead, 1);
+  // A head that is never read is never shown either.
+  if (outcome.m_Ok) FUZZ_CHECK(totals.m_Heads == 1);
+  if (!ref.m_HeadShown) FUZZ_CHECK(totals.m_Heads == 0);
+  CheckRead(client, outcome.m_Ok, ref, ReceivedFromServe(client));
+  if (outcome.m_Ok) {
+    CheckBodyInMemory(client, ref);
+    outcome.m_Status = client.m_StatusCode;
+    unsigned int length = 0;
+    const char* body = client.GetBody(&length);
+    outcome.m_Body.assign(body, length);
   }
   return outcome;
 }
 
-// One direct read with a fresh client.
-ReadOutcome ReadOnce(uint8_t mode, const uint8_t* served, size_t servedSize, const uint8_t* pieces,
-                     size_t pieceCount) {
-  FakeSocketServe(served, servedSize, pieces, pieceCount, (mode & 8) ? 1 : 0);
-  RemoveOutputs();
-  CallbackTotals totals = {0, 0, 0};
-  CHttpClient client;
-  FUZZ_CHECK(client.m_StreamsReady);
-  client.m_HeadCallback = OnHead;
-  client.m_DataCallback = OnData;
-  client.m_ProgressCallback = OnProgress;
-  client.m_CallbackParam = &totals;
-  client.m_Connection.m_Socket = SocketCreateTcp();
-  client.m_Method = (mode & 4) ? HTTP_METHOD_HEAD : HTTP_METHOD_GET;
-  return CheckReadResponse(client, mode & 1, served, servedSize, totals);
+// What a download must leave in its file for an answer read whole: the
+// framed bytes through the answer's end (keepOrigin), the body decoded as
+// its Content-Encoding list says (decoding), or the body. 0 when the rules
+// leave it open; *fails when the download must fail.
+int ExpectedFile(const AnswerReference& ref, const std::string& served, int keepOrigin,
+                 int decoding, std::string* content, int* fails) {
+  *fails = 0;
+  if (keepOrigin) {
+    if (ref.m_End == kNoEnd) return 0;
+    *content = served.substr(ref.m_HeadEnd, ref.m_End - ref.m_HeadEnd);
+    return 1;
+  }
+  *content = ref.m_Body;
+  if (!decoding) return 1;
+  std::vector<ContentCoding> codings;
+  if (!ReadContentCodings(headref::CodingList(ref.m_Fields), codings) || codings.empty()) return 1;
+  switch (zref::UndoAll(codings, ref.m_Body, content)) {
+    case zref::DECODED:
+      return 1;
+    case zref::NOT_DECODED:
+      *fails = 1;
+      return 1;
+    case zref::TOO_LARGE:
+      break;
+  }
+  return 0;
 }
 
-void CheckDownload(CHttpClient& client, int resume, const uint8_t* served, size_t size) {
+void CheckDownload(uint8_t mode, const std::string& served, const uint8_t* pieces,
+                   size_t pieceCount) {
+  FakeSocketServe(reinterpret_cast<const uint8_t*>(served.data()), served.size(), pieces,
+                  pieceCount, (mode & 8) ? 1 : 0);
+  RemoveOutputs();
+  const int resume = (mode & 16) ? 1 : 0;
+  const int decoding = (mode & 3) == 3;
+  const int keepOrigin = !decoding && (mode & 4);
   if (resume) WriteFile(g_OutputPath, kOldBytes, sizeof(kOldBytes) - 1);
-  std::string response;
-  const int ok = client.Download("http://fuzz.test/file", g_OutputPath.c_str(), response, NULL, 0, 0);
-  if (ok) {
-    CheckAcceptedHead(client, served, size);
-    // A stored body had a length or chunks; a 2xx answer with neither
-    // carries none only as a 204 or 205.
-    std::string head;
-    int64_t length = 0;
-    int both = 0;
-    WalkHeads(served, size, &head);
-    if (client.IsSuccess() && FramingOf(head, &length, &both) == NOT_FRAMED)
-      FUZZ_CHECK(client.m_StatusCode == 204 || client.m_StatusCode == 205);
+
+  CallbackTotals totals;
+  CImpBroxCmd cmd;
+  CDownloadDecoder decoder(cmd);
+  int ok = 0;
+  int status = 0;
+  int success = 0;
+  HttpError error = HTTP_ERR_NONE;
+  std::string body;
+  {
+    CHttpClient client;
+    FUZZ_CHECK(client.m_StreamsReady);
+    SetUpClient(client, &totals);
+    if (decoding) client.m_BodyDecoder = &decoder;
+    std::string response;
+    ok = client.Download("http://fuzz.test/file", g_OutputPath.c_str(), response, NULL, 0, keepOrigin);
+    FUZZ_CHECK(totals.m_Data <= served.size());
+    status = client.m_StatusCode;
+    error = client.m_ErrorCode;
+    success = client.IsSuccess();
+    unsigned int length = 0;
+    const char* kept = client.GetBody(&length);
+    body.assign(kept, length);
   }
+  const AnswerReference ref = Judge(served, 0, 0);
+  const int twoxx = ref.m_Status >= 200 && ref.m_Status <= 299;
+  std::string expected;
+  int fails = 0;
+  const int judged = (ref.m_Outcome == ANSWER_READ || (ref.m_Outcome == ANSWER_TRAILER && ok)) &&
+                     twoxx && ExpectedFile(ref, served, keepOrigin, decoding, &expected, &fails);
+  if (ref.m_Outcome == ANSWER_CUT_OFF || ref.m_Outcome == ANSWER_REFUSED) FUZZ_CHECK(!ok);
+  // A 2xx body framed neither way (but a 205's, which carries none) is not stored.
+  const int noLength = twoxx && ref.m_Framing == headref::NOT_FRAMED && !ref.m_EndKnown &&
+                       ref.m_Status != 205;
+  if (noLength) {
+    FUZZ_CHECK(!ok && error == HTTP_ERR_NO_BODY_LENGTH);
+  } else if (ref.m_Outcome == ANSWER_READ && !resume) {
+    FUZZ_CHECK(ok == !(judged && fails));
+  }
+
   int exists = 0;
   const std::string content = ReadFile(g_OutputPath, &exists);
-  if (!ok || !client.IsSuccess()) {
-    // A failed or refused download leaves the path as it found it.
+  int sideExists = 0;
+  ReadFile(g_OutputPath + "_zelvor.part", &sideExists);
+  // The side file of a whole-body answer never stays behind.
+  FUZZ_CHECK(!sideExists);
+  if (!ok || !success) {
+    // A failed or refused download, and any other status, leaves the path
+    // as it found it.
     if (resume) {
       FUZZ_CHECK(exists && content == kOldBytes);
     } else {
       FUZZ_CHECK(!exists);
     }
-  } else if (resume && client.m_StatusCode == 206) {
-    FUZZ_CHECK(content.compare(0, sizeof(kOldBytes) - 1, kOldBytes) == 0);
+    // The body of another status is kept in memory.
+    if (ok && ref.m_Outcome == ANSWER_READ) FUZZ_CHECK(body == ref.m_Body);
+    return;
   }
-  // The side file of a whole-body answer never stays behind.
-  int sideExists = 0;
-  ReadFile(g_OutputPath + "_zelvor.part", &sideExists);
-  FUZZ_CHECK(!sideExists);
+  FUZZ_CHECK(status == ref.m_Status);
+  // A resumed part lands behind the old bytes; a 200's whole body replaces
+  // them (an answer that carries none, 204 or 205, may leave them).
+  if (resume && status == 206) {
+    FUZZ_CHECK(content.compare(0, sizeof(kOldBytes) - 1, kOldBytes) == 0);
+    return;
+  }
+  if (resume && status != 200) return;
+  if (!judged) return;
+  FUZZ_CHECK(exists || expected.empty());
+  FUZZ_CHECK(content == expected);
+}
+
+// The served bytes as the receives of one scripted connection: pieces of
+// the sizes in turn (0 standing for a whole block), each within one
+// receive block, so that no byte waits read ahead after a receive. A piece
+// ends at pause as well, where a server that answers only once asked stops
+// until the next request.
+CFakeConnection Connection(const std::string& bytes, const uint8_t* pieces, size_t pieceCount,
+                           int timeOut, size_t pause) {
+  CFakeConnection connection;
+  size_t next = 0;
+  for (size_t at = 0; at < bytes.size();) {
+    size_t piece = pieceCount > 0 ? pieces[next++ % pieceCount] : kReceiveBlock;
+    if (piece == 0) piece = kReceiveBlock;
+    if (at < pause && pause - at < piece) piece = pause - at;
+    connection.Receive(bytes.substr(at, piece));
+    at += piece;
+  }
+  if (timeOut) connection.TimeOut();
+  return connection;
+}
+
+// After a Request that read its answer: the connection stays exactly when
+// the rules let it (a clean end, keep-alive announced, not framed both
+// ways, no redirect); trailer lines and a 3xx naming a Location leave it
+// open whether it stays.
+void CheckKept(const AnswerReference& ref, size_t received, int kept) {
+  const int exact = ref.m_EndKnown && ref.m_End != kNoEnd && received == ref.m_End;
+  const int mayStay = exact && headref::AnnouncesKeepAlive(ref.m_Fields) && !ref.m_Both;
+  if (!mayStay) {
+    FUZZ_CHECK(!kept);
+    return;
+  }
+  int hasLocation = 0;
+  headref::Elements(ref.m_Fields, "Location", &hasLocation);
+  if (ref.m_Outcome == ANSWER_TRAILER || (ref.m_Status >= 300 && ref.m_Status <= 399 && hasLocation))
+    return;
+  FUZZ_CHECK(kept);
+}
+
+void CheckTwoRequests(uint8_t mode, const std::string& served, const uint8_t* pieces,
+                      size_t pieceCount) {
+  const int firstToHead = (mode & 4) ? 1 : 0;
+  const AnswerReference first = Judge(served, firstToHead, 1);
+  // The second answer is what follows the first one's end; a server asked
+  // again on a new connection sends the same.
+  const int second = first.m_Outcome == ANSWER_READ ||
+                     (first.m_Outcome == ANSWER_TRAILER && first.m_End != kNoEnd);
+  const std::string rest = second ? served.substr(first.m_End) : std::string();
+  const size_t pause = second && (mode & 16) ? first.m_End : kNoEnd;
+  FakeSocketScript({Connection(served, pieces, pieceCount, mode & 8, pause),
+                    Connection(rest, pieces, pieceCount, mode & 8, kNoEnd)});
+
+  CallbackTotals totals;
+  CHttpClient client;
+  FUZZ_CHECK(client.m_StreamsReady);
+  SetUpClient(client, &totals);
+  std::string response;
+  const int ok = client.Request(firstToHead ? HTTP_METHOD_HEAD : HTTP_METHOD_GET,
+                                "http://fuzz.test/", response, NULL, 0);
+  const size_t received = FakeSocketReceived(0);
+  CheckRead(client, ok, first, received);
+  if (!ok) {
+    FUZZ_CHECK(FakeSocketClosed(0));
+    return;
+  }
+  CheckBodyInMemory(client, first);
+  CheckKept(first, received, !FakeSocketClosed(0));
+  if (!second) return;
+
+  const int secondOk = client.Request(HTTP_METHOD_GET, "http://fuzz.test/", response, NULL, 0);
+  // On the kept connection, or on a new one after it was closed, or after
+  // the kept one turned out lost before any byte of the answer.
+  const size_t used = FakeSocketConnects() == 1 ? 0 : 1;
+  const size_t secondReceived = FakeSocketReceived(used) - (used == 0 ? received : 0);
+  const AnswerReference ref = Judge(rest, 0, 1);
+  CheckRead(client, secondOk, ref, secondReceived);
+  if (!secondOk) return;
+  CheckBodyInMemory(client, ref);
+  CheckKept(ref, secondReceived, !FakeSocketClosed(used));
 }
 
 }  // namespace
@@ -359,48 +522,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t mode = input.TakeByte();
   size_t pieceCount = 0;
   const uint8_t* pieces = input.TakeBytes(input.TakeByte() % 8, &pieceCount);
-  size_t servedSize = 0;
-  const uint8_t* served = input.Rest(&servedSize);
+  const std::string served = input.TakeRest();
 
-  if ((mode & 3) < 2) {
-    const ReadOutcome cut = ReadOnce(mode, served, servedSize, pieces, pieceCount);
-    // How the bytes are cut into receives must not change what is read,
-    // nor why it was refused.
-    const ReadOutcome whole = ReadOnce(mode, served, servedSize, nullptr, 0);
-    FUZZ_CHECK(cut.m_Ok == whole.m_Ok);
-    FUZZ_CHECK(cut.m_Error == whole.m_Error);
-    FUZZ_CHECK(cut.m_Status == whole.m_Status);
-    FUZZ_CHECK(cut.m_Body == whole.m_Body);
-    RemoveOutputs();
-    return 0;
-  }
-
-  FakeSocketServe(served, servedSize, pieces, pieceCount, (mode & 8) ? 1 : 0);
-  RemoveOutputs();
-  CallbackTotals totals = {0, 0, 0};
-  {
-    CHttpClient client;
-    if (!client.m_StreamsReady) return 0;
-    client.m_HeadCallback = OnHead;
-    client.m_DataCallback = OnData;
-    client.m_ProgressCallback = OnProgress;
-    client.m_CallbackParam = &totals;
-
-    if ((mode & 3) == 2) {
-      // Two requests on one client: a kept connection carries the second
-      // response in the bytes left after the first.
-      for (int i = 0; i < 2; ++i) {
-        std::string response;
-        const int ok = client.Request(HTTP_METHOD_GET, "http://fuzz.test/", response, NULL, 0);
-        FUZZ_CHECK(totals.m_Data <= servedSize);
-        if (ok) FUZZ_CHECK(response.size() <= servedSize);
-        if (!ok) break;
-        // Only the first answer's head is where the walk finds it.
-        if (i == 0) CheckAcceptedHead(client, served, servedSize);
-      }
-    } else {
-      CheckDownload(client, (mode & 16) ? 1 : 0, served, servedSize);
+  switch (mode & 3) {
+    case 0: {
+      const ReadOutcome cut = ReadOnce(mode, served, pieces, pieceCount);
+      // How the bytes are cut into receives must not change what is read,
+      // nor why it was refused.
+      const ReadOutcome whole = ReadOnce(mode, served, nullptr, 0);
+      FUZZ_CHECK(cut.m_Ok == whole.m_Ok);
+      FUZZ_CHECK(cut.m_Error == whole.m_Error);
+      FUZZ_CHECK(cut.m_Status == whole.m_Status);
+      FUZZ_CHECK(cut.m_Body == whole.m_Body);
+      break;
     }
+    case 2:
+      CheckTwoRequests(mode, served, pieces, pieceCount);
+      break;
+    default:
+      CheckDownload(mode, served, pieces, pieceCount);
+      break;
   }
   RemoveOutputs();
   return 0;

@@ -1,15 +1,33 @@
 // Response head parsing, alone and through the client's ParseHeaders, on any
-// head text: lines end in LF (a CR before it belongs to the line end),
-// values lose the spaces and tabs around them, the status line is strict,
-// and an answer that never has a body frames none.
+// head text, judged against the reading rules of HeadReference.h: the
+// status line, every header line in order (repeated names kept, names
+// without the spaces around them, values without the spaces and tabs
+// around them), the framing and coding lists read from every line of a
+// name, and the Connection tokens. Input: a flags byte (1: the answer is to
+// HEAD), then the head text.
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "FuzzInput.h"
+#include "HeadReference.h"
+#include "engine/ContentEncoding.h"
 #include "engine/HttpClient.h"
 #include "engine/ResponseHead.h"
+
+namespace {
+
+// The same codings, or both lists not undone (ReadContentCodings).
+int SameCodings(const std::string& a, const std::string& b) {
+  std::vector<ContentCoding> first;
+  std::vector<ContentCoding> second;
+  const int firstKnown = ReadContentCodings(a, first);
+  const int secondKnown = ReadContentCodings(b, second);
+  return firstKnown == secondKnown && first == second;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CFuzzInput input(data, size);
@@ -18,22 +36,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The head is a C string, as the reader hands it over.
   const std::string head(rest.c_str());
 
+  const int status = headref::HeadStatus(head);
+  const headref::Fields fields = headref::HeaderFields(head);
+
+  ParsedHead parsedHead;
+  const int read = ReadParsedHead(head, &parsedHead);
+  FUZZ_CHECK(read == (status >= 0 ? 1 : 0));
+  if (read) {
+    FUZZ_CHECK(parsedHead.m_StatusCode == status);
+    const std::string statusLine = headref::Lines(head)[0];
+    FUZZ_CHECK(parsedHead.m_Version == statusLine.substr(0, 8));
+    FUZZ_CHECK(parsedHead.m_Reason == (statusLine.size() > 13 ? statusLine.substr(13) : ""));
+    // Every header line, in order, with its name and value as the rules cut them.
+    FUZZ_CHECK(parsedHead.m_Fields.size() == fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+      FUZZ_CHECK(parsedHead.m_Fields[i].m_Name == fields[i].first);
+      FUZZ_CHECK(parsedHead.m_Fields[i].m_Value == fields[i].second);
+    }
+  } else {
+    FUZZ_CHECK(parsedHead.m_Fields.empty());
+  }
+
+  // The map form keeps the first value of each exact name.
   std::string version, statusText, reason;
   HeaderMap headers;
   const int parsed = ParseResponseHead(head.c_str(), version, statusText, reason, headers);
+  FUZZ_CHECK(parsed == read);
   if (parsed) {
-    for (HeaderMap::const_iterator it = headers.begin(); it != headers.end(); ++it) {
-      // A name or value never reaches across a line end, and a value has
-      // no white space at either end.
-      FUZZ_CHECK(it->first.find('\n') == std::string::npos);
-      FUZZ_CHECK(it->second.find('\n') == std::string::npos);
-      if (!it->second.empty()) {
-        FUZZ_CHECK(it->second.front() != ' ' && it->second.front() != '\t');
-        FUZZ_CHECK(it->second.back() != ' ' && it->second.back() != '\t');
-      }
-      std::string value;
-      FUZZ_CHECK(GetHeaderValue(it->first.c_str(), value, headers) == 1);
-    }
+    HeaderMap expected;
+    for (const auto& field : fields) expected.insert(HeaderMap::value_type(field.first, field.second));
+    FUZZ_CHECK(headers == expected);
   }
 
   CHttpClient client;
@@ -41,27 +73,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   client.m_ResponseHead = head;
   const int ok = client.ParseHeaders();
   FUZZ_CHECK(ok == 0 || ok == 1);
-  if (ok) {
-    FUZZ_CHECK(parsed == 1);
-    // Whatever the head says, the body length the reader works with is
-    // never negative, and a chunked body has no announced length.
-    FUZZ_CHECK(client.m_ContentLength >= 0);
-    FUZZ_CHECK(!client.m_Chunked || client.m_ContentLength == 0);
-    FUZZ_CHECK(client.m_Compressed == 0 || client.m_Compressed == 1);
-    // Either framing, or neither; never both at once.
-    FUZZ_CHECK(client.m_LengthKnown == 0 || client.m_LengthKnown == 1);
-    FUZZ_CHECK(client.m_LengthKnown || (!client.m_Chunked && client.m_ContentLength == 0));
-    // "HTTP/" digit "." digit, a space and three digits.
-    FUZZ_CHECK(head.size() >= 12 && head.compare(0, 5, "HTTP/") == 0 && head[8] == ' ');
-    FUZZ_CHECK(client.m_StatusCode >= 0 && client.m_StatusCode <= 999);
-    FUZZ_CHECK(client.m_StatusCode == (head[9] - '0') * 100 + (head[10] - '0') * 10 + (head[11] - '0'));
-    if (IsBodilessStatus(client.m_StatusCode) || client.m_Method == HTTP_METHOD_HEAD)
-      FUZZ_CHECK(!client.m_Chunked && client.m_ContentLength == 0 && client.m_LengthKnown);
-    // Chunks frame a body only when a Transfer-Encoding line says so.
-    std::vector<std::string> codings;
-    if (client.m_Chunked) FUZZ_CHECK(ListValues(client.m_Head, "Transfer-Encoding", &codings));
-  } else {
-    FUZZ_CHECK(client.m_ErrorCode != HTTP_ERR_NONE);
+  if (status < 0) {
+    FUZZ_CHECK(!ok && client.m_ErrorCode == HTTP_ERR_RESPONSE_FORMAT);
+    return 0;
   }
+  FUZZ_CHECK(client.m_StatusCode == status);
+  if (ok) {
+    // One Content-Encoding list over every line of the name.
+    const std::string codings = headref::CodingList(fields);
+    FUZZ_CHECK(SameCodings(client.GetContentEncoding(), codings));
+    FUZZ_CHECK(client.m_Compressed == IsCompressedEncoding(codings));
+    FUZZ_CHECK(strcmp(CodingSuffix(client.GetContentEncoding()), CodingSuffix(codings)) == 0);
+  }
+
+  const int keepAlive = headref::AnnouncesKeepAlive(fields);
+  if (headref::IsBodiless(status) || client.m_Method == HTTP_METHOD_HEAD) {
+    // Such an answer ends at its empty line; its head frames nothing.
+    FUZZ_CHECK(ok == 1);
+    FUZZ_CHECK(!client.m_Chunked && client.m_ContentLength == 0 && client.m_LengthKnown);
+    FUZZ_CHECK(client.m_KeepAlive == keepAlive);
+    return 0;
+  }
+  int64_t length = 0;
+  int both = 0;
+  const headref::Framing framing = headref::FramingOf(fields, &length, &both);
+  if (framing == headref::UNFRAMEABLE) {
+    FUZZ_CHECK(!ok && client.m_ErrorCode == HTTP_ERR_RESPONSE_FORMAT);
+    return 0;
+  }
+  FUZZ_CHECK(ok == 1);
+  FUZZ_CHECK(client.m_ErrorCode == HTTP_ERR_NONE);
+  FUZZ_CHECK(client.m_Chunked == (framing == headref::FRAMED_BY_CHUNKS ? 1 : 0));
+  FUZZ_CHECK(client.m_LengthKnown == (framing == headref::NOT_FRAMED ? 0 : 1));
+  FUZZ_CHECK(client.m_ContentLength == (framing == headref::FRAMED_BY_LENGTH ? length : 0));
+  // Framed both ways, the answer may end elsewhere than either says.
+  FUZZ_CHECK(client.m_KeepAlive == (both ? 0 : keepAlive));
   return 0;
 }
