@@ -24,8 +24,7 @@ inline int HexDigit(char c) {
 enum ChunkVerdict {
   CHUNKS_NEED_MORE,  // every rule holds so far; the bytes end before the body does
   CHUNKS_REFUSED,    // a rule is broken (m_Error says how)
-  CHUNKS_DONE,       // the last-chunk line and the CR LF of an empty trailer
-  CHUNKS_AT_TRAILER  // the last-chunk line and two or more bytes of trailer lines
+  CHUNKS_DONE        // the last-chunk line, its trailer lines and the empty line
 };
 
 struct ChunkReference {
@@ -35,6 +34,8 @@ struct ChunkReference {
   std::string m_Body;
   // Where the bytes after the last-chunk line start.
   size_t m_LastLineEnd;
+  // Done: where the answer ends, just past the empty line after the trailer.
+  size_t m_End;
 };
 
 enum SizeLinePart { SIZE_DIGITS, SIZE_BLANKS, SIZE_EXTENSION, SIZE_CR };
@@ -97,9 +98,31 @@ inline int ReadSizeLine(const std::string& framed, size_t at, uint64_t* size, si
   return -1;
 }
 
+// The trailer lines after the last-chunk line, from at: lines ended by LF
+// (a CR before it optional), each within kChunkLineLimit bytes and all of
+// them within kChunkTrailerLimit, up to an empty line. 1 with *end past that
+// empty line, 0 while the bytes end first, -1 when a limit is broken.
+inline int ReadTrailer(const std::string& framed, size_t at, size_t* end) {
+  size_t trailer = 0;
+  for (;;) {
+    const size_t lineFeed = framed.find('\n', at);
+    const size_t inHand = (lineFeed == std::string::npos ? framed.size() : lineFeed + 1) - at;
+    if (lineFeed == std::string::npos || inHand > kChunkLineLimit)
+      return inHand >= kChunkLineLimit ? -1 : 0;
+    const size_t line = lineFeed + 1 - at;
+    at = lineFeed + 1;
+    if (line == 1 || (line == 2 && framed[lineFeed - 1] == '\r')) {
+      *end = at;
+      return 1;
+    }
+    trailer += line;
+    if (trailer > kChunkTrailerLimit) return -1;
+  }
+}
+
 // The framing of the bytes in hand as the rules read them.
 inline ChunkReference Reference(const std::string& framed) {
-  ChunkReference ref = {CHUNKS_NEED_MORE, HTTP_ERR_NONE, std::string(), 0};
+  ChunkReference ref = {CHUNKS_NEED_MORE, HTTP_ERR_NONE, std::string(), 0, 0};
   size_t at = 0;
   for (;;) {
     uint64_t size = 0;
@@ -110,8 +133,13 @@ inline ChunkReference Reference(const std::string& framed) {
     at = end;
     if (size == 0) {
       ref.m_LastLineEnd = at;
-      if (framed.size() - at < 2) return ref;
-      ref.m_Verdict = framed.compare(at, 2, "\r\n") == 0 ? CHUNKS_DONE : CHUNKS_AT_TRAILER;
+      const int trailer = ReadTrailer(framed, at, &ref.m_End);
+      if (trailer < 0) {
+        ref.m_Verdict = CHUNKS_REFUSED;
+        ref.m_Error = HTTP_ERR_RESPONSE_FORMAT;
+      } else if (trailer > 0) {
+        ref.m_Verdict = CHUNKS_DONE;
+      }
       return ref;
     }
     const size_t inHand = framed.size() - at < size ? framed.size() - at : static_cast<size_t>(size);
@@ -127,15 +155,6 @@ inline ChunkReference Reference(const std::string& framed) {
     if (at + 1 == framed.size()) return ref;
     at += 2;
   }
-}
-
-// Where a chunked answer ends once its last-chunk line is in: after the
-// empty line that ends its trailer lines (at once for no trailer), or
-// std::string::npos while that line has not come.
-inline size_t TrailerEnd(const std::string& framed, size_t lastLineEnd) {
-  if (framed.compare(lastLineEnd, 2, "\r\n") == 0) return lastLineEnd + 2;
-  const size_t blank = framed.find("\r\n\r\n", lastLineEnd);
-  return blank == std::string::npos ? std::string::npos : blank + 4;
 }
 
 }  // namespace chunkref

@@ -102,8 +102,7 @@ void RemoveOutputs() {
 enum AnswerOutcome {
   ANSWER_READ,     // read whole
   ANSWER_REFUSED,  // refused, m_Error says why
-  ANSWER_CUT_OFF,  // the bytes end before the answer does: the receive fails
-  ANSWER_TRAILER   // chunked, with trailer lines: read or not, see m_End
+  ANSWER_CUT_OFF   // the bytes end before the answer does: the receive fails
 };
 
 const size_t kNoEnd = std::string::npos;
@@ -199,12 +198,8 @@ AnswerReference Judge(const std::string& served, int toHead, int toMemory) {
     case chunkref::CHUNKS_DONE:
       ref.m_Outcome = ANSWER_READ;
       break;
-    case chunkref::CHUNKS_AT_TRAILER:
-      ref.m_Outcome = ANSWER_TRAILER;
-      break;
   }
-  const size_t end = chunkref::TrailerEnd(rest, chunks.m_LastLineEnd);
-  ref.m_End = end == kNoEnd ? kNoEnd : ref.m_HeadEnd + end;
+  ref.m_End = ref.m_HeadEnd + chunks.m_End;
   return ref;
 }
 
@@ -233,24 +228,14 @@ void CheckRead(const CHttpClient& client, int ok, const AnswerReference& ref, si
     case ANSWER_READ:
       FUZZ_CHECK(ok);
       break;
-    case ANSWER_TRAILER:
-      if (!ok) return;
-      break;
   }
   CheckHeadFields(client, ref);
-  // Trailer lines may be left unread (the connection then goes); any other
-  // answer is read through its end.
-  if (ref.m_Outcome == ANSWER_READ) FUZZ_CHECK(received >= ref.m_End);
+  // An answer is read through its end, trailer lines included.
+  FUZZ_CHECK(received >= ref.m_End);
   // The connection may carry another request only when the answer ended
-  // where its head says and nothing came after it. Whether trailer lines
-  // are read to their end is open; bytes after them, or trailers not yet
-  // ended, never leave a clean end.
-  const int exact = ref.m_EndKnown && ref.m_End != kNoEnd && received == ref.m_End;
-  if (ref.m_Outcome == ANSWER_READ) {
-    FUZZ_CHECK(client.m_ResponseClean == exact);
-  } else if (!exact) {
-    FUZZ_CHECK(client.m_ResponseClean == 0);
-  }
+  // where its head says and nothing came after it.
+  const int exact = ref.m_EndKnown && received == ref.m_End;
+  FUZZ_CHECK(client.m_ResponseClean == exact);
 }
 
 // The body kept in memory: GetBody gives the answer's own bytes.
@@ -381,7 +366,7 @@ void CheckDownload(uint8_t mode, const std::string& served, const uint8_t* piece
   const int twoxx = ref.m_Status >= 200 && ref.m_Status <= 299;
   std::string expected;
   int fails = 0;
-  const int judged = (ref.m_Outcome == ANSWER_READ || (ref.m_Outcome == ANSWER_TRAILER && ok)) &&
+  const int judged = ref.m_Outcome == ANSWER_READ &&
                      twoxx && ExpectedFile(ref, served, keepOrigin, decoding, &expected, &fails);
   if (ref.m_Outcome == ANSWER_CUT_OFF || ref.m_Outcome == ANSWER_REFUSED) FUZZ_CHECK(!ok);
   // A 2xx body framed neither way (but a 205's, which carries none) is not stored.
@@ -446,8 +431,7 @@ CFakeConnection Connection(const std::string& bytes, const uint8_t* pieces, size
 
 // After a Request that read its answer: the connection stays exactly when
 // the rules let it (a clean end, keep-alive announced, not framed both
-// ways, no redirect); trailer lines and a 3xx naming a Location leave it
-// open whether it stays.
+// ways, no 3xx with a Location that has a value).
 void CheckKept(const AnswerReference& ref, size_t received, int kept) {
   const int exact = ref.m_EndKnown && ref.m_End != kNoEnd && received == ref.m_End;
   const int mayStay = exact && headref::AnnouncesKeepAlive(ref.m_Fields) && !ref.m_Both;
@@ -455,11 +439,12 @@ void CheckKept(const AnswerReference& ref, size_t received, int kept) {
     FUZZ_CHECK(!kept);
     return;
   }
-  int hasLocation = 0;
-  headref::Elements(ref.m_Fields, "Location", &hasLocation);
-  if (ref.m_Outcome == ANSWER_TRAILER || (ref.m_Status >= 300 && ref.m_Status <= 399 && hasLocation))
-    return;
-  FUZZ_CHECK(kept);
+  int redirect = 0;
+  if (ref.m_Status >= 300 && ref.m_Status <= 399) {
+    for (const auto& field : ref.m_Fields)
+      if (StrICmp(field.first.c_str(), "Location") == 0 && !field.second.empty()) redirect = 1;
+  }
+  FUZZ_CHECK(kept == !redirect);
 }
 
 void CheckTwoRequests(uint8_t mode, const std::string& served, const uint8_t* pieces,
@@ -468,8 +453,7 @@ void CheckTwoRequests(uint8_t mode, const std::string& served, const uint8_t* pi
   const AnswerReference first = Judge(served, firstToHead, 1);
   // The second answer is what follows the first one's end; a server asked
   // again on a new connection sends the same.
-  const int second = first.m_Outcome == ANSWER_READ ||
-                     (first.m_Outcome == ANSWER_TRAILER && first.m_End != kNoEnd);
+  const int second = first.m_Outcome == ANSWER_READ;
   const std::string rest = second ? served.substr(first.m_End) : std::string();
   const size_t pause = second && (mode & 16) ? first.m_End : kNoEnd;
   FakeSocketScript({Connection(served, pieces, pieceCount, mode & 8, pause),
