@@ -56,6 +56,11 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
   int ok;
   // An upload writes no output file, so -o and -O leave every file alone then.
   const int toFile = !cmd.m_Upload && !outputPath.empty();
+  // Under -origin the pages are shown while the body arrives: the terminal
+  // stays in key mode from the first prompt to the end of the exchange, the
+  // waits for the network between pages included, so a key typed ahead then
+  // is not echoed either.
+  CConsoleKeyMode originPaging(!toFile && !cmd.m_Upload && cmd.m_Origin && cmd.m_Step);
   if (cmd.m_Upload) {
     printf("Upload %s......", cmd.m_UploadPath.c_str());
     BeginProgressLine(cmd);

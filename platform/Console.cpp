@@ -181,6 +181,9 @@ int ConsoleReadChar() {
     int c = getchar();
     return c == EOF || InterruptRequested() ? -1 : c;
   }
-  CConsoleKeyMode forThisRead(!g_ModeChanged);
+  CConsoleKeyMode forThisRead(true);
   return g_ModeChanged ? ReadKey() : -1;
 }
+
+CConsoleKeyMode::CConsoleKeyMode(bool wanted)
+    : m_Entered(wanted && !g_ModeChanged && ConsoleEnterKeyMode() == 1) {}

@@ -56,11 +56,13 @@ int ConsoleReadChar();
 // interrupt calls it before it ends the process.
 void ConsoleRestoreTerminalMode();
 
-// Key mode for the life of a scope: entered on construction when `wanted`,
-// put back by the destructor on every way out.
+// Key mode for the life of a scope: entered on construction when `wanted`
+// and the terminal is not in key mode yet, and then put back by the
+// destructor on every way out. Inside a scope that already holds key mode it
+// changes nothing, so scopes nest.
 class CConsoleKeyMode {
  public:
-  explicit CConsoleKeyMode(bool wanted) : m_Entered(wanted && ConsoleEnterKeyMode() == 1) {}
+  explicit CConsoleKeyMode(bool wanted);
   ~CConsoleKeyMode() {
     if (m_Entered) ConsoleRestoreTerminalMode();
   }

@@ -143,6 +143,35 @@ TEST_F(StepPrompt, KeyThatSendsSeveralBytesTurnsOnePage) {
   ExpectEndedWithModeBack(run, shown + "kl");
 }
 
+// Under -origin each piece is paged as it arrives. A key typed while the
+// program waits for the next piece is not echoed: the key mode stays between
+// the pages. Ctrl-C then ends the transfer.
+TEST_F(StepPrompt, KeyTypedBetweenOriginPiecesIsNotEchoed) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  CScriptedServer server(
+      CServerScript{{Exchange().Send(head + "abcd").Pause(20000).Send("efghij")}});
+  CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "4", "-origin"},
+                       m_Sandbox.Dir());
+  ASSERT_TRUE(run.Started());
+  std::string shown = head + Banner(4);
+  ASSERT_TRUE(ReadPrompt(run, shown));
+  run.Type("a");
+  shown += "abcd";
+  ASSERT_TRUE(run.ReadUntil(shown)) << run.Output();
+  // The program now waits for the network; a mode put back after the page
+  // would be back by the time the key comes.
+  run.ReadFor(300);
+  EXPECT_TRUE(InKeyMode(run));
+  run.Type("x");
+  run.ReadFor(300);
+  EXPECT_EQ(shown, run.Output());
+  run.Type("\x03");
+  EXPECT_EQ(0, run.Wait());
+  EXPECT_EQ(shown + "Error: HTTP Session failed, Network failed.", run.Output());
+  EXPECT_TRUE(run.LineEditing());
+  EXPECT_TRUE(run.Echo());
+}
+
 TEST_F(StepPrompt, InterruptAtThePromptEndsTheRunAtOnce) {
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
   struct Case {
