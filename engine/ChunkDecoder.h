@@ -53,7 +53,8 @@ class CChunkDecoder {
   // to sink(param, ...) in the pieces it comes in. *used grows by the bytes
   // taken; the rest (a line or line end not yet whole) is to be offered
   // again at the front of the next call. Trailer lines end like the lines
-  // of a head (LF, with or without a CR before it) and are not read. 1 once
+  // of a head (LF, with or without a CR before it); only their length is
+  // looked at, and nothing of them is kept. 1 once
   // the body ended, with *used at its end (bytes behind it are not the
   // body's); 0 when more bytes are needed; -1 when the framing is refused,
   // with *error set (HTTP_ERR_RESPONSE_FORMAT, HTTP_ERR_CHUNK_TOO_LARGE),

@@ -37,7 +37,6 @@ std::string UnusedSidePath(const std::string& path, const char* stem) {
 
 int CDownloadTarget::Open(const char* path) {
   Abandon();
-  m_EarlierFile.clear();
   int sink = PathIsLink(path);
   const int existed = PathGetKind(path) != PATH_MISSING;
   // A file this download creates goes with a second interrupt: a
@@ -77,7 +76,6 @@ int CDownloadTarget::Open(const char* path) {
 
 void CDownloadTarget::Adopt(FileHandle file) {
   Abandon();
-  m_EarlierFile.clear();
   m_Output.Adopt(file);
   if (m_Output) m_Mode = TARGET_FILE;
 }

@@ -4,7 +4,6 @@
 #define ZELVORA_ENGINE_HTTPCLIENT_H
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,8 +16,6 @@
 #include "engine/HttpTypes.h"
 #include "engine/MemStream.h"
 #include "engine/ResponseHead.h"
-#include "platform/FileOwner.h"
-#include "platform/FileSystem.h"
 #include "platform/Socket.h"
 
 // What one head says; ParseHeaders sets all of it from every head it reads

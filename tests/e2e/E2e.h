@@ -75,19 +75,25 @@ inline void ExpectRefusedLeavesTheEarlierFile(const CProgramSandbox& sandbox,
   EXPECT_EQ((std::vector<std::string>{"out.txt", "zelvora"}), sandbox.Files());
 }
 
-// A batch of two whose first answer, on its own connection, is refused: the
-// first file fails and is left absent, and the second comes whole over a new
-// connection, the refused one never used again.
-inline void ExpectRefusedThenFresh(const CProgramSandbox& sandbox, const CExchange& refused) {
-  CScriptedServer server(CServerScript{
-      {refused}, {Exchange().Reply(Ok("fresh", "Connection: Keep-Alive\r\n"))}});
+// A batch of two whose first answer, on its own connection (first), fails
+// with the batch line's `failedText`: the first file is left absent, and the
+// second comes whole over a new connection, the first one never used again.
+inline void ExpectFirstFailsThenFresh(const CProgramSandbox& sandbox, const CConnectionScript& first,
+                                      const std::string& failedText) {
+  CScriptedServer server(
+      CServerScript{first, {Exchange().Reply(Ok("fresh", "Connection: Keep-Alive\r\n"))}});
   CProgramResult run = RunIn(sandbox, {server.Url("/f[1-2]"), "-O"});
   EXPECT_EQ(1, run.m_ExitCode);
-  EXPECT_EQ(BatchLine("f1", "failed.\r\n") + BatchLine("f2", "ok\r\n"), run.m_Out);
+  EXPECT_EQ(BatchLine("f1", failedText) + BatchLine("f2", "ok\r\n"), run.m_Out);
   EXPECT_FALSE(sandbox.Exists("f1"));
   EXPECT_EQ("fresh", sandbox.ReadFile("f2"));
   server.Stop();
   EXPECT_EQ(2, server.ConnectionCount());
+}
+
+// The same for a first answer that is refused.
+inline void ExpectRefusedThenFresh(const CProgramSandbox& sandbox, const CExchange& refused) {
+  ExpectFirstFailsThenFresh(sandbox, {refused}, "failed.\r\n");
 }
 
 // A port on 127.0.0.1 where nobody listens (a server started and stopped).

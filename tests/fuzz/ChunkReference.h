@@ -32,8 +32,6 @@ struct ChunkReference {
   HttpError m_Error;
   // The chunk data in hand (a chunk still arriving with the part that came).
   std::string m_Body;
-  // Where the bytes after the last-chunk line start.
-  size_t m_LastLineEnd;
   // Done: where the answer ends, just past the empty line after the trailer.
   size_t m_End;
 };
@@ -122,7 +120,7 @@ inline int ReadTrailer(const std::string& framed, size_t at, size_t* end) {
 
 // The framing of the bytes in hand as the rules read them.
 inline ChunkReference Reference(const std::string& framed) {
-  ChunkReference ref = {CHUNKS_NEED_MORE, HTTP_ERR_NONE, std::string(), 0, 0};
+  ChunkReference ref = {CHUNKS_NEED_MORE, HTTP_ERR_NONE, std::string(), 0};
   size_t at = 0;
   for (;;) {
     uint64_t size = 0;
@@ -132,7 +130,6 @@ inline ChunkReference Reference(const std::string& framed) {
     if (line <= 0) return ref;
     at = end;
     if (size == 0) {
-      ref.m_LastLineEnd = at;
       const int trailer = ReadTrailer(framed, at, &ref.m_End);
       if (trailer < 0) {
         ref.m_Verdict = CHUNKS_REFUSED;

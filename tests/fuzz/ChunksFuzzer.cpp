@@ -5,9 +5,10 @@
 // The verdict is checked against the framing rules read here on their own
 // (a size line of hexadecimal digits within 63 bits, optional spaces or
 // tabs, an optional extension after ";", CR LF, all within kChunkLineLimit
-// bytes; the data; CR LF after it): a body that keeps them and is in hand
-// is done, one that keeps them so far waits, and one that breaks one is
-// refused at once with its code, never waited on.
+// bytes; the data; CR LF after it; after the last chunk, trailer lines up
+// to an empty line, within the line and trailer limits): a body that keeps
+// them and is in hand is done, one that keeps them so far waits, and one
+// that breaks one is refused at once with its code, never waited on.
 #include <string>
 
 #include "ChunkReference.h"

@@ -122,8 +122,8 @@ struct AnswerReference {
   int m_Both = 0;
   // The body's own bytes (de-chunked).
   std::string m_Body;
-  // Where the answer ends, trailer lines included (kNoEnd while they have
-  // not all come), and whether that end is known from the head at all.
+  // Where an answer read whole ends, trailer lines included (kNoEnd for any
+  // other outcome), and whether that end is known from the head at all.
   size_t m_End = kNoEnd;
   int m_EndKnown = 0;
 };
@@ -309,7 +309,6 @@ int ExpectedFile(const AnswerReference& ref, const std::string& served, int keep
                  int decoding, std::string* content, int* fails) {
   *fails = 0;
   if (keepOrigin) {
-    if (ref.m_End == kNoEnd) return 0;
     *content = served.substr(ref.m_HeadEnd, ref.m_End - ref.m_HeadEnd);
     return 1;
   }
@@ -433,7 +432,7 @@ CFakeConnection Connection(const std::string& bytes, const uint8_t* pieces, size
 // the rules let it (a clean end, keep-alive announced, not framed both
 // ways, no 3xx with a Location that has a value).
 void CheckKept(const AnswerReference& ref, size_t received, int kept) {
-  const int exact = ref.m_EndKnown && ref.m_End != kNoEnd && received == ref.m_End;
+  const int exact = ref.m_EndKnown && received == ref.m_End;
   const int mayStay = exact && headref::AnnouncesKeepAlive(ref.m_Fields) && !ref.m_Both;
   if (!mayStay) {
     FUZZ_CHECK(!kept);
