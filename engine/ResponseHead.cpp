@@ -35,6 +35,35 @@ int NextHeadLine(const std::string& text, size_t* start, std::string* line) {
   return !line->empty();
 }
 
+// A header line that begins with a space or a tab continues the line above.
+int IsFoldedLine(const std::string& line) {
+  return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
+
+// Joins a folded line to the line above it: the white space at the end of
+// the one and at the start of the other becomes one space.
+void JoinFold(const std::string& folded, std::string* joined) {
+  const size_t last = joined->find_last_not_of(" \t");
+  joined->erase(last == std::string::npos ? 0 : last + 1);
+  const size_t first = folded.find_first_not_of(" \t");
+  *joined += ' ';
+  if (first != std::string::npos) joined->append(folded, first, std::string::npos);
+}
+
+// One header line, folds joined, into its name and value. The name ends at
+// the first colon of the line's own first part: a line without one there
+// names nothing and is skipped, folds and all, since a fold continues a
+// value and never makes one.
+void AddField(const std::string& line, size_t colon, ParsedHead* head) {
+  if (colon == std::string::npos) return;
+  HeadField field;
+  field.m_Name.assign(line, 0, colon);
+  field.m_Value.assign(line, colon + 1, std::string::npos);
+  TrimText(field.m_Name, " ");
+  TrimText(field.m_Value, " \t");
+  head->m_Fields.push_back(field);
+}
+
 }  // namespace
 
 size_t FindHeadEnd(const char* data, size_t length) {
@@ -62,16 +91,28 @@ int ReadParsedHead(const std::string& headText, ParsedHead* head) {
     *head = ParsedHead();
     return 0;
   }
+  // Folds are joined before any line is split into name and value, so a
+  // folded line can never pass for a field of its own.
+  std::string joined;
+  size_t colon = std::string::npos;
+  int haveLine = 0;
   while (NextHeadLine(headText, &start, &line)) {
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos) continue;
-    HeadField field;
-    field.m_Name.assign(line, 0, colon);
-    field.m_Value.assign(line, colon + 1, std::string::npos);
-    TrimText(field.m_Name, " ");
-    TrimText(field.m_Value, " \t");
-    head->m_Fields.push_back(field);
+    if (IsFoldedLine(line)) {
+      // With no line above to continue, what the line would continue is
+      // unknown: it may be a field the sender meant, or the end of one.
+      if (!haveLine) {
+        *head = ParsedHead();
+        return 0;
+      }
+      JoinFold(line, &joined);
+      continue;
+    }
+    if (haveLine) AddField(joined, colon, head);
+    joined = line;
+    colon = line.find(':');
+    haveLine = 1;
   }
+  if (haveLine) AddField(joined, colon, head);
   return 1;
 }
 
