@@ -219,6 +219,8 @@ TEST_F(Framing, UnreadableHeadsAndMissingLengthsFailTheDownload) {
        Bytes("HTTP/1.1 200 OK\r\nX-Odd: a\0b\r\nContent-Length: 10\r\n\r\n0123456789"), format},
       {"no length", "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\nall until the close",
        noLength},
+      {"a folded length", "HTTP/1.1 200 OK\r\nX-Note: a\r\n Content-Length: 3\r\n\r\nhello world",
+       noLength},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
