@@ -69,7 +69,6 @@ struct BodyFields {
   int m_Chunked = 0;
   // 0 when the answer framed its body neither by length nor by chunks.
   int m_LengthKnown = 1;
-  int m_Compressed = 0;
   // Every Content-Encoding line's value (JoinedValues): one comma list.
   std::string m_ContentEncoding;
 };
@@ -77,8 +76,9 @@ struct BodyFields {
 // Reads the body's framing and the connection's fate from a head that
 // answered method, into *fields (set anew). Connection is a list of tokens
 // over every line, any case: "close" anywhere closes, else "keep-alive"
-// keeps; nothing announced closes. Content-Encoding is every line's list in
-// order (m_Compressed when the program can undo all of it). An answer that
+// keeps; nothing announced closes, and neither does an answer older than
+// HTTP/1.1 that carries Transfer-Encoding. Content-Encoding is every line's
+// list in order. An answer that
 // never has a body (IsBodilessStatus, or one to HEAD) takes no framing from
 // its head. Transfer-Encoding is a list of codings (any case, every line):
 // chunked alone frames the body, "identity" counts as no coding, and any

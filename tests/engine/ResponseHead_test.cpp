@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ContentEncoding.h"
 #include "engine/HttpClient.h"
 #include "platform/FileSystem.h"
 #include "support/TempDir.h"
@@ -370,6 +371,31 @@ TEST(ReadBodyFieldsTest, ResponseStateFromHead) {
        "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n"
        "Transfer-Encoding: chunked\r\n\r\n",
        GET, Refused(200)},
+      // An answer older than HTTP/1.1 with Transfer-Encoding is read as its
+      // coding says, and its connection is not kept.
+      {"HTTP/1.0 with chunks",
+       "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed()},
+      {"HTTP/1.0 with identity beside a length",
+       "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: identity\r\n"
+       "Content-Length: 5\r\n\r\n",
+       GET, Parsed(200).Length(5)},
+      {"HTTP/1.0 with an empty coding line",
+       "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding:\r\n"
+       "Content-Length: 5\r\n\r\n",
+       GET, Parsed(200).Length(5)},
+      {"HTTP/0.9 with chunks",
+       "HTTP/0.9 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed()},
+      {"HTTP/1.0 304 with chunks",
+       "HTTP/1.0 304 Not Modified\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n",
+       GET, Parsed(304)},
+      {"HTTP/1.0 with a length alone is kept",
+       "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 5\r\n\r\n", GET,
+       Parsed(200).Length(5).KeptAlive()},
+      {"a later version with chunks is kept",
+       "HTTP/2.0 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed().KeptAlive()},
       // Answers that never have a body frame none, whatever they say.
       {"304 with the length of its 200",
        "HTTP/1.1 304 Not Modified\r\nContent-Length: 1234\r\n"
@@ -393,7 +419,7 @@ TEST(ReadBodyFieldsTest, ResponseStateFromHead) {
       EXPECT_EQ(c.length, fields.m_ContentLength) << c.name;
       EXPECT_EQ(c.chunked, fields.m_Chunked) << c.name;
       EXPECT_EQ(c.keepAlive, fields.m_KeepAlive) << c.name;
-      EXPECT_EQ(c.compressed, fields.m_Compressed) << c.name;
+      EXPECT_EQ(c.compressed, IsCompressedEncoding(fields.m_ContentEncoding)) << c.name;
       EXPECT_EQ(c.encoding, fields.m_ContentEncoding) << c.name;
     } else {
       EXPECT_EQ(0, c.result) << c.name;
@@ -409,7 +435,6 @@ TEST(ReadBodyFieldsTest, ResponseStateFromHead) {
     EXPECT_EQ(c.length, client.m_ContentLength) << c.name;
     EXPECT_EQ(c.chunked, client.m_Chunked) << c.name;
     EXPECT_EQ(c.keepAlive, client.m_KeepAlive) << c.name;
-    EXPECT_EQ(c.compressed, client.m_Compressed) << c.name;
     EXPECT_EQ(c.encoding, client.m_ContentEncoding) << c.name;
     EXPECT_EQ(c.location, client.m_Location) << c.name;
     EXPECT_EQ(0u, client.m_ResponseHeaders.count("Stale")) << c.name;
