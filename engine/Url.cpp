@@ -1,7 +1,5 @@
 #include "engine/Url.h"
 
-#include <cstring>
-
 #include "platform/CRuntime.h"
 
 namespace {
