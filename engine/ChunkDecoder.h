@@ -83,8 +83,7 @@ class CChunkDecoder {
   // The CR LF after a chunk's data.
   int TakeDataEnd(const char* data, unsigned int length, unsigned int* taken, HttpError* error);
   // A trailer line, within the limits, or the empty line that ends the body.
-  int TakeTrailerLine(const char* data, unsigned int length, unsigned int* taken,
-                      HttpError* error);
+  int TakeTrailerLine(const char* data, unsigned int length, unsigned int* taken, HttpError* error);
 };
 
 #endif

@@ -49,6 +49,8 @@ TEST_F(ExactReading, RefusedAnswersFailCleanly) {
       {"size with a sign", ChunkedHead() + "+5\r\nhello\r\n0\r\n\r\n", kFormat, 0},
       {"size with a letter", ChunkedHead() + "1g\r\nhello\r\n0\r\n\r\n", kFormat, 0},
       {"size beyond 63 bits", ChunkedHead() + "8000000000000000\r\nhello\r\n0\r\n\r\n", tooLarge, 0},
+      {"an LF inside a size line's extension",
+       ChunkedHead() + "5;a\nb\r\nhello\r\n0\r\n\r\n", kFormat, 0},
       {"absurdly long size line", ChunkedHead() + "5;" + std::string(10000, 'e'), kFormat, 0},
       {"stray line end for a size", ChunkedHead() + "5\r\nhello\r\n\r\n0\r\n\r\n", kFormat, 0},
       {"a transfer coding before chunked",
@@ -155,9 +157,8 @@ TEST_F(ExactReading, WhiteSpaceBeforeTheFirstHeaderLineIsRefused) {
   const char* const leads[] = {" ", "\t"};
   for (const char* lead : leads) {
     SCOPED_TRACE(lead[0] == ' ' ? "a space" : "a tab");
-    const std::string reply =
-        std::string("HTTP/1.1 200 OK\r\n") + lead + "Content-Length: 3\r\n" + kKeep +
-        "\r\nhello world";
+    const std::string reply = std::string("HTTP/1.1 200 OK\r\n") + lead + "Content-Length: 3\r\n" +
+                              kKeep + "\r\nhello world";
     CProgramSandbox sandbox(ZELVORA_EXE);
     {
       CScriptedServer server(CServerScript::OneReply(reply));
