@@ -23,6 +23,15 @@ std::string LongHead(size_t size) {
   return start + std::string(size - start.size() - 4, 'f') + "\r\n\r\n";
 }
 
+// A head of exactly size bytes (300 or more) with a length of 5, most of it
+// folded lines of one header.
+std::string FoldedHead(size_t size) {
+  std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nX-Fill: a\r\n";
+  size_t fill = size - head.size() - 2;
+  for (; fill > 200; fill -= 100) head += " " + std::string(97, 'f') + "\r\n";
+  return head + "\t" + std::string(fill - 3, 'f') + "\r\n\r\n";
+}
+
 class ExactReading : public ::testing::Test {};
 
 struct Refused {
@@ -68,6 +77,8 @@ TEST_F(ExactReading, RefusedAnswersFailCleanly) {
       {"four digits of status", "HTTP/1.1 2000 OK\r\nContent-Length: 5\r\n\r\nhello", kFormat, 0},
       {"head beyond the limit in one write", LongHead(8700), kFormat, 0},
       {"head beyond the limit in pieces", LongHead(8700), kFormat, 500},
+      // Folded lines count as sent, not as joined.
+      {"folded head one byte beyond the limit", FoldedHead(8193) + "hello", kFormat, 0},
   };
   for (const Refused& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,6 +139,7 @@ TEST_F(ExactReading, SoundAnswersStoreTheirOwnBytes) {
       {"a folded coding",
        "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nX-Note: a\r\n Content-Encoding: gzip\r\n\r\nhello",
        "hello"},
+      {"folded head at the limit", FoldedHead(8192) + "hello", "hello"},
       {"a fold in a header of no use here",
        "HTTP/1.1 200 OK\r\nX-Note: a\r\n b\r\nContent-Length: 5\r\n\r\nhello", "hello"},
   };
