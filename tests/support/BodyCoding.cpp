@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-std::string Deflate(const std::string& data, int windowBits) {
+std::string Deflate(const std::string& data, int windowBits, int level) {
   z_stream stream = {};
-  if (deflateInit2(&stream, 9, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK) abort();
+  if (deflateInit2(&stream, level, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK) abort();
   std::string out(deflateBound(&stream, data.size()) + 64, '\0');
   stream.next_in = (Bytef*)data.data();
   stream.avail_in = (uInt)data.size();

@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <string>
 
-// zlib deflate at level 9 with the given window bits: 31 gzip, 15 zlib
-// wrapper, -15 raw deflate. Aborts when zlib fails, so a fixture is never
-// silently empty.
-std::string Deflate(const std::string& data, int windowBits);
+// zlib deflate at `level` (9 unless told) with the given window bits: 31
+// gzip, 15 zlib wrapper, -15 raw deflate. Aborts when zlib fails, so a
+// fixture is never silently empty.
+std::string Deflate(const std::string& data, int windowBits, int level = 9);
 inline std::string Gzip(const std::string& data) { return Deflate(data, 31); }
 inline std::string ZlibDeflate(const std::string& data) { return Deflate(data, 15); }
 inline std::string RawDeflate(const std::string& data) { return Deflate(data, -15); }
