@@ -19,6 +19,24 @@ std::string Deflate(const std::string& data, int windowBits, int level) {
   return out;
 }
 
+bool Inflate(const std::string& data, int windowBits, std::string* out) {
+  z_stream stream = {};
+  if (inflateInit2(&stream, windowBits) != Z_OK) abort();
+  out->clear();
+  char block[65536];
+  stream.next_in = (Bytef*)data.data();
+  stream.avail_in = (uInt)data.size();
+  int status;
+  do {
+    stream.next_out = (Bytef*)block;
+    stream.avail_out = sizeof(block);
+    status = inflate(&stream, Z_NO_FLUSH);
+    out->append(block, sizeof(block) - stream.avail_out);
+  } while (status == Z_OK);
+  inflateEnd(&stream);
+  return status == Z_STREAM_END && stream.avail_in == 0;
+}
+
 std::string Chunked(const std::string& data, size_t piece) {
   std::string out;
   char size[32];
