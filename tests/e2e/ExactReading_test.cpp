@@ -17,12 +17,6 @@ std::string ChunkedHead(const std::string& extra = "") {
   return ChunkedResponse("200 OK", extra, "");
 }
 
-// A head of exactly size bytes with a length of 0.
-std::string LongHead(size_t size) {
-  const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Fill: ";
-  return start + std::string(size - start.size() - 4, 'f') + "\r\n\r\n";
-}
-
 // A head of exactly size bytes (300 or more) with a length of 5, most of it
 // folded lines of one header.
 std::string FoldedHead(size_t size) {

@@ -1,6 +1,7 @@
 // Downloads into a file where the test decides what every receive hands out:
 // what the file holds when the answer breaks off after part of the body, the
-// callbacks and bytes of a body split across receives, and a resume past 4 GiB.
+// callbacks and bytes of a body split across receives (beside those of the
+// same answer into memory), and a resume past 4 GiB.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -78,20 +79,37 @@ TEST_F(PiecedDownloadTest, AnswerBrokenOffMidBody) {
   }
 }
 
-TEST_F(PiecedDownloadTest, CallbacksInFileMode) {
+// The callbacks of one answer in two receives, as it goes to memory and to
+// a file: the head, then each receive's data with its bytes, all for the
+// client that asked. Only a file's download reports progress: for the bytes
+// that came with the head before their data, for later receives after it.
+TEST_F(PiecedDownloadTest, CallbacksInOrderWithTheirArguments) {
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
-  FakeSocketScript({CFakeConnection().Receive(head + "abcd").Receive("efghij")});
-  CHttpClient client;
-  CallbackLog log;
-  log.Attach(client);
-  std::string response;
-  const std::string path = m_Dir.File("cb");
-  ASSERT_EQ(1, client.Download(kUrl, path.c_str(), response, nullptr, 0, 0));
-  // The bytes that came with the head: progress first; later receives: data first.
-  EXPECT_EQ(
-      (std::vector<std::string>{"head", "progress 4/10", "data 4", "data 6", "progress 10/10"}),
-      log.m_Events);
-  EXPECT_EQ("abcdefghij", TempDir::ReadFile(path));
+  const struct {
+    const char* name;
+    bool toFile;
+    std::vector<std::string> events;
+  } cases[] = {
+      {"into memory", false, {"head", "data 4", "data 6"}},
+      {"into a file", true, {"head", "progress 4/10", "data 4", "data 6", "progress 10/10"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSocketScript({CFakeConnection().Receive(head + "abcd").Receive("efghij")});
+    CHttpClient client;
+    CallbackLog log;
+    log.Attach(client);
+    std::string response;
+    TempDir dir;
+    const std::string path = dir.File("cb");
+    ASSERT_EQ(1, c.toFile ? client.Download(kUrl, path.c_str(), response, nullptr, 0, 0)
+                          : client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
+    EXPECT_EQ(c.events, log.m_Events);
+    EXPECT_EQ(head, log.m_Head);
+    EXPECT_EQ("abcdefghij", log.m_Data);
+    EXPECT_EQ(&client, log.m_LastClient);
+    EXPECT_EQ("abcdefghij", c.toFile ? TempDir::ReadFile(path) : response);
+  }
 }
 
 TEST_F(PiecedDownloadTest, CompressedBodyIsKeptAsSent) {

@@ -1,6 +1,7 @@
 // Requests into memory where the test decides what every receive hands out:
 // bodies and heads split across receives, failures after part of a body,
-// callbacks per receive, a kept connection the server closed.
+// a kept connection the server closed. The callbacks per receive, in memory
+// and in a file, are one table in PiecedDownload_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "engine/HttpClient.h"
 #include "fakesocket/FakeSocket.h"
 #include "support/CallbackLog.h"
+#include "support/Responses.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -91,13 +93,6 @@ TEST_F(PiecedRequestTest, HeadFoundAcrossSplitReceives) {
   ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
   EXPECT_EQ(head, client.m_ResponseHead);
   EXPECT_EQ("ok", response);
-}
-
-// A head of `total` bytes: a status line, one long header, the blank line.
-std::string LongHead(size_t total) {
-  const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Fill: ";
-  const std::string end = "\r\n\r\n";
-  return start + std::string(total - start.size() - end.size(), 'f') + end;
 }
 
 // A head is taken when its empty line ends within 8192 bytes, and refused
@@ -227,21 +222,6 @@ TEST_F(PiecedRequestTest, FailuresAfterPartOfTheAnswer) {
     EXPECT_TRUE(FakeSocketClosed(0));
     EXPECT_EQ(c.headSeen, !log.m_Events.empty() && log.m_Events[0] == "head");
   }
-}
-
-TEST_F(PiecedRequestTest, CallbacksInOrderWithTheirArguments) {
-  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
-  FakeSocketScript({CFakeConnection().Receive(head + "abcd").Receive("efghij")});
-  CHttpClient client;
-  CallbackLog log;
-  log.Attach(client);
-  std::string response;
-  ASSERT_EQ(1, client.Request(HTTP_METHOD_GET, kUrl, response, nullptr, 0));
-  // No progress in memory mode.
-  EXPECT_EQ((std::vector<std::string>{"head", "data 4", "data 6"}), log.m_Events);
-  EXPECT_EQ(head, log.m_Head);
-  EXPECT_EQ("abcdefghij", log.m_Data);
-  EXPECT_EQ(&client, log.m_LastClient);
 }
 
 // A request on a kept connection that the server ended before any byte of

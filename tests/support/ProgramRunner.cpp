@@ -14,17 +14,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <thread>
 
+#include "support/Deadline.h"
+
 namespace {
-
-typedef std::chrono::steady_clock CClock;
-
-int MillisecondsLeft(CClock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - CClock::now()).count();
-  return left < 0 ? 0 : static_cast<int>(std::min<long long>(left, INT_MAX));
-}
 
 std::string BaseName(const std::string& path) {
   size_t slash = path.rfind('/');

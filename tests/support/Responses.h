@@ -28,6 +28,14 @@ inline std::string ChunkedResponse(const std::string& status, const std::string&
   return "HTTP/1.1 " + status + "\r\n" + headers + "Transfer-Encoding: chunked\r\n\r\n" + framed;
 }
 
+// A head of exactly `size` bytes and a length of 0: the status line, one
+// long header, the empty line.
+inline std::string LongHead(size_t size) {
+  const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Fill: ";
+  const std::string end = "\r\n\r\n";
+  return start + std::string(size - start.size() - end.size(), 'f') + end;
+}
+
 // A 200 whose body goes in chunks of `piece` bytes, with the last chunk.
 inline std::string ChunkedOk(const std::string& body, const std::string& headers = "",
                              size_t piece = 700) {

@@ -121,7 +121,9 @@ int CScriptedServer::Play(int index, CServerConnection& connection, const CExcha
   for (const CServerAction& action : exchange.m_Actions) {
     switch (action.m_Kind) {
       case SERVER_ACTION_SEND:
-        if (!connection.SendAll(action.m_Bytes)) return 0;
+        for (size_t i = 0; i < action.m_Times; ++i) {
+          if (!connection.SendAll(action.m_Bytes)) return 0;
+        }
         break;
       case SERVER_ACTION_PAUSE:
         if (!connection.Pause(action.m_Ms)) return 0;

@@ -16,9 +16,9 @@
 #include <cstdlib>
 #include <thread>
 
-namespace {
+#include "support/Deadline.h"
 
-typedef std::chrono::steady_clock CClock;
+namespace {
 
 // How long a closing connection keeps reading what the peer still sends, so
 // that unread input does not turn the close into a reset: at most the limit,
@@ -28,11 +28,6 @@ const int DRAIN_LIMIT_MS = 2000;
 const int DRAIN_QUIET_MS = 100;
 // Longest single sleep in a wait, so a stop is noticed quickly.
 const int SLICE_MS = 20;
-
-int MillisecondsLeft(CClock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - CClock::now()).count();
-  return left < 0 ? 0 : static_cast<int>(std::min<long long>(left, INT_MAX));
-}
 
 // Content-Length of a head, or 0 without one.
 size_t HeadContentLength(const std::string& head) {

@@ -34,6 +34,11 @@ CExchange& CExchange::Send(const std::string& bytes) {
   return *this;
 }
 
+CExchange& CExchange::SendRepeated(const std::string& bytes, size_t times) {
+  m_Actions.push_back({SERVER_ACTION_SEND, bytes, 0, times});
+  return *this;
+}
+
 CExchange& CExchange::SendInPieces(const std::string& bytes, size_t pieceSize, int ms) {
   if (pieceSize == 0) pieceSize = 1;
   for (size_t at = 0; at < bytes.size(); at += pieceSize) {

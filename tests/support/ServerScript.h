@@ -47,6 +47,7 @@ struct CServerAction {
   EServerActionKind m_Kind;
   std::string m_Bytes;  // SEND
   int m_Ms;             // PAUSE
+  size_t m_Times = 1;   // SEND: m_Bytes this many times in a row
 };
 
 class CExchange {
@@ -61,6 +62,9 @@ class CExchange {
   // Actions, run in the order given, after the read.
   CExchange& Send(const std::string& bytes);
   CExchange& Reply(const std::string& bytes) { return Send(bytes); }
+  // The bytes `times` times in a row, held once: a body of any size from
+  // one block of it.
+  CExchange& SendRepeated(const std::string& bytes, size_t times);
   // The bytes in pieces of `pieceSize` with `ms` between pieces.
   CExchange& SendInPieces(const std::string& bytes, size_t pieceSize, int ms);
   CExchange& Pause(int ms);

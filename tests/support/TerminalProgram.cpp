@@ -13,15 +13,9 @@
 #include <chrono>
 #include <thread>
 
+#include "support/Deadline.h"
+
 namespace {
-
-typedef std::chrono::steady_clock CClock;
-
-int MillisecondsLeft(CClock::time_point deadline) {
-  auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - CClock::now()).count();
-  return left < 0 ? 0 : static_cast<int>(left);
-}
 
 int ExitValueOf(int status) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
