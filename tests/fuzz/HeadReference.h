@@ -208,9 +208,14 @@ inline int ContinuesAt(const Fields& fields, uint64_t size) {
 
 // Connection is a list of tokens over every line of that name, any case:
 // "close" anywhere closes, else "keep-alive" among them keeps; a head that
-// names neither does not keep the connection.
-inline int AnnouncesKeepAlive(const Fields& fields) {
+// names neither does not keep the connection. Nor does an answer older
+// than HTTP/1.1 with a Transfer-Encoding line: its framing is faulty.
+inline int AnnouncesKeepAlive(const std::string& head, const Fields& fields) {
   int found = 0;
+  const std::vector<std::string> lines = Lines(head);
+  const std::string version = lines.empty() ? "" : lines[0].substr(0, 8);
+  Elements(fields, "Transfer-Encoding", &found);
+  if (found && version.size() == 8 && version.compare(5, 3, "1.1") < 0) return 0;
   int keep = 0;
   for (const std::string& token : Elements(fields, "Connection", &found)) {
     if (StrICmp(token.c_str(), "close") == 0) return 0;

@@ -454,7 +454,7 @@ CFakeConnection Connection(const std::string& bytes, const uint8_t* pieces, size
 // ways, no 3xx with a Location that has a value).
 void CheckKept(const AnswerReference& ref, size_t received, int kept) {
   const int exact = ref.m_EndKnown && received == ref.m_End;
-  const int mayStay = exact && headref::AnnouncesKeepAlive(ref.m_Fields) && !ref.m_Both;
+  const int mayStay = exact && headref::AnnouncesKeepAlive(ref.m_Head, ref.m_Fields) && !ref.m_Both;
   if (!mayStay) {
     FUZZ_CHECK(!kept);
     return;

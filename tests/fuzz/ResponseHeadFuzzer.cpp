@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(CodingSuffix(client.GetContentEncoding()) == headref::OutermostSuffix(fields));
   }
 
-  const int keepAlive = headref::AnnouncesKeepAlive(fields);
+  const int keepAlive = headref::AnnouncesKeepAlive(head, fields);
   if (headref::IsBodiless(status) || client.m_Method == HTTP_METHOD_HEAD) {
     // Such an answer ends at its empty line; its head frames nothing.
     FUZZ_CHECK(ok == 1);
