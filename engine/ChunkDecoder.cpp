@@ -47,71 +47,83 @@ int ReadChunkSizeLine(const char* data, size_t length, uint64_t* size, size_t* u
 int CChunkDecoder::Decode(const char* data, unsigned int length, unsigned int* used,
                           ChunkDataSink sink, void* param, HttpError* error) {
   unsigned int at = 0;
-  int result = 0;
-  for (;;) {
+  int step = 1;
+  while (step > 0 && m_Phase != CHUNK_DONE) {
     const char* next = data + at;
     const unsigned int remaining = length - at;
-    if (m_Phase == CHUNK_DONE) {
-      result = 1;
-      break;
+    unsigned int taken = 0;
+    switch (m_Phase) {
+      case CHUNK_SIZE_LINE:
+        step = TakeSizeLine(next, remaining, &taken, error);
+        break;
+      case CHUNK_DATA:
+        step = PassData(next, remaining, &taken, sink, param);
+        break;
+      case CHUNK_DATA_END:
+        step = TakeDataEnd(next, remaining, &taken, error);
+        break;
+      default:
+        step = TakeTrailerLine(next, remaining, &taken, error);
+        break;
     }
-    if (m_Phase == CHUNK_SIZE_LINE) {
-      uint64_t size = 0;
-      size_t lineLength = 0;
-      const int found = ReadChunkSizeLine(next, remaining, &size, &lineLength, error);
-      if (found <= 0) {
-        result = found;
-        break;
-      }
-      at += static_cast<unsigned int>(lineLength);
-      m_Left = size;
-      m_Phase = size == 0 ? CHUNK_LAST : CHUNK_DATA;
-    } else if (m_Phase == CHUNK_DATA) {
-      if (remaining == 0) break;
-      const unsigned int piece =
-          m_Left < remaining ? static_cast<unsigned int>(m_Left) : remaining;
-      if (!sink(param, next, piece)) {
-        result = -1;
-        break;
-      }
-      at += piece;
-      m_Left -= piece;
-      if (m_Left == 0) m_Phase = CHUNK_DATA_END;
-    } else if (m_Phase == CHUNK_DATA_END) {
-      // Anything but CR LF after the data means the sizes do not count
-      // the bytes sent: no byte of it can be trusted.
-      if (remaining == 0) break;
-      if (next[0] != '\r' || (remaining > 1 && next[1] != '\n')) {
-        result = Refuse(HTTP_ERR_RESPONSE_FORMAT, error);
-        break;
-      }
-      if (remaining < 2) break;
-      at += 2;
-      m_Phase = CHUNK_SIZE_LINE;
-    } else {
-      // A trailer line, or the empty line that ends the body. Only the
-      // first kChunkLineLimit bytes are looked at, however many came.
-      const unsigned int window =
-          remaining < kChunkLineLimit ? remaining : static_cast<unsigned int>(kChunkLineLimit);
-      const void* lineFeed = memchr(next, '\n', window);
-      if (!lineFeed) {
-        if (window == kChunkLineLimit) result = Refuse(HTTP_ERR_RESPONSE_FORMAT, error);
-        break;
-      }
-      const unsigned int lineLength =
-          static_cast<unsigned int>(static_cast<const char*>(lineFeed) - next) + 1;
-      at += lineLength;
-      if (lineLength == 1 || (lineLength == 2 && next[0] == '\r')) {
-        m_Phase = CHUNK_DONE;
-        continue;
-      }
-      m_TrailerLength += lineLength;
-      if (m_TrailerLength > kChunkTrailerLimit) {
-        result = Refuse(HTTP_ERR_RESPONSE_FORMAT, error);
-        break;
-      }
-    }
+    at += taken;
   }
   *used += at;
-  return result;
+  if (step < 0) return -1;
+  return m_Phase == CHUNK_DONE ? 1 : 0;
+}
+
+int CChunkDecoder::TakeSizeLine(const char* data, unsigned int length, unsigned int* taken,
+                                HttpError* error) {
+  uint64_t size = 0;
+  size_t lineLength = 0;
+  const int found = ReadChunkSizeLine(data, length, &size, &lineLength, error);
+  if (found <= 0) return found;
+  *taken = static_cast<unsigned int>(lineLength);
+  m_Left = size;
+  m_Phase = size == 0 ? CHUNK_LAST : CHUNK_DATA;
+  return 1;
+}
+
+int CChunkDecoder::PassData(const char* data, unsigned int length, unsigned int* taken,
+                            ChunkDataSink sink, void* param) {
+  if (length == 0) return 0;
+  const unsigned int piece = m_Left < length ? static_cast<unsigned int>(m_Left) : length;
+  if (!sink(param, data, piece)) return -1;
+  *taken = piece;
+  m_Left -= piece;
+  if (m_Left == 0) m_Phase = CHUNK_DATA_END;
+  return 1;
+}
+
+int CChunkDecoder::TakeDataEnd(const char* data, unsigned int length, unsigned int* taken,
+                               HttpError* error) {
+  // Anything but CR LF after the data means the sizes do not count the
+  // bytes sent: no byte of it can be trusted.
+  if (length == 0) return 0;
+  if (data[0] != '\r' || (length > 1 && data[1] != '\n'))
+    return Refuse(HTTP_ERR_RESPONSE_FORMAT, error);
+  if (length < 2) return 0;
+  *taken = 2;
+  m_Phase = CHUNK_SIZE_LINE;
+  return 1;
+}
+
+int CChunkDecoder::TakeTrailerLine(const char* data, unsigned int length, unsigned int* taken,
+                                   HttpError* error) {
+  // Only the first kChunkLineLimit bytes are looked at, however many came.
+  const unsigned int window =
+      length < kChunkLineLimit ? length : static_cast<unsigned int>(kChunkLineLimit);
+  const void* lineFeed = memchr(data, '\n', window);
+  if (!lineFeed) return window == kChunkLineLimit ? Refuse(HTTP_ERR_RESPONSE_FORMAT, error) : 0;
+  const unsigned int lineLength =
+      static_cast<unsigned int>(static_cast<const char*>(lineFeed) - data) + 1;
+  *taken = lineLength;
+  if (lineLength == 1 || (lineLength == 2 && data[0] == '\r')) {
+    m_Phase = CHUNK_DONE;
+    return 1;
+  }
+  m_TrailerLength += lineLength;
+  if (m_TrailerLength > kChunkTrailerLimit) return Refuse(HTTP_ERR_RESPONSE_FORMAT, error);
+  return 1;
 }

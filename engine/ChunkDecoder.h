@@ -68,6 +68,22 @@ class CChunkDecoder {
   uint64_t m_Left = 0;
   // Bytes of trailer lines read so far.
   size_t m_TrailerLength = 0;
+
+ private:
+  // One step of Decode for each phase, on data[0, length) where the decoder
+  // stands: 1 with *taken bytes used when the step is done (the phase may
+  // have moved on), 0 when more bytes are needed, -1 when refused (or
+  // stopped by the sink).
+  //
+  // A size line: the chunk's data, or the last chunk's trailer, is next.
+  int TakeSizeLine(const char* data, unsigned int length, unsigned int* taken, HttpError* error);
+  // As much of the chunk's data as data holds, handed to the sink.
+  int PassData(const char* data, unsigned int length, unsigned int* taken, ChunkDataSink sink,
+               void* param);
+  // The CR LF after a chunk's data.
+  int TakeDataEnd(const char* data, unsigned int length, unsigned int* taken, HttpError* error);
+  // A trailer line, within the limits, or the empty line that ends the body.
+  int TakeTrailerLine(const char* data, unsigned int length, unsigned int* taken, HttpError* error);
 };
 
 #endif

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "engine/ContentEncoding.h"
 #include "engine/TextTrim.h"
 #include "platform/CRuntime.h"
 
@@ -35,6 +34,35 @@ int NextHeadLine(const std::string& text, size_t* start, std::string* line) {
   return !line->empty();
 }
 
+// A header line that begins with a space or a tab continues the line above.
+int IsFoldedLine(const std::string& line) {
+  return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
+
+// Joins a folded line to the line above it: the white space at the end of
+// the one and at the start of the other becomes one space.
+void JoinFold(const std::string& folded, std::string* joined) {
+  const size_t last = joined->find_last_not_of(" \t");
+  joined->erase(last == std::string::npos ? 0 : last + 1);
+  const size_t first = folded.find_first_not_of(" \t");
+  *joined += ' ';
+  if (first != std::string::npos) joined->append(folded, first, std::string::npos);
+}
+
+// One header line, folds joined, into its name and value. The name ends at
+// the first colon of the line's own first part: a line without one there
+// names nothing and is skipped, folds and all, since a fold continues a
+// value and never makes one.
+void AddField(const std::string& line, size_t colon, ParsedHead* head) {
+  if (colon == std::string::npos) return;
+  HeadField field;
+  field.m_Name.assign(line, 0, colon);
+  field.m_Value.assign(line, colon + 1, std::string::npos);
+  TrimText(field.m_Name, " ");
+  TrimText(field.m_Value, " \t");
+  head->m_Fields.push_back(field);
+}
+
 }  // namespace
 
 size_t FindHeadEnd(const char* data, size_t length) {
@@ -62,16 +90,28 @@ int ReadParsedHead(const std::string& headText, ParsedHead* head) {
     *head = ParsedHead();
     return 0;
   }
+  // Folds are joined before any line is split into name and value, so a
+  // folded line can never pass for a field of its own.
+  std::string joined;
+  size_t colon = std::string::npos;
+  int haveLine = 0;
   while (NextHeadLine(headText, &start, &line)) {
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos) continue;
-    HeadField field;
-    field.m_Name.assign(line, 0, colon);
-    field.m_Value.assign(line, colon + 1, std::string::npos);
-    TrimText(field.m_Name, " ");
-    TrimText(field.m_Value, " \t");
-    head->m_Fields.push_back(field);
+    if (IsFoldedLine(line)) {
+      // With no line above to continue, what the line would continue is
+      // unknown: it may be a field the sender meant, or the end of one.
+      if (!haveLine) {
+        *head = ParsedHead();
+        return 0;
+      }
+      JoinFold(line, &joined);
+      continue;
+    }
+    if (haveLine) AddField(joined, colon, head);
+    joined = line;
+    colon = line.find(':');
+    haveLine = 1;
   }
+  if (haveLine) AddField(joined, colon, head);
   return 1;
 }
 
@@ -172,9 +212,22 @@ int ReadLength(const std::string& text, int64_t* number) {
   return 1;
 }
 
+// An answer older than HTTP/1.1 cannot soundly carry Transfer-Encoding:
+// its sender may mean framing other than the one read here, so where it
+// ends is not to be trusted to be where the next answer starts, even when
+// its bytes decode.
+int FramingFaultyForItsVersion(const ParsedHead& head) {
+  const std::string& version = head.m_Version;  // "HTTP/" digit "." digit
+  const int beforeOneOne =
+      version.size() == 8 && (version[5] < '1' || (version[5] == '1' && version[7] < '1'));
+  std::vector<std::string> codings;
+  return beforeOneOne && ListValues(head, "Transfer-Encoding", &codings);
+}
+
 // Connection tokens: "close" wins wherever it stands, so an answer that
 // says both is never kept; "keep-alive" among others keeps.
 int KeepsConnection(const ParsedHead& head) {
+  if (FramingFaultyForItsVersion(head)) return 0;
   std::vector<std::string> tokens;
   ListValues(head, "Connection", &tokens);
   int keep = 0;
@@ -185,6 +238,36 @@ int KeepsConnection(const ParsedHead& head) {
   return keep;
 }
 
+// The Transfer-Encoding list: 1 with *chunked when it is chunked alone (or
+// nothing), "identity" counting as no coding; 0 for any other coding, which
+// cannot be undone here, so where the body ends and what its bytes are is
+// unknown (a length beside it would count coded bytes).
+int ReadTransferCodings(const ParsedHead& head, int* chunked) {
+  std::vector<std::string> codings;
+  ListValues(head, "Transfer-Encoding", &codings);
+  *chunked = 0;
+  for (const std::string& coding : codings) {
+    if (coding.empty() || StrICmp(coding.c_str(), "identity") == 0) continue;
+    if (StrICmp(coding.c_str(), "chunked") != 0 || *chunked) return 0;
+    *chunked = 1;
+  }
+  return 1;
+}
+
+// Every Content-Length element: 0 when no line has that name, 1 with
+// *length when every element is the same number, -1 when one is no number
+// or they differ.
+int ReadContentLength(const ParsedHead& head, int64_t* length) {
+  std::vector<std::string> lengths;
+  if (!ListValues(head, "Content-Length", &lengths)) return 0;
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    int64_t number = 0;
+    if (!ReadLength(lengths[i], &number) || (i > 0 && number != *length)) return -1;
+    *length = number;
+  }
+  return 1;
+}
+
 }  // namespace
 
 int ReadBodyFields(const ParsedHead& head, HttpMethod method, BodyFields* fields,
@@ -192,55 +275,32 @@ int ReadBodyFields(const ParsedHead& head, HttpMethod method, BodyFields* fields
   *fields = BodyFields();
   fields->m_KeepAlive = KeepsConnection(head);
   fields->m_ContentEncoding = JoinedValues(head, "Content-Encoding");
-  if (IsCompressedEncoding(fields->m_ContentEncoding)) fields->m_Compressed = 1;
 
   // Such an answer ends at its empty line: a length or coding in its head
   // speaks of another answer (a 304's of the 200 it stands for, a HEAD's of
   // the GET), and frames nothing here.
   if (IsBodilessStatus(head.m_StatusCode) || method == HTTP_METHOD_HEAD) return 1;
 
-  std::vector<std::string> codings;
   int chunked = 0;
-  int otherCoding = 0;
-  ListValues(head, "Transfer-Encoding", &codings);
-  for (const std::string& coding : codings) {
-    if (coding.empty() || StrICmp(coding.c_str(), "identity") == 0) continue;
-    if (StrICmp(coding.c_str(), "chunked") == 0 && !chunked) {
-      chunked = 1;
-    } else {
-      otherCoding = 1;
-    }
-  }
-  // A coding other than chunked cannot be undone here, so where the body
-  // ends and what its bytes are is unknown; a length beside it would count
-  // coded bytes.
-  if (otherCoding) {
+  int64_t length = 0;
+  if (!ReadTransferCodings(head, &chunked)) {
     *error = HTTP_ERR_RESPONSE_FORMAT;
     return 0;
   }
-
-  std::vector<std::string> lengths;
-  const int lengthFound = ListValues(head, "Content-Length", &lengths);
-  int lengthsAgree = 1;
-  int64_t length = 0;
-  for (size_t i = 0; i < lengths.size() && lengthsAgree; ++i) {
-    int64_t number = 0;
-    lengthsAgree = ReadLength(lengths[i], &number) && (i == 0 || number == length);
-    length = number;
-  }
+  const int lengthRead = ReadContentLength(head, &length);
   if (chunked) {
     // The chunks frame the body whatever length stands beside them; an
     // answer framed both ways cannot be trusted to end where the next one
     // starts, so its connection carries no other request.
     fields->m_Chunked = 1;
-    if (lengthFound) fields->m_KeepAlive = 0;
+    if (lengthRead != 0) fields->m_KeepAlive = 0;
     return 1;
   }
-  if (!lengthsAgree) {
+  if (lengthRead < 0) {
     *error = HTTP_ERR_RESPONSE_FORMAT;
     return 0;
   }
-  if (lengthFound) {
+  if (lengthRead > 0) {
     fields->m_ContentLength = length;
     return 1;
   }

@@ -14,8 +14,8 @@
 // Most bytes a head may take, its blank line included.
 const size_t kHeadLimit = 8192;
 
-// One header line: the name without the spaces around it, the value
-// without the spaces and tabs around it.
+// One header line with its folds: the name without the spaces around it,
+// the value without the spaces and tabs around it.
 struct HeadField {
   std::string m_Name;
   std::string m_Value;
@@ -38,8 +38,12 @@ size_t FindHeadEnd(const char* data, size_t length);
 // Reads headText (a head as FindHeadEnd measures it; text after its first
 // empty line is not looked at) into *head. The status line must be "HTTP/",
 // a digit, ".", a digit, a space and three digits, then a space and the
-// reason, or its end. Header lines without a colon are skipped. 1, or 0 for
-// any other status line (*head then holds no fields).
+// reason, or its end. A header line that begins with a space or a tab is a
+// fold: it is joined to the line above with one space (the white space
+// around the join dropped) before the line is split at its first colon.
+// Header lines without a colon before their folds are skipped with them.
+// 1, or 0 for any other status line or a fold right after it (*head then
+// holds no fields).
 int ReadParsedHead(const std::string& headText, ParsedHead* head);
 
 // Every value of the lines named name (any case), in order, each split at
@@ -65,7 +69,6 @@ struct BodyFields {
   int m_Chunked = 0;
   // 0 when the answer framed its body neither by length nor by chunks.
   int m_LengthKnown = 1;
-  int m_Compressed = 0;
   // Every Content-Encoding line's value (JoinedValues): one comma list.
   std::string m_ContentEncoding;
 };
@@ -73,8 +76,9 @@ struct BodyFields {
 // Reads the body's framing and the connection's fate from a head that
 // answered method, into *fields (set anew). Connection is a list of tokens
 // over every line, any case: "close" anywhere closes, else "keep-alive"
-// keeps; nothing announced closes. Content-Encoding is every line's list in
-// order (m_Compressed when the program can undo all of it). An answer that
+// keeps; nothing announced closes, and neither does an answer older than
+// HTTP/1.1 that carries Transfer-Encoding. Content-Encoding is every line's
+// list in order. An answer that
 // never has a body (IsBodilessStatus, or one to HEAD) takes no framing from
 // its head. Transfer-Encoding is a list of codings (any case, every line):
 // chunked alone frames the body, "identity" counts as no coding, and any
@@ -87,7 +91,7 @@ int ReadBodyFields(const ParsedHead& head, HttpMethod method, BodyFields* fields
 
 // ReadParsedHead with the status line in pieces and the headers in a map
 // where the first value of a name stays (FillHeaderMap). 0 for a refused
-// status line (then nothing is set), else 1; NULL gives 1 with nothing set.
+// head (then nothing is set), else 1; NULL gives 1 with nothing set.
 // The client reads ParsedHead and fills its map with FillHeaderMap; this
 // one call gives the head as plain texts and a map without a client, for
 // tests and fuzz targets.

@@ -206,6 +206,8 @@ TEST(ChunkDecoder, SizeLines) {
       {"-1", -1, kFormat}, {"1g", -1, kFormat}, {"zz", -1, kFormat}, {";ext", -1, kFormat},
       {"", -1, kFormat},  // a stray CR LF where a size line belongs
       {"a b", -1, kFormat}, {"a;\r", -1, kFormat}, {"a\n", -1, kFormat},
+      // An extension ends with its line: an LF in it is a line end without its CR.
+      {"a;\n", -1, kFormat}, {"a;x\ny", -1, kFormat}, {"a;x=\"\n\"", -1, kFormat},
       // Beyond 63 bits, or a line too long to be meant.
       {"8000000000000000", -1, HTTP_ERR_CHUNK_TOO_LARGE},
       {"ffffffffffffffffffff", -1, HTTP_ERR_CHUNK_TOO_LARGE},

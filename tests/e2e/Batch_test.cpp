@@ -76,6 +76,31 @@ TEST_F(Batch, AnswerWithoutAKnownEndLeavesItsConnection) {
       "failed(404)\r\n");
 }
 
+// An HTTP/1.0 answer with Transfer-Encoding has framing its sender may not
+// mean: each is read as its chunks say, and no connection carries a second
+// request, whatever Connection announced.
+TEST_F(Batch, HttpOneZeroAnswersWithChunksLeaveTheirConnection) {
+  std::vector<CConnectionScript> connections;
+  for (int i = 1; i <= 3; ++i) {
+    const std::string answer =
+        "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n" +
+        Chunked("body " + std::to_string(i), 3);
+    connections.push_back(
+        {Exchange().Reply(answer),
+         Exchange().Reply(Ok("from a kept connection", "Connection: Keep-Alive\r\n"))});
+  }
+  CScriptedServer server{CServerScript(connections)};
+  CProgramResult run = RunIn(m_Sandbox, {server.Url("/f[1-3]"), "-O"});
+  EXPECT_EQ(1, run.m_ExitCode);
+  EXPECT_EQ(BatchLine("f1", "ok\r\n") + BatchLine("f2", "ok\r\n") + BatchLine("f3", "ok\r\n"),
+            run.m_Out);
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_EQ("body " + std::to_string(i), m_Sandbox.ReadFile("f" + std::to_string(i)));
+  server.Stop();
+  EXPECT_EQ(3, server.ConnectionCount());
+  EXPECT_EQ(3u, server.Requests().size());
+}
+
 TEST_F(Batch, AFailureNeverStopsTheOthers) {
   const std::string head = "HTTP/1.1 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 50\r\n\r\n";
   CScriptedServer server(CServerScript{

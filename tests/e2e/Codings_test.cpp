@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -41,10 +42,11 @@ struct Outcome {
   std::string m_Target;
 };
 
-Outcome RunTo(Destination destination, const std::string& reply,
+// The same for an answer the server sends as `answer` says.
+Outcome RunTo(Destination destination, const CExchange& answer,
               const std::vector<std::string>& options = {}) {
   CProgramSandbox sandbox(ZELVORA_EXE);
-  CScriptedServer server(CServerScript::OneReply(reply));
+  CScriptedServer server(CServerScript{{answer}});
   std::vector<std::string> args = {server.Url("/t")};
   std::string target;
   int reader = -1;
@@ -72,6 +74,11 @@ Outcome RunTo(Destination destination, const std::string& reply,
     outcome.m_Stored = sandbox.ReadFile("out.txt");
   }
   return outcome;
+}
+
+Outcome RunTo(Destination destination, const std::string& reply,
+              const std::vector<std::string>& options = {}) {
+  return RunTo(destination, Exchange().Reply(reply), options);
 }
 
 TEST(Codings, ListsAreUndoneInTurnWhereverTheBodyGoes) {
@@ -114,6 +121,43 @@ TEST(Codings, ListsAreUndoneInTurnWhereverTheBodyGoes) {
         std::vector<std::string> files = {"zelvora"};
         if (ok) files.insert(files.begin(), "out.txt");
         EXPECT_EQ(files, run.m_Files);
+      }
+    }
+  }
+}
+
+// Nothing may follow a deflate stream, with or without its zlib wrapper,
+// also when the bytes after it come in a piece of their own, after the
+// stream's end was decoded: the body is refused wherever it goes.
+TEST(Codings, BytesAfterADeflateStreamAreRefused) {
+  const std::string text = Pattern(5000);
+  const std::string streams[] = {RawDeflate(text), ZlibDeflate(text)};
+  for (const std::string& stream : streams) {
+    for (int later = 0; later < 2; ++later) {
+      for (Destination destination : {TO_FILE, TO_FILE_CHUNKED, TO_PIPE_CHUNKED, TO_CONSOLE}) {
+        SCOPED_TRACE(std::string(&stream == &streams[0] ? "raw" : "zlib") +
+                     (later ? ", later piece, " : ", same piece, ") +
+                     kDestinationNames[destination]);
+        const bool chunked = destination == TO_FILE_CHUNKED || destination == TO_PIPE_CHUNKED;
+        char size[16];
+        snprintf(size, sizeof(size), "%zx\r\n", stream.size());
+        const std::string coding = "Content-Encoding: deflate\r\n";
+        const std::string head =
+            chunked ? ChunkedResponse("200 OK", coding, "") : HeadOf(Ok(stream + "xyz", coding));
+        const std::string first = chunked ? size + stream + "\r\n" : stream;
+        const std::string rest = chunked ? std::string("3\r\nxyz\r\n0\r\n\r\n") : "xyz";
+        const Outcome run =
+            RunTo(destination, later ? Exchange().Send(head + first).Pause(200).Send(rest)
+                                     : Exchange().Send(head + first + rest));
+        EXPECT_EQ(0, run.m_ExitCode);
+        const std::string said =
+            destination == TO_CONSOLE
+                ? "Error: The deflate body could not be decoded.\r\n"
+                : "Error: The deflate body could not be decoded; nothing was stored.\r\n";
+        EXPECT_EQ(head + said, run.m_Out);
+        if (destination != TO_CONSOLE) {
+          EXPECT_EQ("", run.m_Stored);
+        }
       }
     }
   }

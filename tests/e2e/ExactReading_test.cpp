@@ -1,5 +1,5 @@
 // The small print of an answer: chunk framing, size lines, status lines,
-// line ends, white space around values, lists of codings and lengths,
+// line ends, folded lines, white space around values, lists of codings and lengths,
 // answers that never have a body, and the head limit. A refused answer
 // fails the way a cut-off one fails; an accepted one stores its own bytes.
 #include <string>
@@ -21,6 +21,15 @@ std::string ChunkedHead(const std::string& extra = "") {
 std::string LongHead(size_t size) {
   const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Fill: ";
   return start + std::string(size - start.size() - 4, 'f') + "\r\n\r\n";
+}
+
+// A head of exactly size bytes (300 or more) with a length of 5, most of it
+// folded lines of one header.
+std::string FoldedHead(size_t size) {
+  std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nX-Fill: a\r\n";
+  size_t fill = size - head.size() - 2;
+  for (; fill > 200; fill -= 100) head += " " + std::string(97, 'f') + "\r\n";
+  return head + "\t" + std::string(fill - 3, 'f') + "\r\n\r\n";
 }
 
 class ExactReading : public ::testing::Test {};
@@ -49,6 +58,8 @@ TEST_F(ExactReading, RefusedAnswersFailCleanly) {
       {"size with a sign", ChunkedHead() + "+5\r\nhello\r\n0\r\n\r\n", kFormat, 0},
       {"size with a letter", ChunkedHead() + "1g\r\nhello\r\n0\r\n\r\n", kFormat, 0},
       {"size beyond 63 bits", ChunkedHead() + "8000000000000000\r\nhello\r\n0\r\n\r\n", tooLarge, 0},
+      {"an LF inside a size line's extension",
+       ChunkedHead() + "5;a\nb\r\nhello\r\n0\r\n\r\n", kFormat, 0},
       {"absurdly long size line", ChunkedHead() + "5;" + std::string(10000, 'e'), kFormat, 0},
       {"stray line end for a size", ChunkedHead() + "5\r\nhello\r\n\r\n0\r\n\r\n", kFormat, 0},
       {"a transfer coding before chunked",
@@ -66,6 +77,8 @@ TEST_F(ExactReading, RefusedAnswersFailCleanly) {
       {"four digits of status", "HTTP/1.1 2000 OK\r\nContent-Length: 5\r\n\r\nhello", kFormat, 0},
       {"head beyond the limit in one write", LongHead(8700), kFormat, 0},
       {"head beyond the limit in pieces", LongHead(8700), kFormat, 500},
+      // Folded lines count as sent, not as joined.
+      {"folded head one byte beyond the limit", FoldedHead(8193) + "hello", kFormat, 0},
   };
   for (const Refused& c : cases) {
     SCOPED_TRACE(c.name);
@@ -118,6 +131,17 @@ TEST_F(ExactReading, SoundAnswersStoreTheirOwnBytes) {
       {"identity as the only coding",
        "HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\nContent-Length: 5\r\n\r\nhello", "hello"},
       {"no reason phrase", "HTTP/1.1 200\r\nContent-Length: 5\r\n\r\nhello", "hello"},
+      // A folded line is part of the header above it, whatever it holds.
+      {"a folded chunked beside a length",
+       "HTTP/1.1 200 OK\r\nContent-Length: 15\r\nX-Note: a\r\n Transfer-Encoding: chunked\r\n\r\n"
+       "5\r\nhello\r\n0\r\n\r\n",
+       "5\r\nhello\r\n0\r\n\r\n"},
+      {"a folded coding",
+       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nX-Note: a\r\n Content-Encoding: gzip\r\n\r\nhello",
+       "hello"},
+      {"folded head at the limit", FoldedHead(8192) + "hello", "hello"},
+      {"a fold in a header of no use here",
+       "HTTP/1.1 200 OK\r\nX-Note: a\r\n b\r\nContent-Length: 5\r\n\r\nhello", "hello"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -136,6 +160,43 @@ TEST_F(ExactReading, SoundAnswersStoreTheirOwnBytes) {
     ASSERT_GE(run.m_Out.size(), c.body.size());
     EXPECT_EQ(c.body, run.m_Out.substr(run.m_Out.size() - c.body.size()));
   }
+}
+
+// A head whose first header line begins with white space has no line above
+// for it to continue: it is refused, with the head shown, nothing stored,
+// the earlier file back, and the next file of a batch over a new connection.
+TEST_F(ExactReading, WhiteSpaceBeforeTheFirstHeaderLineIsRefused) {
+  const char* const leads[] = {" ", "\t"};
+  for (const char* lead : leads) {
+    SCOPED_TRACE(lead[0] == ' ' ? "a space" : "a tab");
+    const std::string reply = std::string("HTTP/1.1 200 OK\r\n") + lead + "Content-Length: 3\r\n" +
+                              kKeep + "\r\nhello world";
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    {
+      CScriptedServer server(CServerScript::OneReply(reply));
+      CProgramResult run = RunIn(sandbox, {server.Url("/page")});
+      EXPECT_EQ(0, run.m_ExitCode);
+      EXPECT_EQ(HeadOf(reply) + kSessionFailed + kFormat, run.m_Out);
+    }
+    ExpectRefusedLeavesTheEarlierFile(sandbox, Exchange().Reply(reply), kFormat);
+    ExpectRefusedThenFresh(sandbox, Exchange().Reply(reply));
+  }
+}
+
+// A folded Connection line is part of the header above it: the answer
+// announced no keep-alive, so the next file comes over a new connection.
+TEST_F(ExactReading, AFoldedKeepAliveKeepsNothing) {
+  const std::string folded =
+      "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nX-Note: a\r\n Connection: Keep-Alive\r\n\r\nhello";
+  CProgramSandbox sandbox(ZELVORA_EXE);
+  CScriptedServer server(CServerScript{{Exchange().Reply(folded), Exchange().Reply(Ok("kept"))},
+                                       {Exchange().Reply(Ok("fresh", kKeep))}});
+  CProgramResult run = RunIn(sandbox, {server.Url("/b[1-2]"), "-O"});
+  EXPECT_EQ(BatchLine("b1", "ok\r\n") + BatchLine("b2", "ok\r\n"), run.m_Out);
+  EXPECT_EQ("hello", sandbox.ReadFile("b1"));
+  EXPECT_EQ("fresh", sandbox.ReadFile("b2"));
+  server.Stop();
+  EXPECT_EQ(2, server.ConnectionCount());
 }
 
 // 1xx, 204 and 304 end at their empty line whatever length or coding they

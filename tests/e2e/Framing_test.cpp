@@ -101,7 +101,8 @@ TEST_F(Framing, BytesAfterAnAnswerNeverBecomeTheNextFile) {
 // Under -origin the bytes kept are the answer's as sent, framing included,
 // and they end where the answer does: after the last chunk, its trailer
 // lines and the empty line. What follows, in the same receive or later, is
-// neither stored nor shown.
+// neither stored nor shown, also when the end comes in a later receive
+// than the head, together with the bytes after it.
 TEST_F(Framing, OriginKeepsTheAnswerNotWhatFollowsIt) {
   const std::string head = ChunkedResponse("200 OK", kKeep, "");
   const struct {
@@ -112,15 +113,24 @@ TEST_F(Framing, OriginKeepsTheAnswerNotWhatFollowsIt) {
       {"trailer lines", "5\r\nhello\r\n0\r\nX-Sum: 1\r\nY: 2\r\n\r\n"},
   };
   const std::string junk = "JUNK after the answer";
+  enum { SAME_READ, SURPLUS_LATER, END_LATER };
+  const char* const splitNames[] = {", surplus in the same read", ", surplus 0.2 s later",
+                                    ", the end and the surplus 0.2 s later"};
   for (const auto& body : bodies) {
     for (int console = 0; console < 2; ++console) {
-      for (int later = 0; later < 2; ++later) {
+      for (int split : {SAME_READ, SURPLUS_LATER, END_LATER}) {
         SCOPED_TRACE(std::string(body.name) + (console ? ", console" : ", file") +
-                     (later ? ", surplus 0.2 s later" : ", surplus in the same read"));
+                     splitNames[split]);
         CProgramSandbox sandbox(ZELVORA_EXE);
+        // END_LATER cuts inside the chunk's data ("5\r\nhel" first).
+        const size_t cut = 6;
         CExchange answer =
-            later ? Exchange().Send(head + body.framed).Pause(200).Send(junk)
-                  : Exchange().Send(head + body.framed + junk);
+            split == SAME_READ       ? Exchange().Send(head + body.framed + junk)
+            : split == SURPLUS_LATER ? Exchange().Send(head + body.framed).Pause(200).Send(junk)
+                                     : Exchange()
+                                           .Send(head + body.framed.substr(0, cut))
+                                           .Pause(200)
+                                           .Send(body.framed.substr(cut) + junk);
         CScriptedServer server(CServerScript{{answer}});
         std::vector<std::string> args = {server.Url("/t"), "-origin"};
         if (!console) args.insert(args.end(), {"-o", "out.txt"});
@@ -218,6 +228,8 @@ TEST_F(Framing, UnreadableHeadsAndMissingLengthsFailTheDownload) {
       {"zero byte in the head",
        Bytes("HTTP/1.1 200 OK\r\nX-Odd: a\0b\r\nContent-Length: 10\r\n\r\n0123456789"), format},
       {"no length", "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\nall until the close",
+       noLength},
+      {"a folded length", "HTTP/1.1 200 OK\r\nX-Note: a\r\n Content-Length: 3\r\n\r\nhello world",
        noLength},
   };
   for (const Case& c : cases) {

@@ -142,7 +142,7 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   client.m_ResponseVersion = "HTTP/1.1";
   client.m_ReasonPhrase = "Found";
   client.m_ContentLength = 12;
-  client.m_KeepAlive = client.m_Chunked = client.m_Compressed = 1;
+  client.m_KeepAlive = client.m_Chunked = 1;
   client.m_ContentEncoding = "gzip";
   client.m_Location = "/elsewhere";
   client.m_ResponseClean = 1;
@@ -170,7 +170,6 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   EXPECT_EQ(0, client.m_ContentLength);
   EXPECT_EQ(0, client.m_KeepAlive);
   EXPECT_EQ(0, client.m_Chunked);
-  EXPECT_EQ(0, client.m_Compressed);
   EXPECT_TRUE(client.m_ContentEncoding.empty());
   EXPECT_TRUE(client.m_Location.empty());
   EXPECT_EQ(0, client.m_ResponseClean);

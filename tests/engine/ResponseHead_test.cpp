@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ContentEncoding.h"
 #include "engine/HttpClient.h"
 #include "platform/FileSystem.h"
 #include "support/TempDir.h"
@@ -75,6 +76,28 @@ TEST(ParseResponseHeadTest, SplitsStatusLineAndHeaders) {
       {"a lone LF ends a line, a lone CR does not",
        "HTTP/1.1 200 OK\r\nA: 1\nB: 2\r\nC: 3\rD: 4\r\nE:\t 5 \t\r\n\r\n", 1, "HTTP/1.1",
        "200", "OK", {{"A", "1"}, {"B", "2"}, {"C", "3\rD: 4"}, {"E", "5"}}},
+      // A line that begins with a space or a tab continues the line above.
+      {"folds joined to the value above with one space",
+       "HTTP/1.1 200 OK\r\nX-Note: a \t\r\n  b\r\n\t c \r\nContent-Length: 5\r\n\r\n", 1,
+       "HTTP/1.1", "200", "OK", {{"X-Note", "a b c"}, {"Content-Length", "5"}}},
+      {"a folded field is no field of its own",
+       "HTTP/1.1 200 OK\r\nX-Note: a\r\n Transfer-Encoding: chunked\r\n\r\n", 1, "HTTP/1.1",
+       "200", "OK", {{"X-Note", "a Transfer-Encoding: chunked"}}},
+      {"a fold of white space only, after an empty value",
+       "HTTP/1.1 200 OK\r\nX-Empty:\r\n \r\nX-Next:\r\n\tv\r\n\r\n", 1, "HTTP/1.1", "200",
+       "OK", {{"X-Empty", ""}, {"X-Next", "v"}}},
+      {"a fold continues a line without a colon, skipped with it",
+       "HTTP/1.1 200 OK\r\nno colon\r\n Content-Length: 3\r\nA: 1\r\n\r\n", 1, "HTTP/1.1",
+       "200", "OK", {{"A", "1"}}},
+      {"folds after LF alone", "HTTP/1.1 200 OK\nA: 1\n 2\n\n", 1, "HTTP/1.1", "200", "OK",
+       {{"A", "1 2"}}},
+      {"a space before the first header line", "HTTP/1.1 200 OK\r\n Content-Length: 3\r\n\r\n",
+       0, "", "", "", {}},
+      {"a tab before the first header line", "HTTP/1.1 200 OK\r\n\tA: 1\r\nB: 2\r\n\r\n", 0, "",
+       "", "", {}},
+      {"a tab before the colon stays in the name",
+       "HTTP/1.1 200 OK\r\nContent-Length\t: 5\r\nA :1\r\n\r\n", 1, "HTTP/1.1", "200", "OK",
+       {{"A", "1"}, {"Content-Length\t", "5"}}},
       {"text after the last CRLF is ignored", "HTTP/1.1 200 OK\r\nA: 1\r\nB: 2", 1, "HTTP/1.1",
        "200", "OK", {{"A", "1"}}},
   };
@@ -298,6 +321,35 @@ TEST(ReadBodyFieldsTest, ResponseStateFromHead) {
        Parsed(200).Compressed("gzip")},
       {"keep-alive between tabs", "HTTP/1.1 200 OK\r\nConnection:\tkeep-alive\t\r\n\r\n", GET,
        Parsed(200).KeptAlive()},
+      // A folded line is part of the value above it: it frames nothing,
+      // codes nothing and keeps nothing.
+      {"a folded chunked beside a length",
+       "HTTP/1.1 200 OK\r\nContent-Length: 15\r\nX-Note: a\r\n Transfer-Encoding: chunked\r\n\r\n",
+       GET, Parsed(200).Length(15)},
+      {"a folded length", "HTTP/1.1 200 OK\r\nX-Note: a\r\n Content-Length: 3\r\n\r\n", GET,
+       Parsed(200)},
+      {"a folded coding",
+       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nX-Note: a\r\n\tContent-Encoding: gzip\r\n\r\n",
+       GET, Parsed(200).Length(5)},
+      {"a folded keep-alive",
+       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nX-Note: a\r\n Connection: Keep-Alive\r\n\r\n",
+       GET, Parsed(200).Length(5)},
+      {"a fold in a header of no use here",
+       "HTTP/1.1 200 OK\r\nX-Note: a\r\n b\r\nContent-Length: 5\r\n\r\n", GET,
+       Parsed(200).Length(5)},
+      {"a folded coding list",
+       "HTTP/1.1 200 OK\r\nContent-Encoding: identity,\r\n gzip\r\n\r\n", GET,
+       Parsed(200).Compressed("identity, gzip")},
+      {"a folded length list", "HTTP/1.1 200 OK\r\nContent-Length: 5,\r\n\t5\r\n\r\n", GET,
+       Parsed(200).Length(5)},
+      {"a length split by a fold", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n 2\r\n\r\n", GET,
+       Refused(200)},
+      {"white space before the first header line",
+       "HTTP/1.1 200 OK\r\n Content-Length: 3\r\n\r\n", GET, Refused(0)},
+      {"a tab before the colon is part of the name",
+       "HTTP/1.1 200 OK\r\nContent-Length\t: 5\r\n\r\n", GET, Parsed(200)},
+      {"a sign before the length", "HTTP/1.1 200 OK\r\nContent-Length: +5\r\n\r\n", GET,
+       Refused(200)},
       // Transfer codings: a list, any case; chunked alone frames the body.
       {"codings in any case and white space",
        "HTTP/1.1 200 OK\r\nTransfer-Encoding:  CHUNKED \t\r\n\r\n", GET, Parsed(200).ChunkFramed()},
@@ -319,6 +371,31 @@ TEST(ReadBodyFieldsTest, ResponseStateFromHead) {
        "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n"
        "Transfer-Encoding: chunked\r\n\r\n",
        GET, Refused(200)},
+      // An answer older than HTTP/1.1 with Transfer-Encoding is read as its
+      // coding says, and its connection is not kept.
+      {"HTTP/1.0 with chunks",
+       "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed()},
+      {"HTTP/1.0 with identity beside a length",
+       "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: identity\r\n"
+       "Content-Length: 5\r\n\r\n",
+       GET, Parsed(200).Length(5)},
+      {"HTTP/1.0 with an empty coding line",
+       "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding:\r\n"
+       "Content-Length: 5\r\n\r\n",
+       GET, Parsed(200).Length(5)},
+      {"HTTP/0.9 with chunks",
+       "HTTP/0.9 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed()},
+      {"HTTP/1.0 304 with chunks",
+       "HTTP/1.0 304 Not Modified\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n",
+       GET, Parsed(304)},
+      {"HTTP/1.0 with a length alone is kept",
+       "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 5\r\n\r\n", GET,
+       Parsed(200).Length(5).KeptAlive()},
+      {"a later version with chunks is kept",
+       "HTTP/2.0 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n", GET,
+       Parsed(200).ChunkFramed().KeptAlive()},
       // Answers that never have a body frame none, whatever they say.
       {"304 with the length of its 200",
        "HTTP/1.1 304 Not Modified\r\nContent-Length: 1234\r\n"
@@ -342,7 +419,7 @@ TEST(ReadBodyFieldsTest, ResponseStateFromHead) {
       EXPECT_EQ(c.length, fields.m_ContentLength) << c.name;
       EXPECT_EQ(c.chunked, fields.m_Chunked) << c.name;
       EXPECT_EQ(c.keepAlive, fields.m_KeepAlive) << c.name;
-      EXPECT_EQ(c.compressed, fields.m_Compressed) << c.name;
+      EXPECT_EQ(c.compressed, IsCompressedEncoding(fields.m_ContentEncoding)) << c.name;
       EXPECT_EQ(c.encoding, fields.m_ContentEncoding) << c.name;
     } else {
       EXPECT_EQ(0, c.result) << c.name;
@@ -358,7 +435,6 @@ TEST(ReadBodyFieldsTest, ResponseStateFromHead) {
     EXPECT_EQ(c.length, client.m_ContentLength) << c.name;
     EXPECT_EQ(c.chunked, client.m_Chunked) << c.name;
     EXPECT_EQ(c.keepAlive, client.m_KeepAlive) << c.name;
-    EXPECT_EQ(c.compressed, client.m_Compressed) << c.name;
     EXPECT_EQ(c.encoding, client.m_ContentEncoding) << c.name;
     EXPECT_EQ(c.location, client.m_Location) << c.name;
     EXPECT_EQ(0u, client.m_ResponseHeaders.count("Stale")) << c.name;
