@@ -5,10 +5,13 @@
 //   pick below 0x80: the body, under the coding list the pick chooses (any
 //     bytes, mostly damaged streams);
 //   pick from 0x80: two bytes of a damage position, a damage byte, then the
-//     text; the text repeated (pick & 0x0f) + 1 times is coded here as
+//     text; the text repeated (pick & 7) + 1 times is coded here as
 //     (pick >> 4) & 7 chooses (gzip in one or two members, deflate with or
-//     without the zlib wrapper, lists of two codings), then the byte at the
-//     position is XORed with the damage byte (0: no damage).
+//     without the zlib wrapper, lists of two codings), with pick & 8 the
+//     text coded once more as the outermost coding and put behind (a second
+//     gzip member, or a second deflate stream, which does not decode), then
+//     the byte at the position is XORed with the damage byte (0: no
+//     damage).
 #include <zlib.h>
 
 #include <cstring>
@@ -112,28 +115,39 @@ void RoundTrip(uint8_t pick, CFuzzInput& input, const uint8_t* sizes, size_t siz
   const uint8_t damage = input.TakeByte();
   const std::string text = input.TakeRest();
   std::string plain;
-  for (int i = 0; i <= (pick & 0x0f); ++i) plain += text;
+  for (int i = 0; i <= (pick & 7); ++i) plain += text;
 
   std::string list;
   std::string body;
+  int outermost = kGzip;
   switch ((pick >> 4) & 7) {
     case 0: list = "gzip"; body = Compress(plain, kGzip); break;
     case 1: list = "x-gzip"; body = GzipTwoMembers(plain); break;
-    case 2: list = "deflate"; body = Compress(plain, kZlib); break;
-    case 3: list = "Deflate"; body = Compress(plain, kRaw); break;
+    case 2: list = "deflate"; body = Compress(plain, kZlib); outermost = kZlib; break;
+    case 3: list = "Deflate"; body = Compress(plain, kRaw); outermost = kRaw; break;
     case 4: list = "deflate, gzip"; body = Compress(Compress(plain, kRaw), kGzip); break;
-    case 5: list = "gzip,deflate"; body = Compress(GzipTwoMembers(plain), kZlib); break;
+    case 5: list = "gzip,deflate"; body = Compress(GzipTwoMembers(plain), kZlib); outermost = kZlib; break;
     case 6: list = "gzip, gzip"; body = Compress(Compress(plain, kGzip), kGzip); break;
     default: list = "identity, gzip"; body = Compress(plain, kGzip); break;
   }
+  const int second = (pick & 8) != 0;
+  if (second) body += Compress(text, outermost);
   if (damage != 0) {
     body[position % body.size()] = static_cast<char>(body[position % body.size()] ^ damage);
   } else {
-    // Undamaged, the text comes back exactly.
+    // Undamaged, the text comes back exactly; behind one coding, a second
+    // gzip member adds its text, and a second deflate stream is refused.
     std::vector<ContentCoding> codings;
     FUZZ_CHECK(ReadContentCodings(list, codings));
     std::string expected;
-    FUZZ_CHECK(zref::UndoAll(codings, body, &expected) == zref::DECODED && expected == plain);
+    const zref::Verdict verdict = zref::UndoAll(codings, body, &expected);
+    if (!second) {
+      FUZZ_CHECK(verdict == zref::DECODED && expected == plain);
+    } else if (codings.size() == 1 && outermost == kGzip) {
+      FUZZ_CHECK(verdict == zref::DECODED && expected == plain + text);
+    } else if (codings.size() == 1) {
+      FUZZ_CHECK(verdict == zref::NOT_DECODED);
+    }
   }
   Judge(list, body, sizes, sizeCount);
 }

@@ -56,20 +56,51 @@ inline int HeadStatus(const std::string& head) {
   return lines.empty() ? -1 : StrictStatus(lines[0]);
 }
 
+// A header line that begins with a space or a tab is a fold: it continues
+// the line above it.
+inline int IsFold(const std::string& line) {
+  return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
+
+// A fold as the first header line continues nothing known: such a head is
+// refused whatever its status line.
+inline int FirstHeaderLineIsFold(const std::string& head) {
+  const std::vector<std::string> lines = Lines(head);
+  return lines.size() > 1 && IsFold(lines[1]);
+}
+
+// The status of a head that is read at all (a strict status line and no
+// fold right after it), else -1.
+inline int ReadableStatus(const std::string& head) {
+  return FirstHeaderLineIsFold(head) ? -1 : HeadStatus(head);
+}
+
 // The header lines in order, repeated names kept: the name before the
 // first colon without the spaces around it, the value after it without the
-// spaces and tabs around it; a line without a colon is no header.
+// spaces and tabs around it; a line without a colon is no header. Each
+// fold is joined to the value of the line above with one space (the value
+// without its white space at the end, the fold without its white space at
+// the start) before the value is trimmed; a fold below a line that is no
+// header continues nothing and is dropped with it.
 typedef std::vector<std::pair<std::string, std::string>> Fields;
 
 inline Fields HeaderFields(const std::string& head) {
   Fields fields;
   const std::vector<std::string> lines = Lines(head);
+  int open = 0;
   for (size_t i = 1; i < lines.size(); ++i) {
+    if (IsFold(lines[i])) {
+      if (!open) continue;
+      std::string& value = fields.back().second;
+      value = Trimmed(value, " \t") + " " + Trimmed(lines[i], " \t");
+      continue;
+    }
     const size_t colon = lines[i].find(':');
-    if (colon == std::string::npos) continue;
-    fields.emplace_back(Trimmed(lines[i].substr(0, colon), " "),
-                        Trimmed(lines[i].substr(colon + 1), " \t"));
+    open = colon != std::string::npos;
+    if (!open) continue;
+    fields.emplace_back(Trimmed(lines[i].substr(0, colon), " "), lines[i].substr(colon + 1));
   }
+  for (auto& field : fields) field.second = Trimmed(field.second, " \t");
   return fields;
 }
 
@@ -139,11 +170,52 @@ inline Framing FramingOf(const Fields& fields, int64_t* length, int* both) {
   return FRAMED_BY_LENGTH;
 }
 
+// The file-name suffix -compress gives a body kept as it came: that of its
+// outermost coding, the last element of the Content-Encoding lines that is
+// neither empty nor "identity": ".gzip" for gzip or x-gzip, ".deflate" for
+// deflate (any case), "" for any other name or none.
+inline std::string OutermostSuffix(const Fields& fields) {
+  int found = 0;
+  const std::vector<std::string> elements = Elements(fields, "Content-Encoding", &found);
+  for (size_t i = elements.size(); i-- > 0;) {
+    const char* name = elements[i].c_str();
+    if (elements[i].empty() || StrICmp(name, "identity") == 0) continue;
+    if (StrICmp(name, "gzip") == 0 || StrICmp(name, "x-gzip") == 0) return ".gzip";
+    return StrICmp(name, "deflate") == 0 ? ".deflate" : "";
+  }
+  return "";
+}
+
+// A part continues a file of size bytes only from where the file ends: its
+// Content-Range lines (any case, at least one) all hold one value, "bytes"
+// (any case), spaces or tabs, then the first position in decimal digits
+// (leading zeros allowed) equal to size, then "-".
+inline int ContinuesAt(const Fields& fields, uint64_t size) {
+  const std::string* value = nullptr;
+  for (const auto& field : fields) {
+    if (StrICmp(field.first.c_str(), "Content-Range") != 0) continue;
+    if (value && *value != field.second) return 0;
+    value = &field.second;
+  }
+  if (!value || value->size() < 5 || StrNICmp(value->c_str(), "bytes", 5) != 0) return 0;
+  const size_t digits = value->find_first_not_of(" \t", 5);
+  if (digits == 5 || digits == std::string::npos) return 0;
+  const size_t dash = value->find_first_not_of("0123456789", digits);
+  if (dash == digits || dash == std::string::npos || (*value)[dash] != '-') return 0;
+  const size_t significant = value->find_first_not_of('0', digits);
+  return value->substr(significant, dash - significant) == (size ? std::to_string(size) : "");
+}
+
 // Connection is a list of tokens over every line of that name, any case:
 // "close" anywhere closes, else "keep-alive" among them keeps; a head that
-// names neither does not keep the connection.
-inline int AnnouncesKeepAlive(const Fields& fields) {
+// names neither does not keep the connection. Nor does an answer older
+// than HTTP/1.1 with a Transfer-Encoding line: its framing is faulty.
+inline int AnnouncesKeepAlive(const std::string& head, const Fields& fields) {
   int found = 0;
+  const std::vector<std::string> lines = Lines(head);
+  const std::string version = lines.empty() ? "" : lines[0].substr(0, 8);
+  Elements(fields, "Transfer-Encoding", &found);
+  if (found && version.size() == 8 && version.compare(5, 3, "1.1") < 0) return 0;
   int keep = 0;
   for (const std::string& token : Elements(fields, "Connection", &found)) {
     if (StrICmp(token.c_str(), "close") == 0) return 0;
@@ -163,9 +235,10 @@ inline int IsInterim(int status) { return status >= 100 && status <= 199 && stat
 // are passed over. FINAL_HEAD with *head and *end (the offset after it),
 // ZERO_IN_HEAD when a head up to the final one holds a zero byte,
 // HEAD_TOO_LONG when one has no empty line within the limit, BAD_STATUS
-// for a final head whose status line is not strict, or NO_FINAL_HEAD when
-// the bytes end first.
-enum HeadWalk { NO_FINAL_HEAD, FINAL_HEAD, ZERO_IN_HEAD, HEAD_TOO_LONG, BAD_STATUS };
+// for a final head whose status line is not strict, BAD_HEAD (with *head)
+// for a head, interim or not, whose first header line is a fold, or
+// NO_FINAL_HEAD when the bytes end first.
+enum HeadWalk { NO_FINAL_HEAD, FINAL_HEAD, ZERO_IN_HEAD, HEAD_TOO_LONG, BAD_STATUS, BAD_HEAD };
 
 inline HeadWalk WalkHeads(const std::string& text, std::string* head, size_t* headEnd) {
   size_t start = 0;
@@ -186,6 +259,11 @@ inline HeadWalk WalkHeads(const std::string& text, std::string* head, size_t* he
     if (one.find('\0') != std::string::npos) return ZERO_IN_HEAD;
     start = end;
     const int status = HeadStatus(one);
+    if (status >= 0 && FirstHeaderLineIsFold(one)) {
+      *head = one;
+      *headEnd = end;
+      return BAD_HEAD;
+    }
     if (IsInterim(status)) continue;
     *head = one;
     *headEnd = end;

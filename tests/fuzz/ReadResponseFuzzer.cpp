@@ -11,6 +11,12 @@
 //             end, on the kept connection or on a new one;
 //             3 Download through the front end's decoder.
 //   mode & 8: the connection times out instead of closing at the end.
+//   mode kLongBody: as 0, with the served bytes' first zero byte and the
+//             byte after it, d, standing for kMemoryBodyLimit + d bytes "z"
+//             (d a signed byte), so a body in memory reaches its limit
+//             exactly or ends just on either side. Each such run takes
+//             seconds, so no seed in corpus/ has it; tests/fuzz/run plays
+//             the ones in corpus-long/ once.
 // Every answer is judged against the reading rules written out here on
 // their own (HeadReference.h, ChunkReference.h, ZlibReference.h): where its
 // head and body end, whether it is read, refused (and why) or cut off, the
@@ -39,6 +45,7 @@ namespace {
 
 std::string g_OutputPath;
 const char kOldBytes[] = "old bytes of an earlier download";
+const uint8_t kLongBody = 0x70;
 
 struct CallbackTotals {
   size_t m_Heads;
@@ -129,7 +136,8 @@ struct AnswerReference {
 };
 
 // The answer at the front of served. toMemory: a body held in memory is
-// refused beyond kMemoryBodyLimit.
+// refused beyond kMemoryBodyLimit, by its length or, chunked, once the
+// chunk data in hand passes it.
 AnswerReference Judge(const std::string& served, int toHead, int toMemory) {
   AnswerReference ref;
   switch (headref::WalkHeads(served, &ref.m_Head, &ref.m_HeadEnd)) {
@@ -141,6 +149,7 @@ AnswerReference Judge(const std::string& served, int toHead, int toMemory) {
       ref.m_Error = HTTP_ERR_RESPONSE_FORMAT;
       return ref;
     case headref::BAD_STATUS:
+    case headref::BAD_HEAD:
       ref.m_HeadShown = 1;
       ref.m_Outcome = ANSWER_REFUSED;
       ref.m_Error = HTTP_ERR_RESPONSE_FORMAT;
@@ -188,6 +197,11 @@ AnswerReference Judge(const std::string& served, int toHead, int toMemory) {
   const chunkref::ChunkReference chunks = chunkref::Reference(rest);
   ref.m_Body = chunks.m_Body;
   ref.m_EndKnown = 1;
+  if (toMemory && ref.m_Body.size() > kMemoryBodyLimit) {
+    ref.m_Outcome = ANSWER_REFUSED;
+    ref.m_Error = HTTP_ERR_BODY_TOO_LARGE;
+    return ref;
+  }
   switch (chunks.m_Verdict) {
     case chunkref::CHUNKS_NEED_MORE:
       return ref;
@@ -243,7 +257,7 @@ void CheckBodyInMemory(const CHttpClient& client, const AnswerReference& ref) {
   unsigned int length = 0;
   const char* body = client.GetBody(&length);
   TouchBytes(body, length);
-  FUZZ_CHECK(std::string(body, length) == ref.m_Body);
+  FUZZ_CHECK(ref.m_Body.compare(0, std::string::npos, body, length) == 0);
 }
 
 // Bytes the client took from a served stream: what was handed out less
@@ -363,17 +377,24 @@ void CheckDownload(uint8_t mode, const std::string& served, const uint8_t* piece
   }
   const AnswerReference ref = Judge(served, 0, 0);
   const int twoxx = ref.m_Status >= 200 && ref.m_Status <= 299;
+  // A 206 to a resumed file is a part of it: it continues the file only
+  // from where the file ends, and is stored as it came, never decoded.
+  const int continues = resume && ref.m_Status == 206;
+  const int continuesAtEnd = headref::ContinuesAt(ref.m_Fields, sizeof(kOldBytes) - 1);
   std::string expected;
   int fails = 0;
-  const int judged = ref.m_Outcome == ANSWER_READ &&
-                     twoxx && ExpectedFile(ref, served, keepOrigin, decoding, &expected, &fails);
+  const int judged = ref.m_Outcome == ANSWER_READ && twoxx &&
+                     ExpectedFile(ref, served, keepOrigin, decoding && !continues, &expected, &fails);
   if (ref.m_Outcome == ANSWER_CUT_OFF || ref.m_Outcome == ANSWER_REFUSED) FUZZ_CHECK(!ok);
   // A 2xx body framed neither way (but a 205's, which carries none) is not stored.
   const int noLength = twoxx && ref.m_Framing == headref::NOT_FRAMED && !ref.m_EndKnown &&
                        ref.m_Status != 205;
   if (noLength) {
     FUZZ_CHECK(!ok && error == HTTP_ERR_NO_BODY_LENGTH);
-  } else if (ref.m_Outcome == ANSWER_READ && !resume) {
+  } else if (continues && !continuesAtEnd) {
+    // Refused once the head is in, whatever the body does after it.
+    FUZZ_CHECK(!ok && error == HTTP_ERR_RESPONSE_FORMAT);
+  } else if (ref.m_Outcome == ANSWER_READ) {
     FUZZ_CHECK(ok == !(judged && fails));
   }
 
@@ -398,8 +419,8 @@ void CheckDownload(uint8_t mode, const std::string& served, const uint8_t* piece
   FUZZ_CHECK(status == ref.m_Status);
   // A resumed part lands behind the old bytes; a 200's whole body replaces
   // them (an answer that carries none, 204 or 205, may leave them).
-  if (resume && status == 206) {
-    FUZZ_CHECK(content.compare(0, sizeof(kOldBytes) - 1, kOldBytes) == 0);
+  if (continues) {
+    FUZZ_CHECK(judged && content == kOldBytes + expected);
     return;
   }
   if (resume && status != 200) return;
@@ -433,7 +454,7 @@ CFakeConnection Connection(const std::string& bytes, const uint8_t* pieces, size
 // ways, no 3xx with a Location that has a value).
 void CheckKept(const AnswerReference& ref, size_t received, int kept) {
   const int exact = ref.m_EndKnown && received == ref.m_End;
-  const int mayStay = exact && headref::AnnouncesKeepAlive(ref.m_Fields) && !ref.m_Both;
+  const int mayStay = exact && headref::AnnouncesKeepAlive(ref.m_Head, ref.m_Fields) && !ref.m_Both;
   if (!mayStay) {
     FUZZ_CHECK(!kept);
     return;
@@ -505,10 +526,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t mode = input.TakeByte();
   size_t pieceCount = 0;
   const uint8_t* pieces = input.TakeBytes(input.TakeByte() % 8, &pieceCount);
-  const std::string served = input.TakeRest();
+  std::string served = input.TakeRest();
+  const size_t zero = served.find('\0');
+  if (mode == kLongBody && zero != std::string::npos && zero + 1 < served.size()) {
+    const int delta = static_cast<int8_t>(served[zero + 1]);
+    served.replace(zero, 2, static_cast<size_t>(static_cast<int64_t>(kMemoryBodyLimit) + delta), 'z');
+  }
 
   switch (mode & 3) {
     case 0: {
+      // A long body is read once, at once: cut small it would take millions
+      // of receives and tell nothing new.
+      if (served.size() > kMemoryBodyLimit / 2) {
+        ReadOnce(mode, served, nullptr, 0);
+        break;
+      }
       const ReadOutcome cut = ReadOnce(mode, served, pieces, pieceCount);
       // How the bytes are cut into receives must not change what is read,
       // nor why it was refused.
