@@ -302,10 +302,10 @@ class CHttpClient : public CResponseState {
 
   // Once the head of a 2xx answer to a download is in, how its file takes
   // the body: HTTP_ERR_NO_BODY_LENGTH for a body framed neither way (but a
-  // 204 or 205, which carry none); for a resumed file, a part that
-  // continues it must start where the file ends (HTTP_ERR_RESPONSE_FORMAT
-  // else), and any other answer with a body goes to a side file
-  // (HTTP_ERR_FILE_OPERATION when none can be had). Decides nothing about
+  // 204 or 205, which carry none); for a file that was there (empty or
+  // not), a part that continues it must start where the file ends
+  // (HTTP_ERR_RESPONSE_FORMAT else), and any other answer with a body goes
+  // to a side file (HTTP_ERR_FILE_OPERATION when none can be had). Decides nothing about
   // decoding. 1, or 0 with m_ErrorCode set.
   int PrepareDownloadBody(int continues);
 
