@@ -95,7 +95,7 @@ int CDownloadTarget::ReplaceFile() {
   MarkUnderWay(side.c_str());
   CFileOwner sideFile(FileOpen(side.c_str(), FILE_CREATE_NEW, FILE_SHARE_EXCLUSIVE));
   if (!sideFile.get()) {
-    MarkUnderWay(m_Created ? m_Path.c_str() : nullptr);
+    MarkUnderWay(nullptr);
     return 0;
   }
   m_SidePath = side;

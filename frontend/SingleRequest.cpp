@@ -83,11 +83,10 @@ int DoSingleRequest(std::string& outputPath, CEarlierFile& earlier, CImpBroxCmd&
       PrintNotDecoded(cmd);
     } else {
       PrintSessionFailure(client);
+      // Only the text for a refused connection ends its line.
+      if (!back && client.m_ErrorCode != HTTP_ERR_CONNECT) printf("\r\n");
     }
-    if (!back) {
-      printf("\r\n");
-      PrintEarlierFileKept(earlier);
-    }
+    if (!back) PrintEarlierFileKept(earlier);
     return 0;
   }
   if (ProgressShown(cmd)) CloseProgressLine();
