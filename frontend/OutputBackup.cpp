@@ -118,11 +118,14 @@ int SettleOutputFile(std::string& outputPath, CEarlierFile& earlier, CImpBroxCmd
   if (outputPath != originalPath) return PutEarlierFileBack(earlier);
   if (earlier.Drop()) return 1;
   if (earlier.IsAside()) {
-    PrintEarlierFileKept(earlier);
-  } else {
-    printf("Error: \"%s\" no longer held the download; the earlier file is back in its "
-           "place.\r\n",
-           originalPath.c_str());
+    // The body stands at the path; only the earlier copy is left over, and
+    // the next run will stop on it.
+    printf("Error: The earlier file could not be removed; it is kept as \"%s\". Delete it "
+           "yourself.\r\n",
+           earlier.Aside().c_str());
+    return 1;
   }
+  printf("Error: \"%s\" no longer held the download; the earlier file is back in its place.\r\n",
+         originalPath.c_str());
   return 0;
 }

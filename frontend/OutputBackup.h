@@ -57,7 +57,8 @@ void PrintEarlierFileKept(const CEarlierFile& earlier);
 // there (1); otherwise the body is dropped, the earlier file is back under
 // its name, a line saying why is printed, and the result is 0. The result
 // is 0 too, after a line naming where it is kept, when the earlier file
-// cannot be brought back.
+// cannot be brought back; an earlier file that cannot be dropped behind a
+// body that took its name is named in a line, and the result is 1.
 int SettleOutputFile(std::string& outputPath, CEarlierFile& earlier, CImpBroxCmd& cmd);
 
 #endif
