@@ -39,7 +39,7 @@ int CEarlierFile::Drop() {
   // Whatever took the path is not the body: the earlier file is all there is.
   if (!PathIsRegularFile(m_Path.c_str()) || PathIsLink(m_Path.c_str())) {
     BringBack();
-    return 0;
+    return -1;
   }
   if (!FileDelete(Aside().c_str())) return 0;
   m_Lock.Close();

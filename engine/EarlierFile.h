@@ -45,9 +45,9 @@ class CEarlierFile {
   // 0 when they stay aside.
   int BringBack();
   // The body has taken the path for good: the earlier bytes aside are
-  // deleted, only while a regular file stands at the path (else they are
-  // brought back when they can be). 1 when they were deleted (or there are
-  // none), else 0.
+  // deleted. 1 when they were (or there are none), 0 when they could not
+  // be; -1 when no regular file stands at the path, so that they are all
+  // there is: they are brought back then, when they can be (IsAside says).
   int Drop();
 
   const std::string& Path() const { return m_Path; }

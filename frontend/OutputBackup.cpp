@@ -116,8 +116,9 @@ int SettleOutputFile(std::string& outputPath, CEarlierFile& earlier, CImpBroxCmd
   if (!earlier.IsAside()) return 1;
   // The new body went elsewhere: the earlier file keeps its name.
   if (outputPath != originalPath) return PutEarlierFileBack(earlier);
-  if (earlier.Drop()) return 1;
-  if (earlier.IsAside()) {
+  const int dropped = earlier.Drop();
+  if (dropped == 1) return 1;
+  if (dropped == 0) {
     // The body stands at the path; only the earlier copy is left over, and
     // the next run will stop on it.
     printf("Error: The earlier file could not be removed; it is kept as \"%s\". Delete it "
@@ -125,7 +126,13 @@ int SettleOutputFile(std::string& outputPath, CEarlierFile& earlier, CImpBroxCmd
            earlier.Aside().c_str());
     return 1;
   }
-  printf("Error: \"%s\" no longer held the download; the earlier file is back in its place.\r\n",
-         originalPath.c_str());
+  // Something else took the path: the earlier file is all there is.
+  if (earlier.IsAside()) {
+    PrintEarlierFileKept(earlier);
+  } else {
+    printf("Error: \"%s\" no longer held the download; the earlier file is back in its "
+           "place.\r\n",
+           originalPath.c_str());
+  }
   return 0;
 }

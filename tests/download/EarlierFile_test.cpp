@@ -99,8 +99,8 @@ TEST(EarlierFile, BringsBackOnlyToAFreePathAndDropsOnlyBehindAFile) {
       {"back to a folder", false, "folder", 0, true, ""},
       {"dropped behind a file", true, "file", 1, false, "new"},
       // Nothing holds the body: the earlier file is all there is.
-      {"dropped with nothing at the path", true, "", 0, false, "earlier"},
-      {"dropped behind a folder", true, "folder", 0, true, ""},
+      {"dropped with nothing at the path", true, "", -1, false, "earlier"},
+      {"dropped behind a folder", true, "folder", -1, true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
