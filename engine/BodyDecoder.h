@@ -33,8 +33,9 @@ class CBodyDecoder {
   // The body has ended (or the download stopped): 1 when the whole body was
   // decoded and written.
   virtual int End() = 0;
-  // 1 when the body of the last Begin that said 1 could not be decoded or
-  // its decoded bytes could not be written; else 0.
+  // 1 when the body of the last Begin that said 1 could not be decoded;
+  // else 0, also when Decode or End said 0 only because the writer refused
+  // decoded bytes (a full disk is no fault of the body's).
   virtual int Failed() const = 0;
 };
 

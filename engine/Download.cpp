@@ -32,15 +32,13 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
   const int toFile = read && IsSuccess();
   int fileDone = 1;
   if (toFile) {
-    fileDone = m_Target.Commit(m_BodyDecoder, m_BodyCodings, m_KeepEarlierFile);
+    fileDone = m_Target.Commit(m_BodyDecoder, m_BodyCodings, m_EarlierFile);
   } else {
     m_Target.Abandon();
   }
   if (!fileDone) m_ErrorCode = HTTP_ERR_FILE_OPERATION;
   return EndExchange(read && fileDone, toFile ? nullptr : &response);
 }
-
-std::string CHttpClient::GetEarlierFile() const { return m_Target.EarlierFile(); }
 
 int CHttpClient::PrepareDownloadBody(int continues) {
   // Without a length the body would end only with the connection, which is
@@ -51,9 +49,12 @@ int CHttpClient::PrepareDownloadBody(int continues) {
     return 0;
   }
   const uint64_t resumeFrom = m_Target.ResumeFrom();
-  // A new file, and a resumed one that an answer without content leaves as
-  // it is, take the body where they end.
-  if (resumeFrom == 0 || m_StatusCode == 204 || m_StatusCode == 205) return m_Target.ContinueFile();
+  // A new file (or a sink), and a file that was there that an answer
+  // without content leaves as it is, take the body where they end. A file
+  // that was there, empty or not, is the user's: only a part continues it,
+  // and a whole body goes beside it.
+  if (!m_Target.HoldsEarlierFile() || m_StatusCode == 204 || m_StatusCode == 205)
+    return m_Target.ContinueFile();
   if (continues) {
     // A part continues the file only where the file ends; a part without a
     // readable start, or with lines that disagree on it, could be from

@@ -10,10 +10,8 @@ namespace {
 
 // Names tried next to the output file, by suffix number.
 const int kSideFileTries = 10;
-// The side file that receives a whole new body, and the name the old file
-// stands under while the new one takes its place.
+// The side file that receives a whole new body.
 const char kSideSuffix[] = "_zelvor.part";
-const char kAsideSuffix[] = "_zelvor.old";
 
 // A body is read back from its scratch file in blocks this large.
 const uint32_t kCopyBlock = 262144;
@@ -33,61 +31,71 @@ std::string UnusedSidePath(const std::string& path, const char* stem) {
   return std::string();
 }
 
+int EndsWith(const std::string& name, const std::string& tail, size_t* at) {
+  if (name.size() < tail.size()) return 0;
+  *at = name.size() - tail.size();
+  return name.compare(*at, tail.size(), tail) == 0;
+}
+
 }  // namespace
+
+int IsDownloadOwnName(const std::string& name) {
+  size_t at = 0;
+  if (EndsWith(name, CEarlierFile::AsideName(""), &at)) return 1;
+  // A side file's name, followed by its number if any.
+  size_t digits = name.size();
+  while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
+  return EndsWith(name.substr(0, digits), kSideSuffix, &at);
+}
+
+void CDownloadTarget::MarkUnderWay(const char* path) { InterruptSetFileUnderWay(path); }
 
 int CDownloadTarget::Open(const char* path) {
   Abandon();
-  int sink = PathIsLink(path);
-  const int existed = PathGetKind(path) != PATH_MISSING;
+  if (!path || !*path) return 0;
+  const int sink = PathIsLink(path);
   // A file this download creates goes with a second interrupt: a
   // half-written one would later pass for a whole one. Named before it
-  // exists, so that no moment is left in which it could stay.
-  if (!existed && !sink) InterruptSetFileUnderWay(path);
-  m_Output.Adopt(
-      FileOpen(path, existed ? FILE_OPEN_WRITE_EXISTING : FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
-  if (!m_Output) {
-    InterruptSetFileUnderWay(nullptr);
-    return 0;
+  // exists, so that no moment is left in which it could stay. Created only
+  // where nothing stands, so a file that appears meanwhile is opened as the
+  // earlier file it is.
+  if (!sink && PathGetKind(path) == PATH_MISSING) {
+    MarkUnderWay(path);
+    m_Output.Adopt(FileOpen(path, FILE_CREATE_NEW, FILE_SHARE_EXCLUSIVE));
+    m_Created = static_cast<bool>(m_Output);
+    if (!m_Created) MarkUnderWay(nullptr);
   }
-  if (!FileIsRegular(m_Output.Get())) {
-    sink = 1;
-    InterruptSetFileUnderWay(nullptr);
-  }
-  if (sink) {
+  if (!m_Output) m_Output.Adopt(FileOpen(path, FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE));
+  if (!m_Output) return 0;
+  m_Mode = TARGET_FILE;
+  m_Path = path;
+  m_Sink = sink || !FileIsRegular(m_Output.Get());
+  if (m_Sink) {
     // Behind a link the sink may already hold what was printed before it:
     // the body goes after that. A device that cannot seek is written as is.
     FileSeek(m_Output.Get(), 0, FILE_SEEK_END, nullptr);
-  } else if (existed) {
+  } else if (!m_Created) {
     // Only a regular file that holds data is resumed, from its very end.
     uint64_t size = 0;
     uint64_t position = 0;
     if (!FileGetSize(m_Output.Get(), &size) ||
         (size > 0 && (!FileSeek(m_Output.Get(), 0, FILE_SEEK_END, &position) || position != size))) {
-      m_Output.Drop();
+      Clear();
       return 0;
     }
     m_ResumeFrom = size;
   }
-  m_Mode = TARGET_FILE;
-  m_Path = path;
-  m_Sink = sink;
   return 1;
 }
 
-void CDownloadTarget::Adopt(FileHandle file) {
-  Abandon();
-  m_Output.Adopt(file);
-  if (m_Output) m_Mode = TARGET_FILE;
-}
-
 int CDownloadTarget::ReplaceFile() {
-  if (m_Mode != TARGET_FILE || m_Sink || m_Path.empty()) return 0;
+  if (!HoldsEarlierFile() || m_Mode != TARGET_FILE) return 0;
   const std::string side = UnusedSidePath(m_Path, kSideSuffix);
   if (side.empty()) return 0;
-  InterruptSetFileUnderWay(side.c_str());
-  CFileOwner sideFile(FileOpen(side.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  MarkUnderWay(side.c_str());
+  CFileOwner sideFile(FileOpen(side.c_str(), FILE_CREATE_NEW, FILE_SHARE_EXCLUSIVE));
   if (!sideFile.get()) {
-    InterruptSetFileUnderWay(nullptr);
+    MarkUnderWay(nullptr);
     return 0;
   }
   m_SidePath = side;
@@ -108,18 +116,19 @@ int CDownloadTarget::CollectForSink() {
 }
 
 int CDownloadTarget::Commit(CBodyDecoder* decoder, const std::vector<ContentCoding>& codings,
-                            int keepEarlier) {
+                            CEarlierFile* earlier) {
   // The body is whole: from here on the file is not one to remove.
-  InterruptSetFileUnderWay(nullptr);
+  MarkUnderWay(nullptr);
   int ok = 1;
   switch (m_Mode) {
     case TARGET_NONE:
       return 0;
     case TARGET_FILE:
-      m_Output.Close();
+      ok = m_Output.Close();
+      if (!ok) PutBackClosedFile();
       break;
     case TARGET_SIDE:
-      ok = SwapSideFileIn(keepEarlier);
+      ok = SwapSideFileIn(earlier);
       break;
     case TARGET_SCRATCH:
       ok = DecodeScratchToSink(decoder, codings);
@@ -129,25 +138,36 @@ int CDownloadTarget::Commit(CBodyDecoder* decoder, const std::vector<ContentCodi
   return ok;
 }
 
-// The whole resource is in the side file: it takes the original's place.
-int CDownloadTarget::SwapSideFileIn(int keepEarlier) {
-  const int closed = m_Output.Close();
-  m_Held.Close();
-  const std::string aside = UnusedSidePath(m_Path, kAsideSuffix);
-  const char* path = m_Path.c_str();
-  if (closed && !aside.empty()) {
-    if (!keepEarlier && FileReplace(path, m_SidePath.c_str(), aside.c_str())) return 1;
-    // The earlier file moves aside and stays there; should the body not
-    // take its name, it comes straight back.
-    if (keepEarlier && FileMove(path, aside.c_str())) {
-      if (FileMove(m_SidePath.c_str(), path)) {
-        m_EarlierFile = aside;
-        return 1;
-      }
-      FileMove(aside.c_str(), path);
-    }
+void CDownloadTarget::PutBackClosedFile() {
+  if (m_Sink) return;
+  if (m_Created) {
+    FileDelete(m_Path.c_str());
+    return;
   }
-  // The original stands as it was: the side file is not needed.
+  CFileOwner file(FileOpen(m_Path.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE));
+  if (file.get()) FileTruncate(file.get(), m_ResumeFrom);
+}
+
+// The whole body is in the side file: it takes the earlier file's place,
+// which the keeper of this path moves aside first; the earlier file is
+// never deleted before the body stands at the path.
+int CDownloadTarget::SwapSideFileIn(CEarlierFile* earlier) {
+  const int closed = m_Output.Close();
+  CEarlierFile own;
+  CEarlierFile* keeper = earlier;
+  if (!keeper || keeper->Path() != m_Path || !keeper->IsAtPath()) {
+    own.Find(m_Path);
+    keeper = &own;
+  }
+  // The earlier file's handle holds its lock: the keeper keeps it aside.
+  if (closed && keeper->MoveAside(m_Held.release())) {
+    if (FileMove(m_SidePath.c_str(), m_Path.c_str())) {
+      if (keeper == &own) own.Drop();
+      return 1;
+    }
+    keeper->BringBack();
+  }
+  // The earlier file stands as it was: the side file is not needed.
   FileDelete(m_SidePath.c_str());
   return 0;
 }
@@ -193,7 +213,7 @@ void CDownloadTarget::Abandon() {
     case TARGET_NONE:
       break;
     case TARGET_SIDE:
-      // The original was never written; only the side file goes.
+      // The earlier file was never written; only the side file goes.
       m_Output.Drop();
       FileDelete(m_SidePath.c_str());
       break;
@@ -202,29 +222,28 @@ void CDownloadTarget::Abandon() {
       m_Output.Drop();
       break;
     case TARGET_FILE:
-      if (m_Sink) {
+      if (m_Created) {
         m_Output.Drop();
-      } else if (m_ResumeFrom > 0) {
-        if (m_Output) FileTruncate(m_Output.Get(), m_ResumeFrom);
-        m_Output.Drop();
+        FileDelete(m_Path.c_str());
       } else {
-        // A file without data is removed (never a sink, never an adopted one).
+        // A file that was there keeps exactly its old bytes; a sink is left
+        // as it is.
+        if (!m_Sink && m_Output) FileTruncate(m_Output.Get(), m_ResumeFrom);
         m_Output.Drop();
-        if (!m_Path.empty()) FileDelete(m_Path.c_str());
       }
       break;
   }
-  m_EarlierFile.clear();
   Clear();
 }
 
 void CDownloadTarget::Clear() {
-  if (m_Mode != TARGET_NONE) InterruptSetFileUnderWay(nullptr);
+  if (m_Mode != TARGET_NONE || m_Created) MarkUnderWay(nullptr);
   m_Output.Drop();
   m_Held.Close();
   m_Mode = TARGET_NONE;
   m_Path.clear();
   m_ResumeFrom = 0;
   m_Sink = 0;
+  m_Created = 0;
   m_SidePath.clear();
 }

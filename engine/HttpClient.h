@@ -94,10 +94,6 @@ class CHttpClient : public CResponseState {
   // (m_BodyDecoder->Failed() then says so).
   int Download(const char* url, const char* filePath, std::string& response, const char* body,
                int bodyLen, int keepOrigin);
-  // After a 2xx download whose whole body took the place of a resumed file
-  // under m_KeepEarlierFile: the name beside the file where its earlier
-  // bytes stand now, for the caller to drop or to bring back; else empty.
-  std::string GetEarlierFile() const;
   // POSTs the file at filePath as the one part of a multipart/form-data
   // body whose length is announced from the file's size, and reads the
   // answer. 1 when a response was read, whatever its status, with its body
@@ -201,11 +197,12 @@ class CHttpClient : public CResponseState {
   // Set by the caller: what a 2xx download body may be decoded by (none:
   // stored as it came).
   CBodyDecoder* m_BodyDecoder;
-  // Set by the caller: when not 0, a whole body that replaces a resumed
-  // file leaves the file's earlier bytes beside it (GetEarlierFile) rather
-  // than deleting them, so the caller can bring them back should the body
-  // end up under another name.
-  int m_KeepEarlierFile;
+  // Set by the caller: the keeper of what the output path held before
+  // (EarlierFile.h). A whole body that takes the place of a file that was
+  // there leaves it aside with this keeper, when it keeps that path, for
+  // the caller to drop or to bring back; without one it is dropped once the
+  // body is in its place.
+  CEarlierFile* m_EarlierFile;
   ResponseHeadCallback m_HeadCallback;
   ResponseDataCallback m_DataCallback;
   ProgressCallback m_ProgressCallback;
@@ -305,10 +302,10 @@ class CHttpClient : public CResponseState {
 
   // Once the head of a 2xx answer to a download is in, how its file takes
   // the body: HTTP_ERR_NO_BODY_LENGTH for a body framed neither way (but a
-  // 204 or 205, which carry none); for a resumed file, a part that
-  // continues it must start where the file ends (HTTP_ERR_RESPONSE_FORMAT
-  // else), and any other answer with a body goes to a side file
-  // (HTTP_ERR_FILE_OPERATION when none can be had). Decides nothing about
+  // 204 or 205, which carry none); for a file that was there (empty or
+  // not), a part that continues it must start where the file ends
+  // (HTTP_ERR_RESPONSE_FORMAT else), and any other answer with a body goes
+  // to a side file (HTTP_ERR_FILE_OPERATION when none can be had). Decides nothing about
   // decoding. 1, or 0 with m_ErrorCode set.
   int PrepareDownloadBody(int continues);
 

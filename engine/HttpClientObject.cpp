@@ -14,7 +14,7 @@ CHttpClient::CHttpClient()
       m_RecvTimeout(60000),
       m_Method(HTTP_METHOD_GET),
       m_BodyDecoder(NULL),
-      m_KeepEarlierFile(0),
+      m_EarlierFile(nullptr),
       m_HeadCallback(NULL),
       m_DataCallback(NULL),
       m_ProgressCallback(NULL),

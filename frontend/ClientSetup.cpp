@@ -4,11 +4,10 @@
 #include "frontend/EngineCallbacks.h"
 #include "frontend/ImpBroxCmd.h"
 
-void SetUpClient(CHttpClient& client, CImpBroxCmd& cmd, CBodyDecoder* decoder) {
+void SetUpClient(CHttpClient& client, CImpBroxCmd& cmd, CBodyDecoder* decoder,
+                 CEarlierFile* earlier) {
   client.m_BodyDecoder = decoder;
-  // A resumed file has no backup: should a whole new body end up under
-  // another name, its earlier bytes must be there to come back.
-  client.m_KeepEarlierFile = cmd.m_Append;
+  client.m_EarlierFile = earlier;
   client.m_HeadCallback = OnResponseHead;
   client.m_DataCallback = OnResponseData;
   client.m_ProgressCallback = OnProgress;

@@ -14,14 +14,16 @@ int CDownloadDecoder::Begin(const std::vector<ContentCoding>& codings) {
   return 1;
 }
 
-int CDownloadDecoder::Decode(const char* data, size_t length, BodyWriter write, void* param) {
-  if (m_Inflaters.Feed(data, length, write, param) == INFLATE_OK) return 1;
-  m_Failed = 1;
+// A write that failed is the output's fault, not the body's: the writer has
+// said why, and the body is not held to be undecodable for it.
+int CDownloadDecoder::Judge(InflateResult result) {
+  if (result == INFLATE_OK) return 1;
+  if (result != INFLATE_WRITE_FAILED) m_Failed = 1;
   return 0;
 }
 
-int CDownloadDecoder::End() {
-  if (m_Inflaters.Finish() == INFLATE_OK) return 1;
-  m_Failed = 1;
-  return 0;
+int CDownloadDecoder::Decode(const char* data, size_t length, BodyWriter write, void* param) {
+  return Judge(m_Inflaters.Feed(data, length, write, param));
 }
+
+int CDownloadDecoder::End() { return Judge(m_Inflaters.Finish()); }

@@ -22,9 +22,14 @@ class CDownloadDecoder : public CBodyDecoder {
   int Begin(const std::vector<ContentCoding>& codings) override;
   int Decode(const char* data, size_t length, BodyWriter write, void* param) override;
   int End() override;
+  // 1 when the body did not decode; 0 when only a write of its decoded
+  // bytes failed.
   int Failed() const override { return m_Failed; }
 
  private:
+  // 1 for INFLATE_OK; else 0, the body marked failed unless a write failed.
+  int Judge(InflateResult result);
+
   const CImpBroxCmd& m_Cmd;
   CInflateChain m_Inflaters;
   int m_Failed;

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "engine/ContentEncoding.h"
+#include "engine/DownloadTarget.h"
 #include "engine/PathSegment.h"
 #include "frontend/ArgParse.h"
 #include "frontend/ImpBroxCmd.h"
-#include "frontend/OutputBackup.h"
 #include "frontend/PathCheck.h"
 #include "frontend/TextHelpers.h"
 #include "platform/CRuntime.h"
@@ -103,23 +103,19 @@ std::string CleanResponseFileName(const std::string& name) {
 
 namespace {
 
-// A file under a backup's name would stop every later run as one left by a
-// killed run: the server cannot have it.
-int IsBackupName(const std::string& name) {
-  const std::string backup = GetBackupPathFile("");
-  return name.size() >= backup.size() &&
-         name.compare(name.size() - backup.size(), backup.size(), backup) == 0;
-}
-
 // The name the response gives: Content-Disposition's filename, else its name
 // with the media type's extension; empty when neither is usable. Names from
-// the server are cut to one component inside the target directory.
+// the server are cut to one component inside the target directory, and
+// never one the download keeps for itself beside an output file (the
+// earlier file's aside name, a side file's): a file under the aside name
+// would stop every later run as one left by a killed run, and the download
+// itself may hold either name while the body is settled.
 std::string NameFromResponse(const CImpBroxCmd& cmd) {
   std::string fileName = CleanResponseFileName(cmd.m_DispositionFileName);
-  if (!fileName.empty() && !IsBackupName(fileName)) return fileName;
+  if (!fileName.empty() && !IsDownloadOwnName(fileName)) return fileName;
   std::string name = CleanResponseFileName(cmd.m_DispositionName);
   if (!name.empty()) name += GetExtByContentType(cmd);
-  if (!name.empty() && !IsBackupName(name)) return name;
+  if (!name.empty() && !IsDownloadOwnName(name)) return name;
   return std::string();
 }
 

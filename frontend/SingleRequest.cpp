@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/EarlierFile.h"
 #include "engine/HttpClient.h"
 #include "frontend/ConsoleDisplay.h"
 #include "frontend/EngineCallbacks.h"
@@ -24,8 +25,8 @@ void PrintFailureText(int code, const std::string& host) {
   }
 }
 
-// 1 when the last download failed because its body did not decode (or its
-// decoded bytes could not be written).
+// 1 when the last download failed because its body did not decode (a write
+// that failed is the file's fault, and says so in the session text).
 int BodyNotDecoded(const CHttpClient& client) {
   return client.m_BodyDecoder != NULL && client.m_BodyDecoder->Failed();
 }
@@ -50,7 +51,7 @@ void PrintSessionFailure(CHttpClient& client) {
 
 }  // namespace
 
-int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImpBroxCmd& cmd,
+int DoSingleRequest(std::string& outputPath, CEarlierFile& earlier, CImpBroxCmd& cmd,
                     CHttpClient& client, const std::string& url) {
   CRunRequests requests(client, cmd);
   int ok;
@@ -69,9 +70,6 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
     // The output may be the standard output itself: what was printed goes first.
     ConsoleFlush();
     ok = requests.Download(url, outputPath);
-    // Under -append the file held data before the run and has no backup:
-    // the engine keeps those bytes, and so do we.
-    if (!ok && !cmd.m_Append) RestoreOutputBackup(outputPath, backupPath);
   } else if (cmd.m_HeadOnly) {
     ok = client.Request(HTTP_METHOD_HEAD, url.c_str(), requests.m_Response, NULL, 0);
   } else {
@@ -79,11 +77,16 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
                         requests.m_Response, requests.m_PostData, requests.m_PostLength);
   }
   if (!ok) {
+    // The engine has put the path back as it was: the earlier file follows.
+    const int back = earlier.BringBack();
     if (toFile && BodyNotDecoded(client)) {
       PrintNotDecoded(cmd);
     } else {
       PrintSessionFailure(client);
+      // Only the text for a refused connection ends its line.
+      if (!back && client.m_ErrorCode != HTTP_ERR_CONNECT) printf("\r\n");
     }
+    if (!back) PrintEarlierFileKept(earlier);
     return 0;
   }
   if (ProgressShown(cmd)) CloseProgressLine();
@@ -98,13 +101,9 @@ int DoSingleRequest(std::string& outputPath, const std::string& backupPath, CImp
     return InterruptRequested() ? 0 : 1;
   }
   if (client.IsSuccess()) {
-    // Under -append a whole new body that replaced the file left the
-    // earlier bytes beside it: they are settled as a backup is.
-    const std::string earlier = cmd.m_Append ? client.GetEarlierFile() : backupPath;
     if (!SettleOutputFile(outputPath, earlier, cmd)) return 0;
     printf("Download: %s\r\n", outputPath.c_str());
     return 1;
   }
-  if (!cmd.m_Append) RestoreOutputBackup(outputPath, backupPath);
-  return 1;
+  return PutEarlierFileBack(earlier);
 }

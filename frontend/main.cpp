@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/EarlierFile.h"
 #include "engine/HttpClient.h"
 #include "engine/Network.h"
 #include "frontend/BatchDownload.h"
@@ -27,8 +28,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::string outputPath;
-  std::string backupPath;
-  const OutputPrepared prepared = PrepareOutputFile(cmd, outputPath, backupPath);
+  // What the output path held before; outlives the client, which uses it.
+  CEarlierFile earlier;
+  // Under -append the earlier file is resumed where it stands; else it is
+  // put aside before the request.
+  const OutputPrepared prepared = PrepareOutputFile(cmd, cmd.m_Append, outputPath, earlier);
   if (prepared != OUTPUT_READY) {
     PrintOutputRefusal(prepared, outputPath);
     CleanupNetwork();
@@ -41,9 +45,9 @@ int main(int argc, char** argv) {
     // Decodes downloaded bodies as they arrive; outlives the client.
     CDownloadDecoder decoder(cmd);
     CHttpClient client;
-    SetUpClient(client, cmd, &decoder);
+    SetUpClient(client, cmd, &decoder, &earlier);
     if (cmd.m_BatchUrls.empty()) {
-      result = DoSingleRequest(outputPath, backupPath, cmd, client, url);
+      result = DoSingleRequest(outputPath, earlier, cmd, client, url);
     } else {
       result = DoBatchDownload(client, cmd);
     }

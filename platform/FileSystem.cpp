@@ -24,13 +24,15 @@ struct PlatformFile {
 };
 
 // Both separators are accepted by callers; the system only knows "/".
-static std::string SystemPath(const char* path) {
+std::string PathForSystem(const char* path) {
   std::string out(path ? path : "");
   for (char& c : out) {
     if (c == '\\') c = '/';
   }
   return out;
 }
+
+static std::string SystemPath(const char* path) { return PathForSystem(path); }
 
 static int IsRegularFd(int fd) {
   struct stat st;
@@ -77,6 +79,7 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
     case FILE_OPEN_READ_EXISTING: flags |= O_RDONLY; break;
     case FILE_OPEN_WRITE_EXISTING: flags |= O_WRONLY; break;
     case FILE_CREATE_ALWAYS: flags |= O_WRONLY | O_CREAT; break;
+    case FILE_CREATE_NEW: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
     default: return nullptr;
   }
   std::string sysPath = SystemPath(path);
@@ -111,6 +114,28 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
     }
   }
   return WrapFd(fd);
+}
+
+// A shared lock is refused only while somebody holds the exclusive one, and
+// is given up at once; a FIFO is never opened (its open could wait).
+int PathIsLockedByAnother(const char* path) {
+  if (!PathIsRegularFile(path)) return 0;
+  int fd;
+  do {
+    fd = open(SystemPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return 0;
+  int held = 0;
+  if (IsRegularFd(fd)) {
+    for (;;) {
+      if (flock(fd, LOCK_SH | LOCK_NB) == 0) break;
+      if (errno == EINTR) continue;
+      held = errno == EWOULDBLOCK;
+      break;
+    }
+  }
+  close(fd);
+  return held;
 }
 
 // Linux releases the descriptor even when close reports EINTR, so it is never retried.

@@ -15,7 +15,8 @@ typedef PlatformFile* FileHandle;
 enum FileOpenMode {
   FILE_OPEN_READ_EXISTING,   // read only; the file must exist
   FILE_OPEN_WRITE_EXISTING,  // write only; the file must exist; contents kept, position 0
-  FILE_CREATE_ALWAYS         // write only; creates the file or truncates an existing regular one
+  FILE_CREATE_ALWAYS,        // write only; creates the file or truncates an existing regular one
+  FILE_CREATE_NEW            // write only; creates the file, and fails when anything is at the path
 };
 
 enum FileShareMode {
@@ -35,6 +36,15 @@ enum FileSeekOrigin { FILE_SEEK_BEGIN, FILE_SEEK_END };
 // output's position and is neither locked nor truncated, so what is written
 // to it and what is printed stay in the order they were made.
 FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share);
+
+// 1 when a regular file stands at path and another open of it holds the
+// lock of FILE_SHARE_EXCLUSIVE (a download under way, in another run or in
+// this one); else 0 (nothing there, not a regular file, free, or not
+// readable). Nothing about the file changes.
+int PathIsLockedByAnother(const char* path);
+
+// The path as the system is given it: every "\" turned into "/".
+std::string PathForSystem(const char* path);
 
 // Closes the file; returns 1, or 0 when the system reported an error (the
 // handle is released either way). A NULL handle gives 0.

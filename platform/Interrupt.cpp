@@ -9,6 +9,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <string>
+
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -59,9 +62,11 @@ int InterruptSetFileUnderWay(const char* path) {
   g_UnderWayKept = 0;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   if (!path || !*path) return 1;
-  const size_t length = strlen(path);
+  // Spelt as the file system layer spelt it when it made the file.
+  const std::string spelt = PathForSystem(path);
+  const size_t length = spelt.size();
   if (length >= sizeof(g_UnderWay)) return 0;
-  memcpy(g_UnderWay, path, length + 1);
+  memcpy(g_UnderWay, spelt.c_str(), length + 1);
   // The whole path is in place before the handler may use it.
   std::atomic_signal_fence(std::memory_order_seq_cst);
   g_UnderWayKept = 1;

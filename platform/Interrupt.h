@@ -20,9 +20,11 @@ void InterruptSetLastAction(void (*action)());
 
 // The file a transfer writes that this run created: a second interrupt
 // removes it, so that no half-written file is left for a later run to take
-// for a whole one. The path is copied now, so that the removal needs nothing
-// but the signal-safe unlink; a path too long to copy is not kept. NULL (or
-// "") for none. Returns 1 when the path is kept (or cleared), 0 when not.
+// for a whole one. The path is copied now, spelt as the file system layer
+// gives it to the system ("\" as "/"), so that the removal needs nothing but
+// the signal-safe unlink and meets the very file that was made; a path too
+// long to copy is not kept. NULL (or "") for none. Returns 1 when the path is
+// kept (or cleared), 0 when not.
 int InterruptSetFileUnderWay(const char* path);
 
 // The socket a transfer is using (the socket layer sets it when it connects

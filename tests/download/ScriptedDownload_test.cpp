@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/EarlierFile.h"
 #include "engine/HttpClient.h"
 #include "platform/FileSystem.h"
 #include "support/BodyCoding.h"
@@ -109,6 +110,13 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
        Exchange().Reply(
            Response("416 Range Not Satisfiable", "Content-Range: bytes */1000\r\n", "no range")),
        kDecoded, kDone, HTTP_ERR_NONE, kLeft, kOld, "bytes=1000-", "no range"},
+      // A file that was there is the user's, empty or not: never removed.
+      {"empty file, 404 keeps it", kFileThere, "",
+       Exchange().Reply(Response("404 Not Found", "", "gone")), kDecoded, kDone, HTTP_ERR_NONE,
+       kLeft, "", "", "gone"},
+      {"empty file, cut short keeps it", kFileThere, "",
+       Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Close(), kDecoded,
+       kFails, HTTP_ERR_DISCONNECTED, kLeft, "", "", ""},
       {"new file, 404 is deleted", kNoFile, "",
        Exchange().Reply(Response("404 Not Found", "", "<p>missing</p>")), kDecoded, kDone,
        HTTP_ERR_NONE, kGone, "", "", "<p>missing</p>"},
@@ -180,72 +188,105 @@ TEST_F(DownloadTest, WhatTheFileHolds) {
   }
 }
 
-// A whole-body answer to a resume request passes over the names beside the
-// file that are in use, for the new body and for the old file while the new
-// one takes its place, and leaves what stands there as it was.
-TEST_F(DownloadTest, WholeBodyPassesOverNamesInUse) {
-  const std::string path = m_Dir.File("out.bin");
-  TempDir::WriteFile(path, kOld);
-  const std::string sideDir = path + "_zelvor.part";
-  ASSERT_EQ(0, mkdir(sideDir.c_str(), 0700));
-  const std::string asideFile = path + "_zelvor.old";
-  TempDir::WriteFile(asideFile, "not ours");
-  CScriptedServer server({{Exchange().Reply(Response("200 OK", "", "the whole thing"))}});
-  CHttpClient client;
-  std::string response;
-  EXPECT_EQ(1, client.Download(server.Url("/f").c_str(), path.c_str(), response, nullptr, 0, 0));
-  EXPECT_EQ("the whole thing", TempDir::ReadFile(path));
-  EXPECT_EQ(PATH_DIRECTORY, PathGetKind(sideDir.c_str()));
-  EXPECT_EQ("not ours", TempDir::ReadFile(asideFile));
-  EXPECT_EQ(3u, m_Dir.Names().size());
-}
-
-// Under m_KeepEarlierFile a whole body that replaces a resumed file leaves
-// the file's earlier bytes beside it, named by GetEarlierFile, for the
-// caller to settle; a part that continues the file, and a body that fails,
-// leave nothing beside it.
-TEST_F(DownloadTest, KeptEarlierBytesStandBesideTheReplacedFile) {
-  const std::string whole = Response("200 OK", "", "the whole thing");
+// A whole-body answer to a resume request passes over side names in use and
+// leaves what stands there as it was. The earlier file's one aside name is
+// never replaced: when it is taken, the body is given up and the earlier
+// file stays where it is.
+TEST_F(DownloadTest, WholeBodyPassesOverSideNamesInUseAndNeverTakesATakenAsideName) {
   struct Case {
     const char* name;
-    int keep;
-    CExchange exchange;
+    bool asideTaken;
     int result;
     std::string file;
-    std::string earlier;  // what GetEarlierFile names holds; "" for no name
   } cases[] = {
-      {"replaced, not kept", 0, Exchange().Reply(whole), 1, "the whole thing", ""},
-      {"replaced, kept", 1, Exchange().Reply(whole), 1, "the whole thing", kOld},
-      {"continued", 1,
-       Exchange().Reply(Response("206 Partial Content", "Content-Range: bytes 1000-1002/1003\r\n",
-                                 "end")),
-       1, kOld + "end", ""},
-      {"cut short", 1,
-       Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Close(), 0, kOld,
-       ""},
+      {"aside name free", false, 1, "the whole thing"},
+      {"aside name taken", true, 0, kOld},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     const std::string path = dir.File("out.bin");
     TempDir::WriteFile(path, kOld);
-    CScriptedServer server({{c.exchange}});
+    const std::string sideDir = path + "_zelvor.part";
+    ASSERT_EQ(0, mkdir(sideDir.c_str(), 0700));
+    TempDir::WriteFile(path + "_zelvor.part1", "not ours");
+    if (c.asideTaken) TempDir::WriteFile(path + "_zelvor.bk", "not ours either");
+    CScriptedServer server({{Exchange().Reply(Response("200 OK", "", "the whole thing"))}});
     CHttpClient client;
-    client.m_KeepEarlierFile = c.keep;
     std::string response;
     EXPECT_EQ(c.result, client.Download(server.Url("/f").c_str(), path.c_str(), response, nullptr, 0, 0));
     EXPECT_EQ(c.file, TempDir::ReadFile(path));
-    const std::string earlier = client.GetEarlierFile();
-    if (c.earlier.empty()) {
-      EXPECT_EQ("", earlier);
-    } else {
-      EXPECT_EQ(path + "_zelvor.old", earlier);
-      EXPECT_EQ(c.earlier, TempDir::ReadFile(earlier));
+    EXPECT_EQ(PATH_DIRECTORY, PathGetKind(sideDir.c_str()));
+    EXPECT_EQ("not ours", TempDir::ReadFile(path + "_zelvor.part1"));
+    if (c.asideTaken) {
+      EXPECT_EQ(HTTP_ERR_FILE_OPERATION, client.m_ErrorCode);
+      EXPECT_EQ("not ours either", TempDir::ReadFile(path + "_zelvor.bk"));
     }
-    EXPECT_EQ(c.earlier.empty() ? 1u : 2u, dir.Names().size());
-    // The next operation forgets it.
-    client.Reset();
-    EXPECT_EQ("", client.GetEarlierFile());
+    EXPECT_EQ(c.asideTaken ? 4u : 3u, dir.Names().size());
+  }
+}
+
+// A whole body that takes the place of a file that was there (resumed or
+// empty) leaves that file aside with the client's keeper when the keeper
+// keeps that very path, for the caller to drop or to bring back; with no
+// keeper, or one for another path, it is dropped once the body is in place.
+// A part that continues the file, and a body that fails, leave the earlier
+// file at the path and nothing beside it.
+TEST_F(DownloadTest, EarlierFileReplacedByAWholeBodyStaysAsideWithItsKeeper) {
+  const std::string whole = Response("200 OK", "", "the whole thing");
+  enum Keeper { kNoKeeper, kThisPath, kOtherPath };
+  struct Case {
+    const char* name;
+    std::string before;
+    Keeper keeper;
+    CExchange exchange;
+    int result;
+    std::string file;
+    bool aside;  // the earlier bytes stand under the aside name afterwards
+  } cases[] = {
+      {"replaced, no keeper", kOld, kNoKeeper, Exchange().Reply(whole), 1, "the whole thing", false},
+      {"replaced, keeper of another path", kOld, kOtherPath, Exchange().Reply(whole), 1,
+       "the whole thing", false},
+      {"replaced, kept", kOld, kThisPath, Exchange().Reply(whole), 1, "the whole thing", true},
+      {"empty file replaced, kept", "", kThisPath, Exchange().Reply(whole), 1, "the whole thing",
+       true},
+      {"continued", kOld, kThisPath,
+       Exchange().Reply(Response("206 Partial Content", "Content-Range: bytes 1000-1002/1003\r\n",
+                                 "end")),
+       1, kOld + "end", false},
+      {"cut short", kOld, kThisPath,
+       Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Close(), 0, kOld,
+       false},
+      {"empty file, cut short", "", kThisPath,
+       Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Close(), 0, "",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("out.bin");
+    TempDir::WriteFile(path, c.before);
+    CEarlierFile earlier;
+    if (c.keeper != kNoKeeper) {
+      ASSERT_EQ(c.keeper == kThisPath ? 1 : 0,
+                earlier.Find(c.keeper == kThisPath ? path : dir.File("other")));
+    }
+    CScriptedServer server({{c.exchange}});
+    CHttpClient client;
+    client.m_EarlierFile = &earlier;
+    std::string response;
+    EXPECT_EQ(c.result, client.Download(server.Url("/f").c_str(), path.c_str(), response, nullptr, 0, 0));
+    EXPECT_EQ(c.file, TempDir::ReadFile(path));
+    EXPECT_EQ(c.aside, earlier.IsAside() == 1);
+    if (c.aside) {
+      EXPECT_EQ(path + "_zelvor.bk", earlier.Aside());
+      EXPECT_EQ(c.before, TempDir::ReadFile(earlier.Aside()));
+      // Another run sees it in use while it is aside.
+      EXPECT_EQ(1, PathIsLockedByAnother(earlier.Aside().c_str()));
+    } else if (c.keeper == kThisPath) {
+      EXPECT_EQ(1, earlier.IsAtPath());
+    }
+    EXPECT_EQ(c.aside ? 2u : 1u, dir.Names().size());
   }
 }
 

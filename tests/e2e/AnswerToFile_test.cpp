@@ -182,6 +182,11 @@ TEST_F(OutputFile, AppendNeverLosesTheEarlierFileToAnotherName) {
       {"206 that continues",
        Exchange().Reply(Response("206 Partial Content", "Content-Range: bytes 7-9/10\r\n", "abc")),
        "", {"-append"}, 1, {{"report", "earlierabc"}}, false, false, false},
+      // The continued file holds the earlier bytes: it keeps its name.
+      {"206 that continues, the answer naming another",
+       Exchange().Reply(Response("206 Partial Content",
+                                 "Content-Range: bytes 7-9/10\r\n" + elsewhere, "abc")),
+       "", {"-append"}, 1, {{"report", "earlierabc"}}, false, false, false},
       {"200 under the same name", Exchange().Reply(Ok("whole")), "", {"-append"}, 1,
        {{"report", "whole"}}, false, false, false},
       {"200 under another name, -O", Exchange().Reply(Ok("whole", elsewhere)), "", {"-append"}, 1,
@@ -237,6 +242,89 @@ TEST_F(OutputFile, AppendNeverLosesTheEarlierFileToAnotherName) {
     names.push_back("zelvora");
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, sandbox.Files());
+  }
+}
+
+// An empty file at the path under -append is the user's as much as one
+// that holds data: whatever the answer, it stays, and a body that ends up
+// under the answer's name goes there without it.
+TEST_F(OutputFile, AppendNeverRemovesAnEmptyFileThatWasThere) {
+  const std::string elsewhere = "Content-Disposition: attachment; filename=\"x.txt\"\r\n";
+  struct Case {
+    const char* name;
+    CServerScript script;
+    bool noServer;
+    std::string output;  // the -o value ("" for -O; "{D}" for the folder)
+    int exitCode;
+    std::vector<std::pair<std::string, std::string>> after;  // every file but the program
+  } cases[] = {
+      {"404", CServerScript::OneReply(Response("404 Not Found", "", "gone")), false, "", 1,
+       {{"report", ""}}},
+      {"416", CServerScript::OneReply(Response("416 Range Not Satisfiable", "", "")), false, "",
+       1, {{"report", ""}}},
+      {"cut off",
+       CServerScript{{Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Close()}},
+       false, "", 0, {{"report", ""}}},
+      {"no server", CServerScript(), true, "", 0, {{"report", ""}}},
+      {"another name, -O", CServerScript::OneReply(Ok("whole", elsewhere)), false, "", 1,
+       {{"report", ""}, {"x.txt", "whole"}}},
+      {"another name, -o DIR", CServerScript::OneReply(Ok("whole", elsewhere)), false, "{D}", 1,
+       {{"report", ""}, {"x.txt", "whole"}}},
+      {"the same name", CServerScript::OneReply(Ok("whole")), false, "", 1, {{"report", "whole"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    sandbox.WriteFile("report", "");
+    CScriptedServer server(c.script);
+    const std::string url = c.noServer
+                                ? "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/files/report"
+                                : server.Url("/files/report");
+    std::vector<std::string> args = {url};
+    if (c.output.empty()) {
+      args.push_back("-O");
+    } else {
+      args.push_back("-o");
+      args.push_back(sandbox.Dir());
+    }
+    args.push_back("-append");
+    CProgramResult run = RunIn(sandbox, args);
+    EXPECT_EQ(c.exitCode, run.m_ExitCode) << run.m_Out;
+    std::vector<std::string> names = {"zelvora"};
+    for (const auto& file : c.after) {
+      names.push_back(file.first);
+      EXPECT_TRUE(sandbox.Exists(file.first)) << file.first;
+      EXPECT_EQ(file.second, sandbox.ReadFile(file.first)) << file.first;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, sandbox.Files());
+  }
+}
+
+// The names the download keeps for itself beside an output file (the
+// earlier file's aside name, the side files, numbered or not) are never
+// taken from an answer, in any mode: the body keeps the URL's name, which
+// here held an earlier file that it replaces.
+TEST_F(OutputFile, AnswerNeverNamesTheFilesTheDownloadKeepsForItself) {
+  const char* const names[] = {"report_zelvor.part", "report_zelvor.part2", "x_zelvor.part",
+                               "report_zelvor.bk"};
+  const std::vector<std::string> modes[] = {{}, {"-append"}};
+  for (const std::vector<std::string>& mode : modes) {
+    for (const char* name : names) {
+      SCOPED_TRACE(std::string(name) + (mode.empty() ? "" : " -append"));
+      CProgramSandbox sandbox(ZELVORA_EXE);
+      sandbox.WriteFile("report", "earlier");
+      const std::string reply =
+          Ok("whole", std::string("Content-Disposition: attachment; filename=\"") + name + "\"\r\n");
+      CScriptedServer server(CServerScript::OneReply(reply));
+      std::vector<std::string> args = {server.Url("/files/report"), "-O"};
+      args.insert(args.end(), mode.begin(), mode.end());
+      CProgramResult run = RunIn(sandbox, args);
+      EXPECT_EQ(1, run.m_ExitCode);
+      EXPECT_EQ(HeadOf(reply) + "Download: " + sandbox.File("report") + "\r\n", run.m_Out);
+      EXPECT_EQ("whole", sandbox.ReadFile("report"));
+      EXPECT_EQ(Files({"report"}), sandbox.Files());
+    }
   }
 }
 

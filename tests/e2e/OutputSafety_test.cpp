@@ -7,8 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "e2e/E2e.h"
 
@@ -325,23 +328,180 @@ TEST_F(OutputSafety, SecondInterruptLeavesNoPartialFile) {
   }
 }
 
-// The decoded body is larger than the disk takes; the compressed one fits.
-TEST_F(OutputSafety, DiskFullWhileDecodingKeepsTheEarlierFileEveryTime) {
+// A write that fails (a device that takes nothing, a disk that fills up)
+// is a file error whatever the body's coding, never a body that did not
+// decode; the earlier file stays as it was.
+TEST_F(OutputSafety, FailedWriteIsAFileErrorWhateverTheCoding) {
+  // Past the disk's room decoded, within it as sent.
   const std::string text(1 << 20, 'z');
-  const std::string reply = Ok(Gzip(text), "Content-Encoding: gzip\r\n");
-  ASSERT_LT(reply.size(), 100000u);
-  m_Sandbox.WriteFile("out.txt", "earlier");
-  m_Sandbox.SetFileSizeLimit(256 * 1024);
-  CScriptedServer server(CServerScript::AlwaysReply(reply));
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    SCOPED_TRACE(attempt);
-    CProgramResult run = RunIn(m_Sandbox, {server.Url("/t"), "-o", "out.txt"});
+  const struct {
+    const char* name;
+    std::string reply;
+  } bodies[] = {
+      {"plain", Ok(text)},
+      {"gzip", Ok(Gzip(text), "Content-Encoding: gzip\r\n")},
+      {"chunked deflate", ChunkedOk(RawDeflate(text), "Content-Encoding: deflate\r\n")},
+  };
+  const char* const outputs[] = {"/dev/full", "out.txt"};
+  for (const auto& body : bodies) {
+    for (const char* output : outputs) {
+      const bool disk = std::string(output) == "out.txt";
+      SCOPED_TRACE(std::string(body.name) + " to " + output);
+      CProgramSandbox sandbox(ZELVORA_EXE);
+      if (disk) {
+        sandbox.WriteFile("out.txt", "earlier");
+        sandbox.SetFileSizeLimit(256 * 1024);
+      }
+      CScriptedServer server(CServerScript::AlwaysReply(body.reply));
+      // The second try meets the state the first one left.
+      for (int attempt = 0; attempt < (disk ? 2 : 1); ++attempt) {
+        SCOPED_TRACE(attempt);
+        CProgramResult run = RunIn(sandbox, {server.Url("/t"), "-o", output});
+        EXPECT_EQ(0, run.m_ExitCode);
+        EXPECT_EQ(HeadOf(body.reply) + "Error: HTTP Session failed, File operation failed.",
+                  run.m_Out);
+        if (disk) {
+          EXPECT_EQ("earlier", sandbox.ReadFile("out.txt"));
+        }
+        const std::vector<std::string> files =
+            disk ? std::vector<std::string>{"out.txt", "zelvora"} : std::vector<std::string>{"zelvora"};
+        EXPECT_EQ(files, sandbox.Files());
+      }
+    }
+  }
+}
+
+// A second run on a path that a first one is writing, in either mode, is
+// refused before it changes anything or sends a request; the first run
+// ends as it would alone.
+TEST_F(OutputSafety, PathAnotherRunIsWritingIsRefused) {
+  struct Case {
+    const char* name;
+    std::string earlier;  // the file at the path before the first run ("" for none)
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+    std::string reply;  // the first run's answer
+    std::string after;  // the file once the first run is done
+  } cases[] = {
+      {"new file", "", {}, {}, Ok("first body"), "first body"},
+      {"new file, the second under -append", "", {}, {"-append"}, Ok("first body"), "first body"},
+      {"earlier file put aside", "earlier", {}, {}, Ok("first body"), "first body"},
+      {"earlier file resumed", "abc", {"-append"}, {},
+       Response("206 Partial Content", "Content-Range: bytes 3-5/6\r\n", "def"), "abcdef"},
+      {"earlier file resumed, both under -append", "abc", {"-append"}, {"-append"},
+       Response("206 Partial Content", "Content-Range: bytes 3-5/6\r\n", "def"), "abcdef"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    if (!c.earlier.empty()) sandbox.WriteFile("out.bin", c.earlier);
+    // The first run's answer waits until the second run is over; the first
+    // run holds its file from before its request.
+    std::promise<void> secondDone;
+    std::shared_future<void> released = secondDone.get_future().share();
+    const std::string reply = c.reply;
+    CScriptedServer firstServer(CServerScript::Computed([released, reply](const std::string&) {
+      released.wait_for(std::chrono::seconds(15));
+      return Exchange().Reply(reply);
+    }));
+    std::vector<std::string> firstArgs = {firstServer.Url("/f"), "-o", "out.bin"};
+    firstArgs.insert(firstArgs.end(), c.first.begin(), c.first.end());
+    CProgramResult first;
+    std::thread firstRun([&] { first = RunIn(sandbox, firstArgs); });
+    const bool asked = firstServer.WaitForRequests(1, 10000);
+    EXPECT_TRUE(asked);
+    CScriptedServer secondServer(CServerScript::AlwaysReply(Ok("second body")));
+    std::vector<std::string> secondArgs = {secondServer.Url("/f"), "-o", "out.bin"};
+    secondArgs.insert(secondArgs.end(), c.second.begin(), c.second.end());
+    CProgramResult second = RunIn(sandbox, secondArgs);
+    secondDone.set_value();
+    firstRun.join();
+    EXPECT_EQ(0, second.m_ExitCode);
+    EXPECT_EQ("Error: \"" + sandbox.File("out.bin") + "\" is being written by another run. "
+              "Nothing was downloaded and nothing was changed.\r\n",
+              second.m_Out);
+    secondServer.Stop();
+    EXPECT_EQ(0u, secondServer.RequestCount());
+    EXPECT_EQ(1, first.m_ExitCode);
+    EXPECT_EQ(HeadOf(c.reply) + "Download: " + sandbox.File("out.bin") + "\r\n", first.m_Out);
+    EXPECT_EQ(c.after, sandbox.ReadFile("out.bin"));
+    EXPECT_EQ((std::vector<std::string>{"out.bin", "zelvora"}), sandbox.Files());
+  }
+}
+
+// Something takes the path while the body comes (here a folder in place of
+// the file the run made): the earlier file, aside since before the request,
+// cannot come back. Whatever the answer, the run fails with a line naming
+// the file that holds it, never "Download:", and the file is kept.
+TEST_F(OutputSafety, EarlierFileThatCannotComeBackIsNamed) {
+  const std::string elsewhere = "Content-Disposition: attachment; filename=\"x.txt\"\r\n";
+  struct Case {
+    const char* name;
+    CExchange answer;
+    std::string head;  // what is printed before the line
+  } cases[] = {
+      {"200", Exchange().Reply(Ok("new body")), HeadOf(Ok("new body"))},
+      {"200 under another name", Exchange().Reply(Ok("new body", elsewhere)),
+       HeadOf(Ok("new body", elsewhere))},
+      {"404", Exchange().Reply(Response("404 Not Found", "", "gone")),
+       HeadOf(Response("404 Not Found", "", "gone"))},
+      {"cut off", Exchange().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart").Close(),
+       "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"
+       "Error: HTTP Session failed, Remote host disconnected.\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    sandbox.WriteFile("report", "earlier");
+    const std::string path = sandbox.File("report");
+    const CExchange answer = c.answer;
+    CScriptedServer server(CServerScript::Computed([path, answer](const std::string&) {
+      unlink(path.c_str());
+      mkdir(path.c_str(), 0755);
+      return answer;
+    }));
+    CProgramResult run = RunIn(sandbox, {server.Url("/files/report"), "-O"});
     EXPECT_EQ(0, run.m_ExitCode);
-    EXPECT_EQ(HeadOf(reply) + "Error: The gzip body could not be decoded; nothing was stored.\r\n",
+    EXPECT_EQ(c.head + "Error: The earlier file could not be put back at \"" + path +
+                  "\"; it is kept as \"" + path + "_zelvor.bk\". Move it back yourself.\r\n",
               run.m_Out);
-    EXPECT_EQ("earlier", m_Sandbox.ReadFile("out.txt"));
-    std::vector<std::string> files = {"out.txt", "zelvora"};
-    EXPECT_EQ(files, m_Sandbox.Files());
+    EXPECT_EQ("earlier", sandbox.ReadFile("report_zelvor.bk"));
+    EXPECT_TRUE(IsDirectory(path));
+    // The next run stops on it, naming both.
+    CProgramResult next = RunIn(sandbox, {server.Url("/files/report"), "-O"});
+    EXPECT_EQ(0, next.m_ExitCode);
+    EXPECT_NE(std::string::npos, next.m_Out.find("\"" + path + "_zelvor.bk\" is left from a run"))
+        << next.m_Out;
+  }
+}
+
+// A second interrupt removes the half file the run made, however the -o
+// path spells its folder ("\" is read as "/").
+TEST_F(OutputSafety, SecondInterruptRemovesTheHalfFileHoweverItsPathIsSpelt) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n";
+  const struct {
+    const char* output;
+    const char* file;
+  } cases[] = {
+      {"./d/f1.bin", "d/f1.bin"},
+      {"./d\\f2.bin", "d/f2.bin"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output);
+    CProgramSandbox sandbox(ZELVORA_EXE);
+    ASSERT_EQ(0, mkdir(sandbox.File("d").c_str(), 0755));
+    CScriptedServer server(CServerScript{
+        {Exchange().Send(head + Pattern(300000)).Pause(20000).Send(Pattern(700000))}});
+    const std::string file = c.file;
+    sandbox.SetSignalWhen(SIGINT, [&sandbox, file](const std::string&) {
+      return sandbox.ReadFile(file).size() >= 100000;
+    });
+    sandbox.SetSecondSignal(SIGTERM, 0);
+    CProgramResult run = sandbox.Run({server.Url("/big"), "-o", c.output}, "", 20000);
+    ASSERT_TRUE(run.m_Started);
+    EXPECT_FALSE(run.m_TimedOut);
+    EXPECT_FALSE(sandbox.Exists(c.file));
+    EXPECT_EQ((std::vector<std::string>{"d", "zelvora"}), sandbox.Files());
   }
 }
 

@@ -152,7 +152,9 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   unsigned int written = 0;
   client.m_RawStream.Write(big.data(), 70000, &written);
   client.m_DechunkedStream.Write("abc", 3, &written);
-  client.m_Target.Adopt(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  // An earlier file, opened for a download as the download opens it.
+  TempDir::WriteFile(file, "earlier");
+  ASSERT_EQ(1, client.m_Target.Open(file.c_str()));
   ASSERT_NE(nullptr, client.m_Target.Get());
   ASSERT_FALSE(FileIsFree(file));
 
@@ -182,6 +184,7 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   EXPECT_TRUE(AllZero(client.m_DechunkedStream.m_Data, 65536));
   EXPECT_EQ(nullptr, client.m_Target.Get());
   EXPECT_TRUE(FileIsFree(file));
+  EXPECT_EQ("earlier", TempDir::ReadFile(file));
 
   // Kept: the connection, request headers, time-outs and callbacks.
   EXPECT_EQ(socket, client.m_Connection.m_Socket);
@@ -226,12 +229,14 @@ TEST(ClientObjectTest, DestructorClosesOutputFile) {
   TempDir dir;
   const std::string file = dir.File("out.bin");
   CHttpClient* client = new CHttpClient();
-  client->m_Target.Adopt(FileOpen(file.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+  TempDir::WriteFile(file, "earlier");
+  ASSERT_EQ(1, client->m_Target.Open(file.c_str()));
   ASSERT_NE(nullptr, client->m_Target.Get());
   client->m_Connection.m_Socket = SocketCreateTcp();
   ASSERT_FALSE(FileIsFree(file));
   delete client;
   EXPECT_TRUE(FileIsFree(file));
+  EXPECT_EQ("earlier", TempDir::ReadFile(file));
 }
 
 }  // namespace

@@ -469,7 +469,7 @@ TEST(ParseHeadersTest, LeavesTheOutputFileAlone) {
   const std::string path = dir.File("out.bin");
   for (const auto& c : cases) {
     CHttpClient client;
-    client.m_Target.Adopt(FileOpen(path.c_str(), FILE_CREATE_ALWAYS, FILE_SHARE_EXCLUSIVE));
+    ASSERT_EQ(1, client.m_Target.Open(path.c_str()));
     ASSERT_NE(nullptr, client.m_Target.Get());
     const FileHandle file = client.m_Target.Get();
     const std::string head = std::string("HTTP/1.1 ") + c.status +

@@ -17,7 +17,7 @@
 namespace {
 
 const FileOpenMode kAllModes[] = {FILE_OPEN_READ_EXISTING, FILE_OPEN_WRITE_EXISTING,
-                                  FILE_CREATE_ALWAYS};
+                                  FILE_CREATE_ALWAYS, FILE_CREATE_NEW};
 const FileShareMode kAllShares[] = {FILE_SHARE_EXCLUSIVE, FILE_SHARE_READERS};
 
 bool IsCharDevice(const char* path) {
@@ -119,6 +119,51 @@ TEST_F(FileSystemTest, LocksOfRegularFiles) {
   FileHandle again = FileOpen(path.c_str(), FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE);
   EXPECT_NE(again, nullptr);
   FileClose(again);
+}
+
+// Create-new makes a file only where nothing stands, and leaves what does.
+TEST_F(FileSystemTest, CreateNewTakesOnlyAFreeName) {
+  const std::string path = m_Dir.File("new");
+  FileHandle file = FileOpen(path.c_str(), FILE_CREATE_NEW, FILE_SHARE_EXCLUSIVE);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(FileWrite(file, "mine", 4, nullptr), 1);
+  EXPECT_EQ(FileClose(file), 1);
+  const std::string link = m_Dir.File("link");
+  ASSERT_EQ(0, symlink(m_Dir.File("nowhere").c_str(), link.c_str()));
+  for (const std::string& taken : {path, link, std::string("/dev/null")}) {
+    EXPECT_EQ(FileOpen(taken.c_str(), FILE_CREATE_NEW, FILE_SHARE_EXCLUSIVE), nullptr) << taken;
+  }
+  EXPECT_EQ(TempDir::ReadFile(path), "mine");
+  EXPECT_FALSE(TempDir::Exists(m_Dir.File("nowhere")));
+}
+
+// Only an exclusive holder makes a file locked to others; nothing changes.
+TEST_F(FileSystemTest, LockedByAnotherOnlyWhileAnExclusiveOpenHoldsIt) {
+  const std::string path = m_Dir.File("held");
+  TempDir::WriteFile(path, "keep me");
+  EXPECT_EQ(PathIsLockedByAnother(path.c_str()), 0);
+  const struct {
+    FileOpenMode mode;
+    FileShareMode share;
+    int locked;
+  } cases[] = {
+      {FILE_OPEN_WRITE_EXISTING, FILE_SHARE_EXCLUSIVE, 1},
+      {FILE_OPEN_READ_EXISTING, FILE_SHARE_EXCLUSIVE, 1},
+      {FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS, 0},
+  };
+  for (const auto& c : cases) {
+    FileHandle holder = FileOpen(path.c_str(), c.mode, c.share);
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(PathIsLockedByAnother(path.c_str()), c.locked) << c.mode << " " << c.share;
+    FileClose(holder);
+    EXPECT_EQ(PathIsLockedByAnother(path.c_str()), 0);
+  }
+  EXPECT_EQ(TempDir::ReadFile(path), "keep me");
+  const std::string fifo = m_Dir.File("fifo");
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  for (const std::string& other : {m_Dir.File("missing"), m_Dir.Path(), fifo, std::string("/dev/null")}) {
+    EXPECT_EQ(PathIsLockedByAnother(other.c_str()), 0) << other;
+  }
 }
 
 TEST_F(FileSystemTest, DevicesAreNeitherLockedNorTruncated) {

@@ -58,15 +58,23 @@ TEST(InterruptCatch, SecondSignalEndsTheProcess) {
   EXPECT_EQ(SIGTERM, child.signal);
 }
 
-// The second signal removes the file under way before the process ends; a
-// cleared one, and any other file, stay.
+// The second signal removes the file under way before the process ends,
+// spelt with "\" or "/" as the file system layer takes either; a cleared
+// one, and any other file, stay.
 TEST(InterruptCatch, SecondSignalRemovesTheFileUnderWay) {
   char dir[] = "/tmp/zelvora-underway-XXXXXX";
   ASSERT_NE(nullptr, mkdtemp(dir));
   const std::string underWay = std::string(dir) + "/part";
   const std::string other = std::string(dir) + "/other";
-  for (bool cleared : {false, true}) {
-    SCOPED_TRACE(cleared ? "cleared" : "kept");
+  const struct {
+    bool cleared;
+    std::string spelt;
+  } cases[] = {
+      {false, underWay}, {true, underWay}, {false, std::string(dir) + "\\part"}};
+  for (const auto& c : cases) {
+    const bool cleared = c.cleared;
+    const std::string& spelt = c.spelt;
+    SCOPED_TRACE(std::string(cleared ? "cleared " : "kept ") + spelt);
     for (const std::string& path : {underWay, other}) {
       FILE* file = fopen(path.c_str(), "w");
       ASSERT_NE(nullptr, file);
@@ -74,7 +82,7 @@ TEST(InterruptCatch, SecondSignalRemovesTheFileUnderWay) {
     }
     ChildResult child = RunInChild([&] {
       InterruptCatch();
-      if (!InterruptSetFileUnderWay(underWay.c_str())) return 1;
+      if (!InterruptSetFileUnderWay(spelt.c_str())) return 1;
       if (cleared) InterruptSetFileUnderWay(nullptr);
       raise(SIGINT);
       raise(SIGINT);
