@@ -6,7 +6,8 @@
 // Both files sit in the copy's own folder, so a test gives each copy its plan
 // without touching the environment its runs share:
 // - "faultfs.plan", read once as the program starts: "fail N" (step N fails
-//   as on a broken or full disk: ENOSPC for a write, EIO for the rest) or
+//   as on a broken or full disk: ENOSPC for a write, EIO for the rest),
+//   "failfrom N" (step N and every later one fail: the disk stays broken) or
 //   "kill N" (SIGKILL at step N, before it changes anything). Without it no
 //   step is touched.
 // - "faultfs.steps", made fresh by every run: one line per step, written
@@ -26,7 +27,7 @@
 
 namespace {
 
-enum EFault { FAULT_NONE, FAULT_FAIL, FAULT_KILL };
+enum EFault { FAULT_NONE, FAULT_FAIL, FAULT_FAIL_FROM, FAULT_KILL };
 
 EFault g_Fault = FAULT_NONE;
 long g_FaultAt = 0;
@@ -67,12 +68,20 @@ int OnStep(FileStepKind kind, const char* path, const char* to) {
   if (to) line += std::string(" ") + to;
   Log(line + "\n");
   errno = savedErrno;
-  if (g_Steps != g_FaultAt) return 0;
-  if (g_Fault == FAULT_KILL) {
-    kill(getpid(), SIGKILL);
-    _exit(137);
+  const int failed = kind == FILE_STEP_WRITE ? ENOSPC : EIO;
+  switch (g_Fault) {
+    case FAULT_NONE:
+      return 0;
+    case FAULT_FAIL:
+      return g_Steps == g_FaultAt ? failed : 0;
+    case FAULT_FAIL_FROM:
+      return g_Steps >= g_FaultAt ? failed : 0;
+    case FAULT_KILL:
+      if (g_Steps != g_FaultAt) return 0;
+      kill(getpid(), SIGKILL);
+      _exit(137);
   }
-  return g_Fault == FAULT_FAIL ? (kind == FILE_STEP_WRITE ? ENOSPC : EIO) : 0;
+  return 0;
 }
 
 // The folder of the running copy, with its last "/".
@@ -91,6 +100,7 @@ void ReadPlan(const std::string& file) {
   long at = 0;
   if (fscanf(plan, "%15s %ld", kind, &at) == 2 && at > 0) {
     if (strcmp(kind, "fail") == 0) g_Fault = FAULT_FAIL;
+    if (strcmp(kind, "failfrom") == 0) g_Fault = FAULT_FAIL_FROM;
     if (strcmp(kind, "kill") == 0) g_Fault = FAULT_KILL;
     g_FaultAt = at;
   }

@@ -1,20 +1,25 @@
 // A download stopped at each of its file-system steps in turn: the step
-// fails as on a broken or full disk, or the program is killed (SIGKILL) right
-// there. The copy of the program that can do so (zelvora_faultfs, see
-// tests/faultfs/FaultFs.cpp) counts every change the run makes to the disk;
-// each mode below is first run whole to see that it works, then once per step
-// and fault kind until a run no longer reaches the step.
+// fails as on a broken or full disk, every step from it on fails (the disk
+// stays broken, so a move back fails too), or the program is killed
+// (SIGKILL) right there. The copy of the program that can do so
+// (zelvora_faultfs, see tests/faultfs/FaultFs.cpp) counts every change the
+// run makes to the disk; each mode below is first run whole to see that it
+// works, then once per step and fault kind until a run no longer reaches the
+// step.
 //
 // What must hold after every such run, whatever keeps the earlier file:
-// - the path holds exactly its earlier bytes (a resumed file may also hold
-//   the start of its continuation behind them), and a next run that stops
+// - the path holds exactly its earlier bytes (after a kill, a resumed file may
+//   also hold the start of its body behind them), and a next run that stops
 //   before its request claims no other bytes for it; or
-// - a next run of the program itself on the same command stops before any
-//   request and names, in double quotes, a file that holds exactly the
-//   earlier bytes.
-// A run whose step failed is not killed, and it prints "Download:" only when
+// - a next run on the same command stops before any request and names, in
+//   double quotes, a file that holds exactly the earlier bytes.
+// A run whose steps failed is not killed, and it prints "Download:" only when
 // the whole body stands at the printed path; a body that took the path's own
 // name may have replaced the earlier bytes, as a successful run does.
+//
+// The next run is the same copy without a plan: its steps are only counted,
+// so it does what the program does, and bare names and -O land in its folder
+// as they did for the run before.
 #include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -33,7 +38,17 @@ namespace {
 // A run that makes more steps than this is taken for one that never ends.
 const int kMostSteps = 200;
 
-enum EFault { FAULT_FAIL, FAULT_KILL };
+enum EFault { FAULT_FAIL, FAULT_FAIL_FROM, FAULT_KILL };
+
+// The plan word for the copy (tests/faultfs/FaultFs.cpp).
+const char* PlanWord(EFault fault) {
+  switch (fault) {
+    case FAULT_FAIL: return "fail";
+    case FAULT_FAIL_FROM: return "failfrom";
+    case FAULT_KILL: return "kill";
+  }
+  return "";
+}
 
 struct CMode {
   const char* name;
@@ -44,7 +59,9 @@ struct CMode {
   std::string earlier;               // its bytes
   const char* storedName;            // where a run with no fault stores the body
   std::string stored;                // what it holds then
-  bool resumes;                      // the body continues the earlier file
+  // A resumed file: a killed run may leave the earlier bytes at the path with
+  // the start of the body behind them, for the next run to resume.
+  bool resumes;
 };
 
 std::string Printable(const std::string& bytes) {
@@ -169,7 +186,7 @@ class FileSteps : public ::testing::TestWithParam<CMode> {
   // nothing is. Makes a next run when it must.
   std::string Problem(EFault fault, const CProgramResult& run) {
     const CMode& mode = GetParam();
-    if (fault == FAULT_FAIL && run.m_Signal != 0) {
+    if (fault != FAULT_KILL && run.m_Signal != 0) {
       return "the run ended by signal " + std::to_string(run.m_Signal) + "\n" + run.m_Err;
     }
     const std::string printed = PrintedDownload(run.m_Out, m_Folder);
@@ -184,7 +201,8 @@ class FileSteps : public ::testing::TestWithParam<CMode> {
     const std::string now = TempDir::ReadFile(path);
     const bool atPath =
         IsRegular(path) &&
-        (now == mode.earlier || (mode.resumes && now.size() >= mode.earlier.size() &&
+        (now == mode.earlier || (mode.resumes && fault == FAULT_KILL &&
+                                 now.size() >= mode.earlier.size() &&
                                  mode.stored.compare(0, now.size(), now) == 0));
     size_t requests = 0;
     const CProgramResult next = Run("", nullptr, &requests);
@@ -234,8 +252,8 @@ TEST_P(FileSteps, EveryStepFailedOrKilledKeepsTheEarlierFile) {
   std::string allSteps;
   for (const std::string& step : steps) allSteps += "    " + step + "\n";
 
-  for (EFault fault : {FAULT_FAIL, FAULT_KILL}) {
-    const char* kind = fault == FAULT_FAIL ? "fail" : "kill";
+  for (EFault fault : {FAULT_FAIL, FAULT_FAIL_FROM, FAULT_KILL}) {
+    const char* kind = PlanWord(fault);
     for (int at = 1;; ++at) {
       ASSERT_LE(at, kMostSteps) << "the runs never end";
       ResetFolder();
@@ -276,7 +294,7 @@ const CMode kModes[] = {
     {"AppendWholeGzipBody", "/f", {"-o", "out.bin", "-append"}, Ok(kGzipped, kGzip), "out.bin",
      "earlier", "out.bin", Pattern(3000), false},
     {"AppendOverAnEmptyFile", "/f", {"-o", "out.bin", "-append"}, Ok(kBody), "out.bin", "",
-     "out.bin", kBody, false},
+     "out.bin", kBody, true},
     {"AnswersNameWithO", "/files/report", {"-O"}, Ok(kBody, kOtherName), "report", "earlier",
      "x.txt", kBody, false},
     {"AnswersNameWithDir", "/files/report", {"-o", "{D}"}, Ok(kBody, kOtherName), "report",
