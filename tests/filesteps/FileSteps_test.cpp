@@ -53,7 +53,7 @@ const char* PlanWord(EFault fault) {
 struct CMode {
   const char* name;
   std::string urlPath;
-  std::vector<std::string> options;  // after the URL; "{D}" stands for the run's folder
+  std::vector<std::string> options;  // after the URL; "{D}" stands for the program's folder
   std::string reply;                 // the one answer to the request
   const char* earlierName;           // the file there before the run; NULL: none
   std::string earlier;               // its bytes
