@@ -17,11 +17,28 @@
 #include <new>
 #include <string>
 
+#include "platform/FileStep.h"
+
 static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit");
 
 struct PlatformFile {
   int m_Fd;
+  int m_Written;  // opened for writing: its close is a step
 };
+
+static FileStepHook g_StepHook = nullptr;
+
+void FileSetStepHook(FileStepHook hook) { g_StepHook = hook; }
+
+// 1 when the step may change the disk; 0, with errno set, when the hook
+// fails it.
+static int PassStep(FileStepKind kind, const char* path, const char* to = nullptr) {
+  if (!g_StepHook) return 1;
+  const int error = g_StepHook(kind, path, to);
+  if (error == 0) return 1;
+  errno = error;
+  return 0;
+}
 
 // Both separators are accepted by callers; the system only knows "/".
 std::string PathForSystem(const char* path) {
@@ -52,13 +69,14 @@ static int IsStandardOutput(const struct stat& st) {
   return fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == st.st_dev && out.st_ino == st.st_ino;
 }
 
-static FileHandle WrapFd(int fd) {
+static FileHandle WrapFd(int fd, int written) {
   PlatformFile* file = new (std::nothrow) PlatformFile;
   if (!file) {
     close(fd);
     return nullptr;
   }
   file->m_Fd = fd;
+  file->m_Written = written;
   return file;
 }
 
@@ -82,6 +100,8 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
     case FILE_CREATE_NEW: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
     default: return nullptr;
   }
+  const int written = mode != FILE_OPEN_READ_EXISTING;
+  if (written && !PassStep(FILE_STEP_OPEN, path)) return nullptr;
   std::string sysPath = SystemPath(path);
   int fd;
   do {
@@ -99,7 +119,7 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
     int shared = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     if (shared < 0) return CloseAndFail(fd, errno);
     close(fd);
-    return WrapFd(shared);
+    return WrapFd(shared, written);
   }
   if (S_ISDIR(st.st_mode)) return CloseAndFail(fd, EISDIR);
   if (S_ISREG(st.st_mode)) {
@@ -113,7 +133,7 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
       return CloseAndFail(fd, errno);
     }
   }
-  return WrapFd(fd);
+  return WrapFd(fd, written);
 }
 
 // A shared lock is refused only while somebody holds the exclusive one, and
@@ -141,9 +161,13 @@ int PathIsLockedByAnother(const char* path) {
 // Linux releases the descriptor even when close reports EINTR, so it is never retried.
 int FileClose(FileHandle file) {
   if (!file) return 0;
+  // A close the hook fails still releases the handle, as a failed close does.
+  const int passed = !file->m_Written || PassStep(FILE_STEP_CLOSE, nullptr);
+  const int error = errno;
   int rc = close(file->m_Fd);
   delete file;
-  return rc == 0 ? 1 : 0;
+  if (!passed) errno = error;
+  return rc == 0 && passed ? 1 : 0;
 }
 
 int FileGetSize(FileHandle file, uint64_t* size) {
@@ -211,6 +235,7 @@ int FileReadWhole(FileHandle file, uint32_t most, std::string* contents) {
 int FileWrite(FileHandle file, const void* data, uint32_t length, uint32_t* written) {
   if (written) *written = 0;
   if (!file || (!data && length)) return 0;
+  if (!PassStep(FILE_STEP_WRITE, nullptr)) return 0;
   const char* in = static_cast<const char*>(data);
   uint32_t total = 0;
   int ok = 1;
@@ -235,6 +260,7 @@ int FileTruncate(FileHandle file, uint64_t size) {
   if (!file) return 0;
   if (!IsRegularFd(file->m_Fd)) return 1;
   if (size > static_cast<uint64_t>(INT64_MAX)) return 0;
+  if (!PassStep(FILE_STEP_TRUNCATE, nullptr)) return 0;
   for (;;) {
     if (ftruncate(file->m_Fd, static_cast<off_t>(size)) == 0) return 1;
     if (errno != EINTR) return 0;
@@ -274,6 +300,7 @@ int PathIsStandardOutput(const char* path) {
 // points to is not ours to lose either.
 int FileDelete(const char* path) {
   if (!PathIsRegularFile(path) || PathIsLink(path)) return 0;
+  if (!PassStep(FILE_STEP_DELETE, path)) return 0;
   return unlink(SystemPath(path).c_str()) == 0 ? 1 : 0;
 }
 
@@ -297,6 +324,7 @@ static int RenameNoReplace(const char* from, const char* to) {
 
 int FileMove(const char* from, const char* to) {
   if (!to || !*to || !PathIsRegularFile(from) || PathIsLink(from)) return 0;
+  if (!PassStep(FILE_STEP_MOVE, from, to)) return 0;
   std::string sysFrom = SystemPath(from);
   std::string sysTo = SystemPath(to);
   return RenameNoReplace(sysFrom.c_str(), sysTo.c_str());
@@ -314,6 +342,7 @@ int FileReplace(const char* path, const char* fresh, const char* aside) {
 
 int DirCreate(const char* path) {
   if (!path || !*path) return 0;
+  if (!PassStep(FILE_STEP_DIR_CREATE, path)) return 0;
   return mkdir(SystemPath(path).c_str(), 0777) == 0 ? 1 : 0;
 }
 
@@ -322,6 +351,7 @@ int DirCreate(const char* path) {
 FileHandle FileOpenScratch() {
   const char* dir = getenv("TMPDIR");
   std::string folder = dir && *dir ? dir : "/tmp";
+  if (!PassStep(FILE_STEP_SCRATCH, folder.c_str())) return nullptr;
   int fd;
   do {
     fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -332,5 +362,5 @@ FileHandle FileOpenScratch() {
     if (fd < 0) return nullptr;
     unlink(name.c_str());
   }
-  return WrapFd(fd);
+  return WrapFd(fd, 1);
 }
