@@ -156,9 +156,12 @@ class CHttpClient : public CRequestState {
               int bodyLen);
   // Fetches url into filePath (its file from open to commit: see
   // DownloadTarget.h; a file that holds data is resumed with a Range
-  // request). 1 when a response was received, whatever its status; 0 with
-  // m_ErrorCode. A 2xx body goes to the file as it arrives, de-chunked (the
-  // framed bytes under keepOrigin), and decoded through m_BodyDecoder when
+  // request, for this request only). 1 when a response was received,
+  // whatever its status; 0 with m_ErrorCode. A 206 is stored only as what
+  // was asked for: the rest of a resumed file, the part a Range among the
+  // caller's headers asked for, or with no Range at all the whole resource.
+  // A 2xx body goes to the file as it arrives, de-chunked (the framed bytes
+  // under keepOrigin), and decoded through m_BodyDecoder when
   // ChooseBodyRoute offers it and the decoder takes it: no copy of it is
   // held in memory, and the file is never rewritten. A path that is a
   // symbolic link, or an open file that is not regular, is a sink: never
@@ -223,9 +226,10 @@ class CHttpClient : public CRequestState {
   int Receive(char* buffer, int* received);
   // Appends the request head to head: the request line for method and
   // m_Path, every header of m_RequestHeaders and m_RequestOnlyHeaders in
-  // one key order (a name both hold once, with the first one's value), Host, Accept, Accept-Encoding and
-  // User-Agent where no header of that name (any case) stands in, the
-  // Content-Length line when contentLength >= 0, and the blank line.
+  // one key order (a name both hold once, with the first one's value),
+  // Host, Accept, Accept-Encoding and User-Agent where no header of that
+  // name (any case) stands in, the Content-Length line when
+  // contentLength >= 0, and the blank line.
   void BuildRequestHead(std::string& head, int method, int contentLength);
   // Reads m_ResponseHead once into m_Head, and from it the status, the
   // header map and the fields the body reader needs (all of
@@ -298,9 +302,9 @@ class CHttpClient : public CRequestState {
   // Steps of one exchange.
   // The one road of every request: the stream blocks (HTTP_ERR_NETWORK
   // without them), the URL, the body's preparation (its head lines join
-  // m_RequestOnlyHeaders), then SendOnce: 1 when a
-  // response was read, 0 with m_ErrorCode set where a reason is known; the
-  // caller closes the connection after a 0. A GET or HEAD that went out on
+  // m_RequestOnlyHeaders), then SendOnce: 1 when a response was read, 0
+  // with m_ErrorCode set where a reason is known; the caller closes the
+  // connection after a 0. A GET or HEAD that went out on
   // a kept connection and lost it to the peer before any byte of its answer
   // arrived is sent once more on a new connection; a POST never is.
   int SendRequest(const char* url, HttpMethod method, CRequestBody& body);
