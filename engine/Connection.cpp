@@ -135,12 +135,12 @@ int CConnection::StartTls(const std::string& host, HttpError* error) {
   return 0;
 }
 
-int CConnection::Send(const char* data, int length, int useTls, HttpError* error) {
+int CConnection::Send(const char* data, int length, HttpError* error) {
   if (InterruptRequested()) {
     *error = HTTP_ERR_NETWORK;
     return 0;
   }
-  if (!useTls) return SendAll(data, length, error);
+  if (!m_Tls) return SendAll(data, length, error);
   if (!m_Ssl) {
     *error = HTTP_ERR_SSL_SESSION;
     return 0;
@@ -197,7 +197,7 @@ int CConnection::ReceiveTls(char* buffer, int* received, HttpError* error) {
   return NotePeerEnd(closed);
 }
 
-int CConnection::Receive(char* buffer, int* received, int useTls, HttpError* error) {
+int CConnection::Receive(char* buffer, int* received, HttpError* error) {
   // An interrupted run takes nothing more, not even bytes already read ahead
   // or a TLS record already decrypted.
   if (InterruptRequested()) {
@@ -205,7 +205,7 @@ int CConnection::Receive(char* buffer, int* received, int useTls, HttpError* err
     *error = HTTP_ERR_NETWORK;
     return 0;
   }
-  if (useTls) return ReceiveTls(buffer, received, error);
+  if (m_Tls) return ReceiveTls(buffer, received, error);
   return ReceivePlain(buffer, received, error);
 }
 

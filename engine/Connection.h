@@ -45,18 +45,18 @@ class CConnection {
   // handshake, which prints "SSL: ..." and records nothing; a half-made
   // connection stays for Close.
   int Connect(const CConnectionTarget& target, HttpError* error);
-  // Send and Receive go through the TLS session when useTls (the scheme of
-  // the request: without a session they fail, never fall back to plain).
+  // Send and Receive go through the TLS session of a connection made for
+  // TLS (m_Tls: without a session they fail, never fall back to plain).
   // 1 when all length bytes were handed to the connection, 0 with *error
   // set (plain: 0 without a code when there is no socket, no data or no
   // length).
-  int Send(const char* data, int length, int useTls, HttpError* error);
+  int Send(const char* data, int length, HttpError* error);
   // 1 with 1 to kReceiveBlock bytes copied into buffer and their count in
   // *received; 0 with *error set (closed by the peer, socket or TLS failure,
   // time-out), or without a code when there is no plain socket. On a plain
   // connection bytes are read ahead in larger blocks: a call returns at once
   // while any are buffered; Close drops them.
-  int Receive(char* buffer, int* received, int useTls, HttpError* error);
+  int Receive(char* buffer, int* received, HttpError* error);
   // 1 when nothing waits unread: no bytes read ahead, none left in the TLS
   // session, and neither bytes nor the peer's close on the socket. Does not
   // wait.
@@ -74,14 +74,16 @@ class CConnection {
 
   SocketHandle m_Socket = INVALID_SOCKET_HANDLE;
   SSL* m_Ssl = nullptr;
-  // Where the open connection goes; a request elsewhere connects anew.
+  // Where the open connection goes, and whether it was made for TLS (from
+  // the moment its socket connects, before the handshake); a request
+  // elsewhere connects anew.
   std::string m_Host;
   unsigned short m_Port = 0;
   int m_Tls = 0;
-  // What the try under way met (BeginTry clears them). Connect: 1 when it
-  // took the kept connection. Receive: 1 once a byte arrived. Send and
+  // What the try under way met. Connect: 1 when it took the kept connection
+  // (Connect sets it anew). Receive: 1 once a byte arrived. Send and
   // Receive: 1 when one failed because the peer closed or reset the
-  // connection (a time-out is not that).
+  // connection (a time-out is not that); BeginTry clears these two.
   int m_Reused = 0;
   int m_AnswerBegun = 0;
   int m_PeerEnded = 0;

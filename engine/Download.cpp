@@ -5,9 +5,19 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/ContentRange.h"
 #include "engine/HttpClient.h"
-#include "engine/ResponseHead.h"
+#include "platform/CRuntime.h"
+
+namespace {
+
+// 1 when the caller's headers ask for a Range of their own (any case).
+int HasCallerRange(const HeaderMap& headers) {
+  for (const HeaderMap::value_type& header : headers)
+    if (StrICmp(header.first.c_str(), "Range") == 0) return 1;
+  return 0;
+}
+
+}  // namespace
 
 int CHttpClient::Download(const char* url, const char* filePath, std::string& response,
                           const char* body, int bodyLen, int keepOrigin) {
@@ -19,10 +29,14 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
   if (m_Target.ResumeFrom() > 0) {
     char value[48];
     snprintf(value, sizeof(value), "bytes=%" PRIu64 "-", m_Target.ResumeFrom());
-    // A Range already among the request headers stays and is sent instead.
-    AddHeader("Range", value);
+    // For this request only; a Range among the client's own headers is sent
+    // instead.
+    m_RequestOnlyHeaders.insert(HeaderMap::value_type("Range", value));
   }
-  m_KeepOrigin = keepOrigin;
+  // What the reader needs of the download, handed over before the exchange.
+  m_Download.m_Target = &m_Target;
+  m_Download.m_KeepOrigin = keepOrigin;
+  m_Download.m_CallerRange = HasCallerRange(m_RequestHeaders);
 
   const HttpMethod method = (body && bodyLen > 0) ? HTTP_METHOD_POST : HTTP_METHOD_GET;
   m_Method = method;
@@ -40,37 +54,3 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
   return EndExchange(read && fileDone, toFile ? nullptr : &response);
 }
 
-int CHttpClient::PrepareDownloadBody(int continues) {
-  // Without a length the body would end only with the connection, which is
-  // never waited for: the download would look complete and hold nothing.
-  // Answers that carry no body stand as they are.
-  if (!m_LengthKnown && m_StatusCode != 204 && m_StatusCode != 205) {
-    m_ErrorCode = HTTP_ERR_NO_BODY_LENGTH;
-    return 0;
-  }
-  const uint64_t resumeFrom = m_Target.ResumeFrom();
-  // A new file (or a sink), and a file that was there that an answer
-  // without content leaves as it is, take the body where they end. A file
-  // that was there, empty or not, is the user's: only a part continues it,
-  // and a whole body goes beside it.
-  if (!m_Target.HoldsEarlierFile() || m_StatusCode == 204 || m_StatusCode == 205)
-    return m_Target.ContinueFile();
-  if (continues) {
-    // A part continues the file only where the file ends; a part without a
-    // readable start, or with lines that disagree on it, could be from
-    // anywhere and would corrupt it.
-    std::string range;
-    uint64_t first = 0;
-    if (SingleValue(m_Head, "Content-Range", &range) != 1 ||
-        !ParseContentRangeStart(range, &first) || first != resumeFrom) {
-      m_ErrorCode = HTTP_ERR_RESPONSE_FORMAT;
-      return 0;
-    }
-    return m_Target.ContinueFile();
-  }
-  // Any other 2xx answers with the whole resource. It replaces the file only
-  // once it is complete; until then the old bytes stay as they are.
-  if (m_Target.ReplaceFile()) return 1;
-  m_ErrorCode = HTTP_ERR_FILE_OPERATION;
-  return 0;
-}

@@ -46,6 +46,83 @@ struct CResponseState : CResponseHeadFields {
 
 class CHttpClient;
 
+// Where the bytes of one response body go: chosen once its head is known
+// (ChooseBodyRoute, BodyRoute.cpp), then handed every piece of it without
+// another look at the route. A sink keeps no state of its own: what it
+// writes to is the client's. Each call 1, or 0 with client.m_ErrorCode set.
+class CBodySink {
+ public:
+  virtual ~CBodySink() {}
+  // Every received byte of the body, framing included, once the data
+  // callback has seen them; done counts them so far.
+  virtual int Received(CHttpClient& client, const char* data, unsigned int length,
+                       uint64_t done) const = 0;
+  // The body's own bytes (de-chunked).
+  virtual int Store(CHttpClient& client, const char* data, unsigned int length) const = 0;
+  // The first length bytes of a body by length, which came with the head
+  // and wait at the front of client.m_RawStream.
+  virtual int StoreFirst(CHttpClient& client, unsigned int length) const = 0;
+  // The body was read whole (read 1) or stopped (0): 1 when it stands whole
+  // where it went.
+  virtual int End(CHttpClient& client, int read) const = 0;
+};
+
+// The sink of every body that is not a download's 2xx: the client's streams
+// (m_DechunkedStream for a chunked body, m_RawStream behind its first bytes
+// for one by length), within kMemoryBodyLimit.
+const CBodySink* BodyToMemory();
+
+// What a download asks of the answer's body, handed to the reader before
+// the exchange; empty for every other operation, whose body stays in memory.
+struct CDownloadPlan {
+  // The file that takes a 2xx body.
+  CDownloadTarget* m_Target = nullptr;
+  // Every byte as it came, chunk framing included (the caller's keepOrigin).
+  int m_KeepOrigin = 0;
+  // 1 when the request carries a Range among the caller's own headers: a
+  // 206 then answers what the caller asked for. Without any Range a 206
+  // stands for the file only when it holds the whole resource.
+  int m_CallerRange = 0;
+};
+
+// One request and its response: Reset starts every operation with all of
+// it anew, in one step, to the defaults given here.
+struct CRequestState : CResponseState {
+  int m_UseTls = 0;
+  HttpError m_ErrorCode = HTTP_ERR_NONE;
+  std::string m_Host;
+  std::string m_Path;
+  unsigned short m_Port = 80;
+  HttpMethod m_Method = HTTP_METHOD_GET;
+  // Header lines of this request only (a resumed download's Range, an
+  // upload's Content-Type and Content-Length); they go out among
+  // m_RequestHeaders, whose value wins a name both hold.
+  HeaderMap m_RequestOnlyHeaders;
+  CDownloadPlan m_Download;
+  // The sink the body goes to (ChooseBodyRoute), and the codings a
+  // download's body is decoded from there (empty when it is stored as it
+  // came).
+  const CBodySink* m_Sink = BodyToMemory();
+  std::vector<ContentCoding> m_BodyCodings;
+};
+
+// What a request body is handed by the exchange it goes out on, which owns
+// it: the head lines of this request it may add, the connection to send on,
+// the progress report, and the place to say its own failure.
+class CBodyContext {
+ public:
+  virtual ~CBodyContext() {}
+  // A header line for this request only.
+  virtual void AddHeader(const std::string& name, const std::string& value) = 0;
+  // The body's next bytes out: 1, or 0 with the connection's code recorded.
+  virtual int Send(const char* data, int length) = 0;
+  // done of the body's total bytes have gone out.
+  virtual void Progress(uint64_t total, uint64_t done) = 0;
+  // The body failed of its own (its file, not the connection): the exchange
+  // fails with error.
+  virtual void Fail(HttpError error) = 0;
+};
+
 // What a request carries after its head, sent on the one road of every
 // request (SendRequest): bytes in memory, or an upload's parts around a
 // file.
@@ -53,17 +130,18 @@ class CRequestBody {
  public:
   virtual ~CRequestBody() {}
   // Once the URL is split and before any connection: what the body needs
-  // (an open file, its request headers). 1, or 0 with client.m_ErrorCode.
-  virtual int Prepare(CHttpClient& client) = 0;
+  // (an open file, its head lines). 1, or 0 after context.Fail.
+  virtual int Prepare(CBodyContext& context) = 0;
   // The length for the head's own Content-Length line; -1 leaves the line
-  // out (the request headers then carry one).
+  // out (the body's own head lines then carry one).
   virtual int HeadLength() const = 0;
-  // Sends the body after the head: 1, or 0 with client.m_ErrorCode set.
-  // A body that can be sent only once (a POST's) is never asked twice.
-  virtual int Send(CHttpClient& client) = 0;
+  // Sends the body after the head: 1, or 0 (context.Fail for a failure of
+  // its own). A body that can be sent only once (a POST's) is never asked
+  // twice.
+  virtual int Send(CBodyContext& context) = 0;
 };
 
-class CHttpClient : public CResponseState {
+class CHttpClient : public CRequestState {
  public:
   CHttpClient();
   CHttpClient(const CHttpClient&) = delete;
@@ -78,9 +156,12 @@ class CHttpClient : public CResponseState {
               int bodyLen);
   // Fetches url into filePath (its file from open to commit: see
   // DownloadTarget.h; a file that holds data is resumed with a Range
-  // request). 1 when a response was received, whatever its status; 0 with
-  // m_ErrorCode. A 2xx body goes to the file as it arrives, de-chunked (the
-  // framed bytes under keepOrigin), and decoded through m_BodyDecoder when
+  // request, for this request only). 1 when a response was received,
+  // whatever its status; 0 with m_ErrorCode. A 206 is stored only as what
+  // was asked for: the rest of a resumed file, the part a Range among the
+  // caller's headers asked for, or with no Range at all the whole resource.
+  // A 2xx body goes to the file as it arrives, de-chunked (the framed bytes
+  // under keepOrigin), and decoded through m_BodyDecoder when
   // ChooseBodyRoute offers it and the decoder takes it: no copy of it is
   // held in memory, and the file is never rewritten. A path that is a
   // symbolic link, or an open file that is not regular, is a sink: never
@@ -140,9 +221,11 @@ class CHttpClient : public CResponseState {
   int Send(const char* data, int length);
   int Receive(char* buffer, int* received);
   // Appends the request head to head: the request line for method and
-  // m_Path, every request header, Host, Accept, Accept-Encoding and
-  // User-Agent where no header of that name (any case) stands in, the
-  // Content-Length line when contentLength >= 0, and the blank line.
+  // m_Path, every header of m_RequestHeaders and m_RequestOnlyHeaders in
+  // one key order (a name both hold once, with the first one's value),
+  // Host, Accept, Accept-Encoding and User-Agent where no header of that
+  // name (any case) stands in, the Content-Length line when
+  // contentLength >= 0, and the blank line.
   void BuildRequestHead(std::string& head, int method, int contentLength);
   // Reads m_ResponseHead once into m_Head, and from it the status, the
   // header map and the fields the body reader needs (all of
@@ -152,8 +235,8 @@ class CHttpClient : public CResponseState {
   // digit "." digit, a space and three digits) or ReadBodyFields' code.
   int ParseHeaders();
   // Reads one response, head and body, from the connection: into the
-  // streams, or into m_Target for a download (ChooseBodyRoute decides
-  // once the head is in). An answer to HEAD, and a 1xx, 204 or 304, ends at
+  // streams, or into the file of m_Download (ChooseBodyRoute decides once
+  // the head is in). An answer to HEAD, and a 1xx, 204 or 304, ends at
   // its empty line; one by length after its length; a chunked one after the
   // empty line that ends its trailer. Bytes after that end are no body: no
   // callback sees them, nothing stores them, and they keep the connection
@@ -164,7 +247,7 @@ class CHttpClient : public CResponseState {
   // outcome never depends on how the bytes were cut into receives.
   int ReadResponse();
   // Decodes the chunks buffered in m_RawStream with m_ChunkProgress; chunk
-  // data goes on by StoreBody as it arrives (to m_DechunkedStream for a
+  // data goes on to m_Sink as it arrives (to m_DechunkedStream for a
   // body kept in memory), never held whole, and what was decoded leaves the
   // stream. 1 once the body ended (the last chunk, its trailer lines and
   // the empty line after them; m_RawStream then holds only what came after
@@ -176,20 +259,15 @@ class CHttpClient : public CResponseState {
   int DecodeChunks();
 
   // Client state; the front end reads the response fields and sets the
-  // callbacks, the rest belongs to the engine.
+  // callbacks, the rest belongs to the engine. The request and response
+  // fields: see CRequestState.
   // The connection; it holds the socket (m_Socket) and the TLS session
   // (m_Ssl), and closes them when the client goes.
   CConnection m_Connection;
-  int m_UseTls;
-  HttpError m_ErrorCode;
-  std::string m_Host;
-  std::string m_Path;
-  unsigned short m_Port;
   uint32_t m_SendTimeout;
   uint32_t m_RecvTimeout;
-  HttpMethod m_Method;
+  // Headers of every request of the client, until the caller clears them.
   HeaderMap m_RequestHeaders;
-  // The response fields: see CResponseState.
   CMemStream m_RawStream;
   CMemStream m_DechunkedStream;
   // The download's file, from open to commit.
@@ -212,17 +290,24 @@ class CHttpClient : public CResponseState {
   // sends a request (SendRequest checks, for every operation).
   int m_StreamsReady;
 
+  // Appends bytes to stream within kMemoryBodyLimit: a body in memory, and
+  // the head and chunk framing waiting in m_RawStream. 1, or 0 with
+  // HTTP_ERR_BODY_TOO_LARGE.
+  int KeepInMemory(CMemStream& stream, const char* data, unsigned int size);
+
  private:
   // Steps of one exchange.
   // The one road of every request: the stream blocks (HTTP_ERR_NETWORK
-  // without them), the URL, the body's preparation, then SendOnce: 1 when a
-  // response was read, 0 with m_ErrorCode set where a reason is known; the
-  // caller closes the connection after a 0. A GET or HEAD that went out on
+  // without them), the URL, the body's preparation (its head lines join
+  // m_RequestOnlyHeaders), then SendOnce: 1 when a response was read, 0
+  // with m_ErrorCode set where a reason is known; the caller closes the
+  // connection after a 0. A GET or HEAD that went out on
   // a kept connection and lost it to the peer before any byte of its answer
   // arrived is sent once more on a new connection; a POST never is.
   int SendRequest(const char* url, HttpMethod method, CRequestBody& body);
-  // One try of SendRequest: connection, head, body, ReadResponse.
-  int SendOnce(HttpMethod method, CRequestBody& body);
+  // One try of SendRequest: connection, head, body (on context, the
+  // exchange's side of it), ReadResponse.
+  int SendOnce(HttpMethod method, CRequestBody& body, CBodyContext& context);
   // 1 when the try that just failed may be made again: see SendRequest.
   int MayResend(HttpMethod method) const;
   // Splits url into m_Host, m_Path, m_Port and m_UseTls: 1, or 0 with
@@ -244,14 +329,6 @@ class CHttpClient : public CResponseState {
   // keep-alive answered, and the response ended where its framing says.
   void FinishResponse();
 
-  // Where the bytes of a body go, chosen once its head is known.
-  enum BodyRoute {
-    BODY_TO_MEMORY,            // the streams, within kMemoryBodyLimit
-    BODY_TO_FILE_AS_RECEIVED,  // the output file, every byte as it came, framing included
-    BODY_TO_FILE,              // the output file, the body's own bytes as they came
-    BODY_TO_DECODED_FILE       // the output file, the body's own bytes through m_BodyDecoder
-  };
-
   // Steps of ReadResponse. Each returns 1, or 0 with m_ErrorCode set where
   // a reason is known. ReadHead passes over interim answers (1xx but 101):
   // only the final head goes to the head callback. A head is refused
@@ -264,67 +341,38 @@ class CHttpClient : public CResponseState {
   int MoveHeadOut(unsigned int headLength);
   int ReadBodyByLength();
   int ReadChunkedBody();
-  // The body bytes that came with the head, to the callbacks and the route.
+  // The body bytes that came with the head, to the callbacks and the sink.
   int DeliverFirstBytes(unsigned int length);
-  // The progress callback with the announced length as the total.
-  void ReportProgress(uint64_t done);
 
-  // Where body bytes go (BodyRoute.cpp). ChooseBodyRoute, once the head is
-  // in, is the one place that sets m_BodyRoute and decides about decoding:
-  // memory for any answer but a download's 2xx (the download's file is put
-  // back at once); else the file as received under keepOrigin; else the
+  // The route of the body (BodyRoute.cpp). ChooseBodyRoute, once the head is
+  // in, is the one place that sets m_Sink and decides about decoding:
+  // memory for any answer but a 2xx to m_Download (whose file is then put
+  // back at once); else the file as received under m_KeepOrigin; else the
   // file decoded when the Content-Encoding lists only codings of the table
   // and m_BodyDecoder takes them (a sink's body goes as it came to a
   // scratch file, decoded into the sink at commit), or as it came. A part
   // that continues a resumed file is never offered to the decoder: it lands
   // behind the old bytes as it came. 1, or 0 with m_ErrorCode set (a body
-  // too large for memory, or the download's preparation failed).
+  // too large for memory, or the file cannot take it).
   int ChooseBodyRoute();
-  // Passes on every received byte of the body, framing included (the data
-  // callback has seen them): to the file on the route as received, and for
-  // a download the progress callback then reports done bytes.
-  int PassReceived(const char* data, unsigned int length, uint64_t done);
-  // Stores the body's own bytes (de-chunked) where the route says: the file
-  // (through the decoder on the decoded route), or memory, m_DechunkedStream
-  // for a chunked body, m_RawStream (behind its first bytes) for one by
-  // length.
-  int StoreBody(const char* data, unsigned int length);
-  // The body has been read whole: the decoder's verdict, and every gathered
-  // byte in the file. 1, or 0 with HTTP_ERR_FILE_OPERATION.
-  int EndBody(int read);
-  // Writes to m_Target; 0 with HTTP_ERR_FILE_OPERATION when it failed.
-  int WriteOutput(const char* data, size_t length);
-  static int WriteDecoded(void* client, const char* data, size_t length);
+  // How the file of a download takes a 2xx body: HTTP_ERR_NO_BODY_LENGTH
+  // for a body framed neither way (but a 204 or 205, which carry none); a
+  // 206 must hold what was asked: where a resumed file ends, or with no
+  // Range sent the whole resource (HTTP_ERR_RESPONSE_FORMAT else); any
+  // other answer with a body to a resumed file goes to a side file
+  // (HTTP_ERR_FILE_OPERATION when none can be had). Decides nothing about
+  // decoding. 1, or 0 with m_ErrorCode set.
+  int TakeBodyInFile(CDownloadTarget& target);
 
   // The body as the answer text of Request, Download and Upload: up to its
   // first zero byte, never past its length; empty without stream blocks.
   void CopyBodyText(std::string& text) const;
 
-  // Once the head of a 2xx answer to a download is in, how its file takes
-  // the body: HTTP_ERR_NO_BODY_LENGTH for a body framed neither way (but a
-  // 204 or 205, which carry none); for a file that was there (empty or
-  // not), a part that continues it must start where the file ends
-  // (HTTP_ERR_RESPONSE_FORMAT else), and any other answer with a body goes
-  // to a side file (HTTP_ERR_FILE_OPERATION when none can be had). Decides nothing about
-  // decoding. 1, or 0 with m_ErrorCode set.
-  int PrepareDownloadBody(int continues);
-
   // DecodeChunks on the bytes after the first *taken of m_RawStream, which
   // stay where they are; *taken grows by what the decoder used.
   int DecodeBufferedChunks(unsigned int* taken);
-  // The decoder's sink: StoreBody on the client.
+  // The decoder's sink: the body's sink on the client.
   static int StoreChunkData(void* client, const char* data, unsigned int length);
-  // Appends bytes to stream within kMemoryBodyLimit: the body, and the head
-  // and chunk framing waiting in m_RawStream. 1, or 0 with
-  // HTTP_ERR_BODY_TOO_LARGE.
-  int KeepInMemory(CMemStream& stream, const char* data, unsigned int size);
-
-  BodyRoute m_BodyRoute;
-  // For the download under way: every byte as it came (the caller's
-  // keepOrigin), and the codings ChooseBodyRoute found its body decoded
-  // from (empty when it is stored as it came).
-  int m_KeepOrigin;
-  std::vector<ContentCoding> m_BodyCodings;
 };
 
 #endif

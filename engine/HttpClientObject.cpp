@@ -7,21 +7,15 @@ const unsigned int kStreamBlock = 65536;
 }  // namespace
 
 CHttpClient::CHttpClient()
-    : m_UseTls(0),
-      m_ErrorCode(HTTP_ERR_NONE),
-      m_Port(80),
-      m_SendTimeout(60000),
+    : m_SendTimeout(60000),
       m_RecvTimeout(60000),
-      m_Method(HTTP_METHOD_GET),
       m_BodyDecoder(NULL),
       m_EarlierFile(nullptr),
       m_HeadCallback(NULL),
       m_DataCallback(NULL),
       m_ProgressCallback(NULL),
       m_CallbackParam(NULL),
-      m_StreamsReady(0),
-      m_BodyRoute(BODY_TO_MEMORY),
-      m_KeepOrigin(0) {
+      m_StreamsReady(0) {
   const int rawReady = m_RawStream.Alloc(kStreamBlock);
   const int dechunkedReady = m_DechunkedStream.Alloc(kStreamBlock);
   // Without both blocks no request may run (the operations check this).
@@ -29,22 +23,10 @@ CHttpClient::CHttpClient()
 }
 
 void CHttpClient::Reset() {
-  m_UseTls = 0;
-  m_ErrorCode = HTTP_ERR_NONE;
-
-  m_Host.clear();
-  m_Path.clear();
-  m_Port = 80;
-  m_Method = HTTP_METHOD_GET;
-  static_cast<CResponseState&>(*this) = CResponseState();
-
+  static_cast<CRequestState&>(*this) = CRequestState();
   m_RawStream.Clear();
   m_DechunkedStream.Clear();
-
   m_Target.Abandon();
-  m_BodyRoute = BODY_TO_MEMORY;
-  m_KeepOrigin = 0;
-  m_BodyCodings.clear();
 }
 
 void CHttpClient::Close() { m_Connection.Close(); }
@@ -55,11 +37,22 @@ int CHttpClient::Connect() {
 }
 
 int CHttpClient::Send(const char* data, int length) {
-  return m_Connection.Send(data, length, m_UseTls, &m_ErrorCode);
+  return m_Connection.Send(data, length, &m_ErrorCode);
 }
 
 int CHttpClient::Receive(char* buffer, int* received) {
-  return m_Connection.Receive(buffer, received, m_UseTls, &m_ErrorCode);
+  return m_Connection.Receive(buffer, received, &m_ErrorCode);
+}
+
+int CHttpClient::KeepInMemory(CMemStream& stream, const char* data, unsigned int size) {
+  if (size == 0) return 1;
+  unsigned int written = 0;
+  if (static_cast<uint64_t>(stream.m_Length) + size > kMemoryBodyLimit ||
+      !stream.Write(data, size, &written) || written != size) {
+    m_ErrorCode = HTTP_ERR_BODY_TOO_LARGE;
+    return 0;
+  }
+  return 1;
 }
 
 void CHttpClient::AddHeader(const std::string& name, const std::string& value) {

@@ -26,16 +26,36 @@ int CHttpClient::EndExchange(int read, std::string* response) {
 
 namespace {
 
+// The exchange's side of a request body: its head lines join this request
+// only, its bytes go out on the client's connection, and its progress and
+// failure are the client's to report.
+class CExchangeContext : public CBodyContext {
+ public:
+  explicit CExchangeContext(CHttpClient& client) : m_Client(client) {}
+  void AddHeader(const std::string& name, const std::string& value) override {
+    m_Client.m_RequestOnlyHeaders.insert(HeaderMap::value_type(name, value));
+  }
+  int Send(const char* data, int length) override { return m_Client.Send(data, length); }
+  void Progress(uint64_t total, uint64_t done) override {
+    if (m_Client.m_ProgressCallback)
+      m_Client.m_ProgressCallback(&m_Client, total, done, m_Client.m_CallbackParam);
+  }
+  void Fail(HttpError error) override { m_Client.m_ErrorCode = error; }
+
+ private:
+  CHttpClient& m_Client;
+};
+
 // A body held in memory (none for no data or a length of 0 or less), the
 // length given on the head's own Content-Length line. It can be sent again
 // as it is.
 class CMemoryBody : public CRequestBody {
  public:
   CMemoryBody(const char* data, int length) : m_Data(data), m_Length(length) {}
-  int Prepare(CHttpClient&) override { return 1; }
+  int Prepare(CBodyContext&) override { return 1; }
   int HeadLength() const override { return m_Length; }
-  int Send(CHttpClient& client) override {
-    return !m_Data || m_Length <= 0 || client.Send(m_Data, m_Length);
+  int Send(CBodyContext& context) override {
+    return !m_Data || m_Length <= 0 || context.Send(m_Data, m_Length);
   }
 
  private:
@@ -56,8 +76,9 @@ int CHttpClient::SendRequest(const char* url, HttpMethod method, CRequestBody& b
     m_ErrorCode = HTTP_ERR_NETWORK;
     return 0;
   }
-  if (!SplitRequestUrl(url) || !body.Prepare(*this)) return 0;
-  if (SendOnce(method, body)) return 1;
+  CExchangeContext context(*this);
+  if (!SplitRequestUrl(url) || !body.Prepare(context)) return 0;
+  if (SendOnce(method, body, context)) return 1;
   if (!MayResend(method)) return 0;
   // A server may close a kept connection at any moment, also just as the
   // next request goes out. Nothing of the answer came, so nothing was taken
@@ -65,13 +86,13 @@ int CHttpClient::SendRequest(const char* url, HttpMethod method, CRequestBody& b
   // once more on a new connection, and fails as that one fails.
   Close();
   m_ErrorCode = HTTP_ERR_NONE;
-  return SendOnce(method, body);
+  return SendOnce(method, body, context);
 }
 
-int CHttpClient::SendOnce(HttpMethod method, CRequestBody& body) {
+int CHttpClient::SendOnce(HttpMethod method, CRequestBody& body, CBodyContext& context) {
   m_Connection.BeginTry();
   if (!SendHead(method, body.HeadLength())) return 0;
-  if (!body.Send(*this)) return 0;
+  if (!body.Send(context)) return 0;
   return ReadResponse();
 }
 

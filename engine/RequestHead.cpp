@@ -22,6 +22,18 @@ const char* MethodName(int method) {
   }
 }
 
+// The next line of two header maps walked together in their one key order:
+// the lower name first; a name both hold comes once, from first. NULL when
+// both are done.
+const HeaderMap::value_type* NextLine(const HeaderMap& first, HeaderMap::const_iterator& a,
+                                      const HeaderMap& second, HeaderMap::const_iterator& b) {
+  const HeaderMap::key_compare before = first.key_comp();
+  if (a == first.end()) return b == second.end() ? nullptr : &*b++;
+  if (b != second.end() && before(b->first, a->first)) return &*b++;
+  if (b != second.end() && !before(a->first, b->first)) ++b;
+  return &*a++;
+}
+
 }  // namespace
 
 void CHttpClient::BuildRequestHead(std::string& head, int method, int contentLength) {
@@ -31,7 +43,12 @@ void CHttpClient::BuildRequestHead(std::string& head, int method, int contentLen
   head += " HTTP/1.1\r\n";
 
   int haveHost = 0, haveAccept = 0, haveEncoding = 0, haveAgent = 0;
-  for (HeaderMap::const_iterator it = m_RequestHeaders.begin(); it != m_RequestHeaders.end(); ++it) {
+  // The client's headers win a name this request also gives, as the first
+  // value of a name stays.
+  HeaderMap::const_iterator client = m_RequestHeaders.begin();
+  HeaderMap::const_iterator own = m_RequestOnlyHeaders.begin();
+  while (const HeaderMap::value_type* it =
+             NextLine(m_RequestHeaders, client, m_RequestOnlyHeaders, own)) {
     const char* name = it->first.c_str();
     if (StrICmp(name, "Host") == 0) haveHost = 1;
     if (StrICmp(name, "Accept") == 0) haveAccept = 1;

@@ -28,7 +28,7 @@ int CHttpClient::ReadResponse() {
   // sender may still be sending its body: what comes next on the
   // connection could be that body, not the next answer.
   if (!m_LengthKnown) m_ResponseClean = 0;
-  return EndBody(read);
+  return m_Sink->End(*this, read);
 }
 
 int CHttpClient::ParseHeaders() {
@@ -112,19 +112,11 @@ int CHttpClient::MoveHeadOut(unsigned int headLength) {
 
 int CHttpClient::DeliverFirstBytes(unsigned int length) {
   if (length == 0) return 1;
-  if (!PassReceived(m_RawStream.m_Data, length, length)) return 0;
+  if (!m_Sink->Received(*this, m_RawStream.m_Data, length, length)) return 0;
   if (m_DataCallback) m_DataCallback(this, m_RawStream.m_Data, static_cast<int>(length), m_CallbackParam);
-  // A body in memory by length stays where it is; framed bytes wait there
-  // for the chunk decoder.
-  if (m_Chunked || m_BodyRoute == BODY_TO_MEMORY) return 1;
-  if (!StoreBody(m_RawStream.m_Data, length)) return 0;
-  m_RawStream.CutEnd(0);
-  return 1;
-}
-
-void CHttpClient::ReportProgress(uint64_t done) {
-  if (m_ProgressCallback)
-    m_ProgressCallback(this, static_cast<uint64_t>(m_ContentLength), done, m_CallbackParam);
+  // Framed bytes wait where they are for the chunk decoder.
+  if (m_Chunked) return 1;
+  return m_Sink->StoreFirst(*this, length);
 }
 
 int CHttpClient::ReadBodyByLength() {
@@ -150,7 +142,8 @@ int CHttpClient::ReadBodyByLength() {
     }
     have += piece;
     if (m_DataCallback) m_DataCallback(this, buffer, static_cast<int>(piece), m_CallbackParam);
-    if (!PassReceived(buffer, piece, have) || !StoreBody(buffer, piece)) return 0;
+    if (!m_Sink->Received(*this, buffer, piece, have) || !m_Sink->Store(*this, buffer, piece))
+      return 0;
   }
   m_ResponseClean = surplus ? 0 : 1;
   return 1;
@@ -184,7 +177,7 @@ int CHttpClient::ReadChunkedBody() {
     const unsigned int part = piece - surplus;
     have += part;
     if (m_DataCallback) m_DataCallback(this, buffer, static_cast<int>(part), m_CallbackParam);
-    if (!PassReceived(buffer, part, have)) return 0;
+    if (!m_Sink->Received(*this, buffer, part, have)) return 0;
     m_RawStream.DropFront(taken);
   }
   if (decoded < 0) return 0;
@@ -213,5 +206,6 @@ int CHttpClient::DecodeBufferedChunks(unsigned int* taken) {
 }
 
 int CHttpClient::StoreChunkData(void* client, const char* data, unsigned int length) {
-  return static_cast<CHttpClient*>(client)->StoreBody(data, length);
+  CHttpClient& self = *static_cast<CHttpClient*>(client);
+  return self.m_Sink->Store(self, data, length);
 }

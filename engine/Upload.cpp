@@ -32,14 +32,14 @@ class CUploadBody : public CRequestBody {
 
   // Opens the file and sizes it (HTTP_ERR_FILE_OPERATION when it cannot be
   // opened or sized: a size that cannot be read would announce a wrong
-  // length), then the body's Content-Type and Content-Length join the
-  // request headers.
-  int Prepare(CHttpClient& client) override {
+  // length), then the body's Content-Type and Content-Length are its head
+  // lines.
+  int Prepare(CBodyContext& context) override {
     m_File.reset(m_FilePath ? FileOpen(m_FilePath, FILE_OPEN_READ_EXISTING, FILE_SHARE_READERS)
                             : nullptr);
     if (!m_File.get() || !FileGetSize(m_File.get(), &m_Size)) {
       m_File.reset();
-      client.m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+      context.Fail(HTTP_ERR_FILE_OPERATION);
       return 0;
     }
     const std::string boundary = MakeMimeBoundary();
@@ -50,25 +50,25 @@ class CUploadBody : public CRequestBody {
     snprintf(lengthText, sizeof(lengthText), "%" PRIu64, bodyLength);
     // Quoted: the boundary holds "=", which a MIME parameter value may carry
     // only inside a quoted string; strict form readers find no boundary else.
-    client.AddHeader("Content-Type", "multipart/form-data; boundary=\"" + boundary + "\"");
-    client.AddHeader("Content-Length", lengthText);
+    context.AddHeader("Content-Type", "multipart/form-data; boundary=\"" + boundary + "\"");
+    context.AddHeader("Content-Length", lengthText);
     return 1;
   }
 
   int HeadLength() const override { return -1; }
 
   // The file is closed once its bytes are out, before the answer is read.
-  int Send(CHttpClient& client) override {
-    const int sent = client.Send(m_PartHead.data(), static_cast<int>(m_PartHead.size())) &&
-                     SendFileBlocks(client) &&
-                     client.Send(m_Trailer.data(), static_cast<int>(m_Trailer.size()));
+  int Send(CBodyContext& context) override {
+    const int sent = context.Send(m_PartHead.data(), static_cast<int>(m_PartHead.size())) &&
+                     SendFileBlocks(context) &&
+                     context.Send(m_Trailer.data(), static_cast<int>(m_Trailer.size()));
     m_File.Close();
     return sent;
   }
 
  private:
   // The file's m_Size bytes, a block at a time, with progress after each.
-  int SendFileBlocks(CHttpClient& client) {
+  int SendFileBlocks(CBodyContext& context) {
     char block[kUploadBlock];
     uint64_t done = 0;
     while (done < m_Size) {
@@ -79,13 +79,12 @@ class CUploadBody : public CRequestBody {
       uint32_t got = 0;
       if (!m_File.get() || !FileRead(m_File.get(), block, want, &got) || got == 0) {
         // A read error, or the file shrank under us.
-        client.m_ErrorCode = HTTP_ERR_FILE_OPERATION;
+        context.Fail(HTTP_ERR_FILE_OPERATION);
         return 0;
       }
-      if (!client.Send(block, static_cast<int>(got))) return 0;
+      if (!context.Send(block, static_cast<int>(got))) return 0;
       done += got;
-      if (client.m_ProgressCallback)
-        client.m_ProgressCallback(&client, m_Size, done, client.m_CallbackParam);
+      context.Progress(m_Size, done);
     }
     return 1;
   }

@@ -45,7 +45,8 @@ void OnResponseHead(CHttpClient* client, const char* headText, void* param) {
   if (GetHeaderValue("Content-Disposition", value, client->m_ResponseHeaders)) {
     ParseContentDisposition(value.c_str(), *cmd);
   }
-  cmd->m_ContentEncoding = client->GetContentEncoding();
+  // The coding list stays with the client; naming and decoding read it there.
+  cmd->m_Answer = client;
   // Batch runs print no heads.
   if (!cmd->m_BatchUrls.empty()) return;
   // Ends the line on which the upload's progress text stood.

@@ -39,8 +39,9 @@ void EndProgressLine();
 // standard output is not a terminal.
 void SaveConsolePosition();
 
-// Records media type, disposition and content encoding of the response in
-// the driver (param), and in a single request prints the head.
+// Records media type and disposition of the response in the driver
+// (param), and the client as the one whose answer is current (its coding
+// list is read there), and in a single request prints the head.
 void OnResponseHead(CHttpClient* client, const char* headText, void* param);
 
 // Streams a raw body piece to the console under -origin without an output

@@ -1,5 +1,7 @@
 #include "frontend/ImpBroxCmd.h"
 
+#include "engine/HttpClient.h"
+
 CImpBroxCmd::CImpBroxCmd()
     : m_OutputToFile(0),
       m_Upload(0),
@@ -16,4 +18,9 @@ CImpBroxCmd::CImpBroxCmd()
       m_StepSize(1024),
       m_Port(0),
       m_PostDataLength(0),
-      m_BatchTooLarge(0) {}
+      m_BatchTooLarge(0),
+      m_Answer(NULL) {}
+
+std::string CImpBroxCmd::AnswerEncoding() const {
+  return m_Answer ? m_Answer->GetContentEncoding() : std::string();
+}

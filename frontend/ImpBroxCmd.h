@@ -10,6 +10,8 @@
 #include "engine/HeaderMap.h"
 #include "frontend/ArgParse.h"
 
+class CHttpClient;
+
 class CImpBroxCmd {
  public:
   CImpBroxCmd();
@@ -49,6 +51,9 @@ class CImpBroxCmd {
   // Content-Disposition, the URL's last segment or the host. Returns 0 when
   // the "-o" path is neither a directory nor a usable file path.
   int MakeOutputPathFile(std::string& pathFile);
+  // The Content-Encoding list of the answer m_Answer holds (its client
+  // keeps it, the one place it is kept); empty before any answer.
+  std::string AnswerEncoding() const;
 
   int m_OutputToFile;
   int m_Upload;
@@ -70,7 +75,6 @@ class CImpBroxCmd {
   std::string m_Url;
   std::string m_Host;
   std::string m_Path;
-  std::string m_ContentEncoding;
   std::string m_MediaType;
   std::string m_DispositionName;
   std::string m_DispositionFileName;
@@ -86,6 +90,10 @@ class CImpBroxCmd {
   // Set by ExpandBatchUrls when the URL held a range of more URLs than a run
   // may hold (the list then stays empty); ParseCommandLine stops on it.
   int m_BatchTooLarge;
+  // The client whose last answer is the current response, set by the head
+  // callback; NULL before any answer. Naming and decoding read its coding
+  // list through AnswerEncoding.
+  const CHttpClient* m_Answer;
 };
 
 #endif

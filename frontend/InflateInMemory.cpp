@@ -24,13 +24,13 @@ int AppendToString(void* param, const char* data, size_t length) {
 
 }  // namespace
 
-int IsCompressed(const CImpBroxCmd& cmd) { return IsCompressedEncoding(cmd.m_ContentEncoding); }
+int IsCompressed(const CImpBroxCmd& cmd) { return IsCompressedEncoding(cmd.AnswerEncoding()); }
 
 int DecodeBody(const CImpBroxCmd& cmd, const char* data, unsigned int length,
                std::string* decoded) {
   if (decoded == NULL || data == NULL || length == 0) return 0;
   std::vector<ContentCoding> codings;
-  if (!ReadContentCodings(cmd.m_ContentEncoding, codings) || codings.empty()) return 0;
+  if (!ReadContentCodings(cmd.AnswerEncoding(), codings) || codings.empty()) return 0;
   std::string out;
   CInflateChain inflaters;
   inflaters.Begin(codings);

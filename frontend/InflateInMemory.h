@@ -7,12 +7,12 @@
 
 class CImpBroxCmd;
 
-// IsCompressedEncoding of the recorded Content-Encoding: 1 when it lists
+// IsCompressedEncoding of the answer's Content-Encoding (AnswerEncoding): 1 when it lists
 // codings the program can undo all of (gzip, x-gzip, deflate; identity is
 // none), else 0.
 int IsCompressed(const CImpBroxCmd& cmd);
 
-// Undoes the recorded Content-Encoding's codings, the last applied first:
+// Undoes the codings of the answer's Content-Encoding (AnswerEncoding), the last applied first:
 // gzip as every member, deflate with or without the zlib wrapper. 1 with
 // the body in *decoded (at most 4 GiB - 1 bytes); 0 with *decoded left
 // untouched (no body, a coding not undone here, damaged or cut-short data,

@@ -158,6 +158,6 @@ int CImpBroxCmd::GetOutputPathFile(std::string& pathFile) {
     pathFile += ".origin";
     return 1;
   }
-  if (m_Compress) pathFile += CodingSuffix(m_ContentEncoding);
+  if (m_Compress) pathFile += CodingSuffix(AnswerEncoding());
   return 1;
 }

@@ -36,12 +36,12 @@ int BodyNotDecoded(const CHttpClient& client) {
 void PrintNotDecoded(const CImpBroxCmd& cmd) {
   EndProgressLine();
   printf("Error: The %s body could not be decoded; nothing was stored.\r\n",
-         cmd.m_ContentEncoding.c_str());
+         cmd.AnswerEncoding().c_str());
 }
 
 // The same for a body meant for the console, of which nothing was shown.
 void PrintBodyNotShown(const CImpBroxCmd& cmd) {
-  printf("Error: The %s body could not be decoded.\r\n", cmd.m_ContentEncoding.c_str());
+  printf("Error: The %s body could not be decoded.\r\n", cmd.AnswerEncoding().c_str());
 }
 
 // "Error: HTTP Session failed, " and the words for the client's result code.

@@ -187,7 +187,7 @@ TEST(CommandDriverTest, NewDriverHoldsTheDefaults) {
   EXPECT_EQ(0, cmd.m_Append);
   EXPECT_TRUE(cmd.m_OutputPath.empty() && cmd.m_UploadPath.empty() && cmd.m_PostDataString.empty() &&
               cmd.m_HeadDataString.empty() && cmd.m_Url.empty() && cmd.m_Host.empty() &&
-              cmd.m_Path.empty() && cmd.m_ContentEncoding.empty() && cmd.m_MediaType.empty() &&
+              cmd.m_Path.empty() && cmd.m_Answer == NULL && cmd.m_MediaType.empty() &&
               cmd.m_DispositionName.empty() && cmd.m_DispositionFileName.empty() &&
               cmd.m_BatchDir.empty());
   EXPECT_TRUE(cmd.m_RequestHeaders.empty());

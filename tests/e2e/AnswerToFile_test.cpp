@@ -159,6 +159,67 @@ TEST_F(OutputFile, AppendResumesAndNeverDropsTheEarlierBytes) {
   }
 }
 
+// With no Range sent, a 206 holds the file only when it is the whole
+// resource: a part is refused, nothing of it stays, and an earlier file
+// comes back with its exact bytes. A Range the user sends with -h is the
+// user's own choice, and the part that answers it is stored.
+TEST_F(OutputFile, PartThatNobodyAskedForIsNoFile) {
+  const std::string tail(19000, 't');
+  const std::string refused = "Error: HTTP Session failed, Response format error.";
+  const char* kNone = nullptr;
+  struct Case {
+    const char* name;
+    const char* earlier;  // the file before the run; kNone: no file
+    std::vector<std::string> options;
+    std::string range;  // the 206's Content-Range
+    std::string body;
+    int exitCode;
+    std::string shown;  // after the head; @ is the path
+    const char* after;  // the file after the run; kNone: no file
+  } cases[] = {
+      {"new file", kNone, {}, "bytes 1000-19999/20000", tail, 0, refused, kNone},
+      {"earlier file and its backup", "earlier", {}, "bytes 1000-19999/20000", tail, 0, refused,
+       "earlier"},
+      {"a part from the start", "earlier", {}, "bytes 0-2/6", "abc", 0, refused, "earlier"},
+      {"empty file under -append", "", {"-append"}, "bytes 1000-19999/20000", tail, 0, refused,
+       ""},
+      {"the whole resource", "earlier", {}, "bytes 0-2/3", "abc", 1, "Download: @\r\n", "abc"},
+      {"the whole resource of unknown length", kNone, {}, "bytes 0-2/*", "abc", 1,
+       "Download: @\r\n", "abc"},
+      {"a Range of the user's", kNone, {"-h", "Range: bytes=1000-"}, "bytes 1000-19999/20000",
+       tail, 1, "Download: @\r\n", tail.c_str()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    unlink(m_Sandbox.File("out.bin").c_str());
+    if (c.earlier) m_Sandbox.WriteFile("out.bin", c.earlier);
+    CScriptedServer server(CServerScript::OneReply(
+        Response("206 Partial Content", "Content-Range: " + c.range + "\r\n", c.body)));
+    std::vector<std::string> args = {server.Url("/f"), "-o", "out.bin"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CProgramResult run = RunIn(m_Sandbox, args);
+    EXPECT_EQ(c.exitCode, run.m_ExitCode);
+    std::string shown = c.shown;
+    if (shown.find('@') != std::string::npos)
+      shown.replace(shown.find('@'), 1, m_Sandbox.File("out.bin"));
+    EXPECT_EQ(shown, run.m_Out.substr(std::min(run.m_Out.size(), run.m_Out.find("\r\n\r\n") + 4)));
+    const bool there = m_Sandbox.Exists("out.bin");
+    if (!c.after) {
+      EXPECT_FALSE(there);
+    } else {
+      // An earlier file, the empty one too, stays exactly as it was.
+      EXPECT_TRUE(there);
+      EXPECT_EQ(c.after, m_Sandbox.ReadFile("out.bin"));
+    }
+    // Nothing beside it: no backup, no side file.
+    EXPECT_EQ(there ? Files({"out.bin"}) : Files({}), m_Sandbox.Files());
+    server.Stop();
+    // Only the user asks for a part here: a new, empty or backed-up file is
+    // fetched whole.
+    EXPECT_EQ(c.options.size() == 2 ? "bytes=1000-" : "", RequestHeader(server.Request(0), "Range"));
+  }
+}
+
 // -append on an earlier "report" (or "page"): wherever the body ends up, the
 // earlier file keeps its bytes at its name unless the body continued it or
 // took its name whole. A failure, an interrupt, a full disk and an answer's

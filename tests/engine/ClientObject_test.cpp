@@ -148,6 +148,11 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   client.m_ResponseClean = 1;
   client.m_ResponseHead = "head";
   client.m_ResponseHeaders["Server"] = "x";
+  client.m_RequestOnlyHeaders["Range"] = "bytes=5-";
+  client.m_Download.m_Target = &client.m_Target;
+  client.m_Download.m_KeepOrigin = client.m_Download.m_CallerRange = 1;
+  client.m_Sink = nullptr;
+  client.m_BodyCodings.push_back(CODING_GZIP);
   std::string big(70000, 'r');
   unsigned int written = 0;
   client.m_RawStream.Write(big.data(), 70000, &written);
@@ -177,6 +182,12 @@ TEST(ClientObjectTest, ResetClearsResponseStateAndKeepsTheRest) {
   EXPECT_EQ(0, client.m_ResponseClean);
   EXPECT_TRUE(client.m_ResponseHead.empty());
   EXPECT_TRUE(client.m_ResponseHeaders.empty());
+  EXPECT_TRUE(client.m_RequestOnlyHeaders.empty());
+  EXPECT_EQ(nullptr, client.m_Download.m_Target);
+  EXPECT_EQ(0, client.m_Download.m_KeepOrigin);
+  EXPECT_EQ(0, client.m_Download.m_CallerRange);
+  EXPECT_EQ(BodyToMemory(), client.m_Sink);
+  EXPECT_TRUE(client.m_BodyCodings.empty());
   EXPECT_EQ(0u, client.m_RawStream.m_Length);
   EXPECT_EQ(98304u, client.m_RawStream.m_Capacity);  // the grown block stays
   EXPECT_TRUE(AllZero(client.m_RawStream.m_Data, client.m_RawStream.m_Capacity));

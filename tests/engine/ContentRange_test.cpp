@@ -34,4 +34,17 @@ TEST(DownloadPiecesTest, ContentRangeStart) {
   }
 }
 
+TEST(DownloadPiecesTest, ContentRangeOfTheWholeResource) {
+  const struct {
+    const char* text;
+    int whole;
+  } cases[] = {
+      {"bytes 0-19999/20000", 1}, {"BYTES 0-0/1", 1},           {" bytes 0-2/* ", 1},
+      {"bytes 1000-19999/20000", 0}, {"bytes 0-999/20000", 0}, {"bytes 0-2/2", 0},
+      {"bytes 0-18446744073709551615/0", 0}, {"bytes */20000", 0}, {"bytes 0-2/3x", 0},
+      {"bytes 0-/3", 0},          {"", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.whole, IsWholeContentRange(c.text)) << c.text;
+}
+
 }  // namespace

@@ -21,6 +21,7 @@
 #include "FuzzInput.h"
 #include "ZlibReference.h"
 #include "engine/ContentEncoding.h"
+#include "engine/HttpClient.h"
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/InflateInMemory.h"
 #include "frontend/Inflater.h"
@@ -94,7 +95,9 @@ void Judge(const std::string& list, const std::string& body, const uint8_t* size
   if (verdict == zref::TOO_LARGE) return;
 
   CImpBroxCmd cmd;
-  cmd.m_ContentEncoding = list;
+  static CHttpClient answer;
+  answer.m_ContentEncoding = list;
+  cmd.m_Answer = &answer;
   FUZZ_CHECK(IsCompressed(cmd) == known);
   std::string decoded = "untouched";
   const int ok = DecodeBody(cmd, body.data(), static_cast<unsigned int>(body.size()), &decoded);

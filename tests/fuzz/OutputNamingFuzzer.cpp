@@ -124,7 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(ParseContentType(contentType.c_str(), cmd) == 1);
     FUZZ_CHECK(ParseContentDisposition(disposition.c_str(), cmd) == 1);
   }
-  cmd.m_ContentEncoding = encoding;
+  static CHttpClient answer;
+  answer.m_ContentEncoding = encoding;
+  cmd.m_Answer = &answer;
 
   CheckOutputPath(cmd, flags & 4);
   return 0;

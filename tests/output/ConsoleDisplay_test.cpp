@@ -99,7 +99,8 @@ TEST(ResponseBody, ShowsTheDecodedOrRawBody) {
     client.m_DechunkedStream.Write(c.m_Dechunked.data(), (unsigned int)c.m_Dechunked.size(), NULL);
     client.m_Chunked = c.m_Chunked;
     CImpBroxCmd cmd;
-    cmd.m_ContentEncoding = c.m_Encoding;
+    client.m_ContentEncoding = c.m_Encoding;
+    cmd.m_Answer = &client;
     cmd.m_Compress = c.m_Compress;
     cmd.m_Step = 0;
     CapturedStdio got = RunWithStdio([&] { OutputResponseBody(client, cmd); });
@@ -113,7 +114,8 @@ TEST(ResponseBody, BannerCountsDecodedBytes) {
   const std::string packed = Gzip(plain);
   client.m_RawStream.Write(packed.data(), (unsigned int)packed.size(), NULL);
   CImpBroxCmd cmd;
-  cmd.m_ContentEncoding = "gzip";
+  client.m_ContentEncoding = "gzip";
+  cmd.m_Answer = &client;
   cmd.m_Step = 1;
   cmd.m_StepSize = 1024;
   CapturedStdio got = RunWithStdio([&] { OutputResponseBody(client, cmd); });

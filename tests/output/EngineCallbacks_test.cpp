@@ -29,7 +29,8 @@ TEST_F(CallbackTest, HeadRecordsTypeDispositionAndEncoding) {
   EXPECT_EQ("text/html", m_Cmd.m_MediaType);
   EXPECT_EQ("n", m_Cmd.m_DispositionName);
   EXPECT_EQ("f.txt", m_Cmd.m_DispositionFileName);
-  EXPECT_EQ("gzip", m_Cmd.m_ContentEncoding);
+  EXPECT_EQ(&m_Client, m_Cmd.m_Answer);
+  EXPECT_EQ("gzip", m_Cmd.AnswerEncoding());
   EXPECT_EQ(kHead, got.m_Output);
 }
 
@@ -37,13 +38,15 @@ TEST_F(CallbackTest, MissingHeadersKeepEarlierValuesButEncodingIsReplaced) {
   m_Cmd.m_MediaType = "image/png";
   m_Cmd.m_DispositionName = "old";
   m_Cmd.m_DispositionFileName = "old.bin";
-  m_Cmd.m_ContentEncoding = "gzip";
+  CHttpClient earlier;
+  earlier.m_ContentEncoding = "gzip";
+  m_Cmd.m_Answer = &earlier;
   m_Cmd.m_BatchUrls.push_back("http://h/1");
   CapturedStdio got = RunWithStdio([&] { OnResponseHead(&m_Client, kHead, &m_Cmd); });
   EXPECT_EQ("image/png", m_Cmd.m_MediaType);
   EXPECT_EQ("old", m_Cmd.m_DispositionName);
   EXPECT_EQ("old.bin", m_Cmd.m_DispositionFileName);
-  EXPECT_EQ("", m_Cmd.m_ContentEncoding);
+  EXPECT_EQ("", m_Cmd.AnswerEncoding());
   // Batch runs print no heads.
   EXPECT_EQ("", got.m_Output);
 }

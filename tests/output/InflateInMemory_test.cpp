@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "engine/HttpClient.h"
 #include "frontend/ImpBroxCmd.h"
 #include "frontend/Inflater.h"
 #include "support/BodyCoding.h"
@@ -64,7 +65,9 @@ std::string Gzip(const std::string& data, size_t totalSize = 0, uint32_t crcDelt
 // Decodes data as a gzip body; "FAILED" when DecodeBody says 0.
 std::string Gunzip(const std::string& data) {
   CImpBroxCmd cmd;
-  cmd.m_ContentEncoding = "gzip";
+  CHttpClient answer;
+  answer.m_ContentEncoding = "gzip";
+  cmd.m_Answer = &answer;
   std::string out;
   if (!DecodeBody(cmd, data.data(), (unsigned int)data.size(), &out)) return "FAILED";
   return out;
@@ -191,7 +194,9 @@ TEST(DecodeBody, ChoosesTheDecoderByEncoding) {
   };
   for (const DecodeCase& c : cases) {
     CImpBroxCmd cmd;
-    cmd.m_ContentEncoding = c.m_Encoding;
+    CHttpClient answer;
+    answer.m_ContentEncoding = c.m_Encoding;
+    cmd.m_Answer = &answer;
     std::string out = "untouched";
     int result = DecodeBody(cmd, c.m_Data.data(), (unsigned int)c.m_Data.size(), &out);
     EXPECT_EQ(c.m_Decodes ? 1 : 0, result) << c.m_Label;
@@ -201,9 +206,11 @@ TEST(DecodeBody, ChoosesTheDecoderByEncoding) {
 
 TEST(DecodeBody, EmptyBodyLeavesTheOutput) {
   CImpBroxCmd cmd;
+  CHttpClient answer;
+  cmd.m_Answer = &answer;
   const char* encodings[] = {"gzip", "deflate", "deflate, gzip"};
   for (const char* encoding : encodings) {
-    cmd.m_ContentEncoding = encoding;
+    answer.m_ContentEncoding = encoding;
     std::string out = "untouched";
     EXPECT_EQ(0, DecodeBody(cmd, "", 0, &out)) << encoding;
     EXPECT_EQ(0, DecodeBody(cmd, NULL, 10, &out)) << encoding;
@@ -222,7 +229,9 @@ TEST(IsCompressed, KnowsTheCodingsItCanUndo) {
                {"gzip, br", 0},       {"gzip;q=1", 0},      {"g zip", 0}};
   for (const auto& c : cases) {
     CImpBroxCmd cmd;
-    cmd.m_ContentEncoding = c.m_Encoding;
+    CHttpClient answer;
+    answer.m_ContentEncoding = c.m_Encoding;
+    cmd.m_Answer = &answer;
     EXPECT_EQ(c.m_Expected, IsCompressed(cmd)) << c.m_Encoding;
   }
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/HttpClient.h"
 #include "frontend/ImpBroxCmd.h"
 #include "support/TempDir.h"
 
@@ -119,7 +120,9 @@ TEST_P(OutputNamingTest, ChoosesThePath) {
   if (c.m_Disposition != NULL) ParseContentDisposition(c.m_Disposition, cmd);
   cmd.m_Origin = c.m_Origin;
   cmd.m_Compress = c.m_Compress;
-  cmd.m_ContentEncoding = c.m_Encoding;
+  CHttpClient answer;
+  answer.m_ContentEncoding = c.m_Encoding;
+  cmd.m_Answer = &answer;
 
   std::string path = "stale";
   EXPECT_EQ(c.m_Result, cmd.GetOutputPathFile(path));

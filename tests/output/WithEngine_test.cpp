@@ -38,7 +38,7 @@ TEST(WithEngine, ChunkedGzipResponseIsRecordedAndShownDecoded) {
   ASSERT_EQ(1, result);
   EXPECT_EQ("text/plain", cmd.m_MediaType);
   EXPECT_EQ("../../evil.txt", cmd.m_DispositionFileName);
-  EXPECT_EQ("gzip", cmd.m_ContentEncoding);
+  EXPECT_EQ("gzip", cmd.AnswerEncoding());
   EXPECT_EQ(head + plain, got.m_Output);
 
   TempDir module;

@@ -86,9 +86,11 @@ TEST_F(TlsTransportTest, AnotherSchemeGetsItsOwnConnection) {
   EXPECT_EQ(1u, server.RequestCount());
 }
 
+// A connection made for TLS whose session is missing (its handshake never
+// began) sends and takes nothing in plain.
 TEST_F(TlsTransportTest, MissingSessionIsNeverUsed) {
   CHttpClient client;
-  client.m_UseTls = 1;
+  client.m_Connection.m_Tls = 1;
   EXPECT_EQ(0, client.Send("x", 1));
   EXPECT_EQ(HTTP_ERR_SSL_SESSION, client.m_ErrorCode);
   client.m_ErrorCode = HTTP_ERR_NONE;

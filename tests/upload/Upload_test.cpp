@@ -156,9 +156,9 @@ TEST_F(Upload, CallerHeadersOfTheSameNameWin) {
     EXPECT_NE(request.find("\r\nContent-Type: multipart/form-data; boundary=\"" + kBoundary + "\"\r\n"),
               std::string::npos);
     EXPECT_NE(request.find("\r\ncontent-type: text/plain\r\n"), std::string::npos);
-    // Both headers stay with the client for later requests.
-    EXPECT_EQ(one.m_RequestHeaders.count("Content-Length"), 1u);
-    EXPECT_EQ(one.m_RequestHeaders.count("Content-Type"), 1u);
+    // The upload's own lines were for that request only; the caller's stays.
+    EXPECT_EQ(one.m_RequestHeaders.size(), 1u);
+    EXPECT_EQ(one.m_RequestHeaders.count("content-type"), 1u);
   }
 }
 
@@ -213,15 +213,49 @@ TEST_F(Upload, ClientWithoutStreamsSendsNothing) {
   EXPECT_EQ(server.ConnectionCount(), 0);
 }
 
-TEST_F(Upload, RefusedConnectKeepsTheAddedHeaders) {
+TEST_F(Upload, RefusedConnectLeavesTheClientHeadersAsTheyWere) {
   TempDir::WriteFile(dir.File("a.txt"), "A");
+  client.AddHeader("X-Run", "1");
   // Nothing listens on port 1 of the loopback address.
   EXPECT_EQ(client.Upload("http://127.0.0.1:1/up", dir.File("a.txt").c_str(), response), 0);
   EXPECT_EQ(client.m_ErrorCode, HTTP_ERR_CONNECT);
   EXPECT_EQ(response, "untouched");
   EXPECT_EQ(client.m_Connection.m_Socket, INVALID_SOCKET_HANDLE);
-  EXPECT_EQ(client.m_RequestHeaders.count("Content-Length"), 1u);
-  EXPECT_EQ(client.m_RequestHeaders.count("Content-Type"), 1u);
+  EXPECT_EQ(client.m_RequestHeaders, (HeaderMap{{"X-Run", "1"}}));
+}
+
+// A resumed download's Range and an upload's Content-Type and Content-Length
+// go with their own request: two downloads and two uploads on one client
+// each send what they need and nothing of the one before.
+TEST_F(Upload, HeadLinesOfOneRequestLeaveWithIt) {
+  const std::string resumed = dir.File("resumed.bin");
+  TempDir::WriteFile(resumed, std::string(1000, 'o'));
+  TempDir::WriteFile(dir.File("a.txt"), "A");
+  TempDir::WriteFile(dir.File("bb.txt"), std::string(3000, 'b'));
+  CScriptedServer server({
+      {Exchange().Reply("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-1001/1002\r\n"
+                        "Content-Length: 2\r\n\r\nnn")
+           .ThenClose()},
+      {Exchange().Reply(kOk).ThenClose()},
+      {Exchange().Reply(kOk).ThenClose()},
+      {Exchange().Reply(kOk).ThenClose()},
+  });
+  ASSERT_EQ(1, client.Download(server.Url("/d").c_str(), resumed.c_str(), response, nullptr, 0, 0));
+  ASSERT_EQ(1, client.Download(server.Url("/d").c_str(), dir.File("new.bin").c_str(), response,
+                               nullptr, 0, 0));
+  ASSERT_EQ(1, client.Upload(server.Url("/up").c_str(), dir.File("a.txt").c_str(), response));
+  ASSERT_EQ(1, client.Upload(server.Url("/up").c_str(), dir.File("bb.txt").c_str(), response));
+  server.Stop();
+  ASSERT_EQ(server.RequestCount(), 4u);
+  EXPECT_EQ(std::string(1000, 'o') + "nn", TempDir::ReadFile(resumed));
+  EXPECT_EQ("ok", TempDir::ReadFile(dir.File("new.bin")));
+  EXPECT_EQ(RequestHeaders(server.Request(0), "Range"), std::vector<std::string>{"bytes=1000-"});
+  EXPECT_FALSE(RequestHasHeader(server.Request(1), "Range"));
+  const std::string first = PartHead("a.txt") + "A" + Trailer();
+  const std::string second = PartHead("bb.txt") + std::string(3000, 'b') + Trailer();
+  EXPECT_EQ(server.Request(2), UploadRequestHead(first.size()) + first);
+  EXPECT_EQ(server.Request(3), UploadRequestHead(second.size()) + second);
+  EXPECT_TRUE(client.m_RequestHeaders.empty());
 }
 
 void GrowFile(const std::string& path) {
