@@ -178,6 +178,30 @@ TEST_F(StepPrompt, KeyTypedWhileTheBodyArrivesIsNotEchoed) {
   ExpectEndedWithModeBack(run, shown + "ij");
 }
 
+// An interrupt while the body is awaited, before any prompt, ends the run
+// with the terminal's mode back.
+TEST_F(StepPrompt, InterruptBeforeTheFirstPromptPutsTheModeBack) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  for (int signalNumber : {0, SIGTERM}) {
+    SCOPED_TRACE(signalNumber);
+    CScriptedServer server(
+        CServerScript{{Exchange().Send(head + "abcd").Pause(20000).Send("efghij")}});
+    CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "4"}, m_Sandbox.Dir());
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(run.ReadUntil(head)) << run.Output();
+    ASSERT_TRUE(WaitForKeyMode(run));
+    if (signalNumber == 0) {
+      run.Type("\x03");
+    } else {
+      kill(run.Pid(), signalNumber);
+    }
+    EXPECT_EQ(0, run.Wait());
+    EXPECT_EQ(head + "Error: HTTP Session failed, Network failed.", run.Output());
+    EXPECT_TRUE(run.LineEditing());
+    EXPECT_TRUE(run.Echo());
+  }
+}
+
 // Under -origin each piece is paged as it arrives. A key typed while the
 // program waits for the next piece is not echoed: the key mode stays between
 // the pages. Ctrl-C then ends the transfer.
