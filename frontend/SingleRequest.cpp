@@ -57,11 +57,12 @@ int DoSingleRequest(std::string& outputPath, CEarlierFile& earlier, CImpBroxCmd&
   int ok;
   // An upload writes no output file, so -o and -O leave every file alone then.
   const int toFile = !cmd.m_Upload && !outputPath.empty();
-  // Under -origin the pages are shown while the body arrives: the terminal
-  // stays in key mode from the first prompt to the end of the exchange, the
-  // waits for the network between pages included, so a key typed ahead then
-  // is not echoed either.
-  CConsoleKeyMode originPaging(!toFile && !cmd.m_Upload && cmd.m_Origin && cmd.m_Step);
+  // When -step pages the body on the console, the terminal is in key mode
+  // from before the request is sent to the end of the exchange: a key typed
+  // while the head or the body is still on its way is taken unechoed, for
+  // the first prompt, as one typed at a prompt is. Under -origin that holds
+  // the waits for the network between pages as well.
+  CConsoleKeyMode stepPaging(!toFile && !cmd.m_Upload && !cmd.m_HeadOnly && cmd.m_Step);
   if (cmd.m_Upload) {
     printf("Upload %s......", cmd.m_UploadPath.c_str());
     BeginProgressLine(cmd);

@@ -22,14 +22,18 @@ std::string Banner(int size) {
 
 bool InKeyMode(const CTerminalProgram& run) { return !run.LineEditing() && !run.Echo(); }
 
-bool WaitForKeyMode(const CTerminalProgram& run) {
+// Looks at the terminal every millisecond until `holds` is true of it.
+template <typename Condition>
+bool WaitForTerminal(const CTerminalProgram& run, Condition holds) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!InKeyMode(run)) {
+  while (!holds(run)) {
     if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
 }
+
+bool WaitForKeyMode(const CTerminalProgram& run) { return WaitForTerminal(run, InKeyMode); }
 
 // Reads until the output holds `shown`, which ends in a prompt, and looks at
 // the terminal's mode the moment the prompt's last byte is read: a key
@@ -130,7 +134,10 @@ TEST_F(StepPrompt, KeyThatSendsSeveralBytesTurnsOnePage) {
     SCOPED_TRACE(press.name);
     run.Type(press.first);
     if (!press.rest.empty()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      // The rest follows once the program waits for it, as a terminal sends
+      // it within that wait; however long the first bytes took to be read.
+      ASSERT_TRUE(WaitForTerminal(
+          run, [](const CTerminalProgram& terminal) { return terminal.ReadsWithinTimeLimit(); }));
       run.Type(press.rest);
     }
     shown += press.page + Banner(2);
@@ -141,6 +148,58 @@ TEST_F(StepPrompt, KeyThatSendsSeveralBytesTurnsOnePage) {
   }
   run.Type("\x1b[C");
   ExpectEndedWithModeBack(run, shown + "kl");
+}
+
+// Without -origin the body is paged once it is whole. A key typed while it
+// still arrives, before the first prompt, is taken unechoed all the same,
+// and turns the first page only.
+TEST_F(StepPrompt, KeyTypedWhileTheBodyArrivesIsNotEchoed) {
+  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  CScriptedServer server(CServerScript{{Exchange()
+                                            .Send(head + "4\r\nabcd\r\n")
+                                            .Pause(300)
+                                            .Send("4\r\nefgh\r\n")
+                                            .Pause(300)
+                                            .Send("2\r\nij\r\n0\r\n\r\n")}});
+  CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "4"}, m_Sandbox.Dir());
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.ReadUntil(head)) << run.Output();
+  EXPECT_TRUE(InKeyMode(run)) << "the head showed while the terminal had line editing or echo on";
+  run.Type("x");
+  std::string shown = head + Banner(4) + "abcd" + Banner(4);
+  ASSERT_TRUE(ReadPrompt(run, shown));
+  // No second page from the same key.
+  run.ReadFor(300);
+  ASSERT_EQ(shown, run.Output());
+  run.Type("y");
+  shown += "efgh" + Banner(2);
+  ASSERT_TRUE(ReadPrompt(run, shown));
+  run.Type("z");
+  ExpectEndedWithModeBack(run, shown + "ij");
+}
+
+// An interrupt while the body is awaited, before any prompt, ends the run
+// with the terminal's mode back.
+TEST_F(StepPrompt, InterruptBeforeTheFirstPromptPutsTheModeBack) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  for (int signalNumber : {0, SIGTERM}) {
+    SCOPED_TRACE(signalNumber);
+    CScriptedServer server(
+        CServerScript{{Exchange().Send(head + "abcd").Pause(20000).Send("efghij")}});
+    CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "4"}, m_Sandbox.Dir());
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(run.ReadUntil(head)) << run.Output();
+    ASSERT_TRUE(WaitForKeyMode(run));
+    if (signalNumber == 0) {
+      run.Type("\x03");
+    } else {
+      kill(run.Pid(), signalNumber);
+    }
+    EXPECT_EQ(0, run.Wait());
+    EXPECT_EQ(head + "Error: HTTP Session failed, Network failed.", run.Output());
+    EXPECT_TRUE(run.LineEditing());
+    EXPECT_TRUE(run.Echo());
+  }
 }
 
 // Under -origin each piece is paged as it arrives. A key typed while the

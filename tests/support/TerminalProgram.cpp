@@ -154,3 +154,9 @@ bool CTerminalProgram::Echo() const {
   struct termios mode;
   return m_Master >= 0 && tcgetattr(m_Master, &mode) == 0 && (mode.c_lflag & ECHO) != 0;
 }
+
+bool CTerminalProgram::ReadsWithinTimeLimit() const {
+  struct termios mode;
+  return m_Master >= 0 && tcgetattr(m_Master, &mode) == 0 && (mode.c_lflag & ICANON) == 0 &&
+         mode.c_cc[VMIN] == 0 && mode.c_cc[VTIME] != 0;
+}

@@ -53,6 +53,10 @@ class CTerminalProgram {
   // echo on, as the program left them or while it runs.
   bool LineEditing() const;
   bool Echo() const;
+  // True when a read of the terminal without line editing returns after a
+  // time even when no byte came (a minimum of 0 bytes and a time limit): a
+  // program that set it is waiting, for that long at most, for more bytes.
+  bool ReadsWithinTimeLimit() const;
 
  private:
   bool ReadSome(int ms);
