@@ -206,6 +206,48 @@ inline int ContinuesAt(const Fields& fields, uint64_t size) {
   return value->substr(significant, dash - significant) == (size ? std::to_string(size) : "");
 }
 
+// A part that nobody asked for stands as a file only when it is the whole
+// resource: its Content-Range lines (any case, at least one) all hold one
+// value, "bytes" (any case), spaces or tabs, a first position of 0 (any
+// number of zeros), "-", the last position, "/", and either "*" or a total
+// one past the last position, then nothing but spaces or tabs. Positions
+// are decimal digits within 64 bits.
+inline int IsWholeResource(const Fields& fields) {
+  const std::string* value = nullptr;
+  for (const auto& field : fields) {
+    if (StrICmp(field.first.c_str(), "Content-Range") != 0) continue;
+    if (value && *value != field.second) return 0;
+    value = &field.second;
+  }
+  if (!value || value->size() < 5 || StrNICmp(value->c_str(), "bytes", 5) != 0) return 0;
+  const std::string& v = *value;
+  size_t at = v.find_first_not_of(" \t", 5);
+  if (at == 5 || at == std::string::npos) return 0;
+  // The digits at at as a number; 0 when there are none or too many.
+  auto number = [&v](size_t* from, uint64_t* out) {
+    const size_t end = v.find_first_not_of("0123456789", *from);
+    const size_t stop = end == std::string::npos ? v.size() : end;
+    if (stop == *from) return 0;
+    const size_t significant = v.find_first_not_of('0', *from);
+    const size_t first = significant == std::string::npos || significant > stop ? stop : significant;
+    if (stop - first > 20) return 0;
+    const std::string digits = v.substr(first, stop - first);
+    if (digits.size() == 20 && digits > "18446744073709551615") return 0;
+    *out = digits.empty() ? 0 : std::stoull(digits);
+    *from = stop;
+    return 1;
+  };
+  uint64_t first = 1, last = 0, total = 0;
+  if (!number(&at, &first) || first != 0 || at >= v.size() || v[at++] != '-') return 0;
+  if (!number(&at, &last) || at >= v.size() || v[at++] != '/') return 0;
+  if (at < v.size() && v[at] == '*') {
+    ++at;
+  } else if (!number(&at, &total) || last == UINT64_MAX || total != last + 1) {
+    return 0;
+  }
+  return v.find_first_not_of(" \t", at) == std::string::npos;
+}
+
 // Connection is a list of tokens over every line of that name, any case:
 // "close" anywhere closes, else "keep-alive" among them keeps; a head that
 // names neither does not keep the connection. Nor does an answer older
