@@ -186,18 +186,26 @@ inline std::string OutermostSuffix(const Fields& fields) {
   return "";
 }
 
+// The one value of the Content-Range lines (any case, at least one, all
+// alike) when it starts with "bytes" (any case); NULL else.
+inline const std::string* RangeValue(const Fields& fields) {
+  const std::string* value = nullptr;
+  for (const auto& field : fields) {
+    if (StrICmp(field.first.c_str(), "Content-Range") != 0) continue;
+    if (value && *value != field.second) return nullptr;
+    value = &field.second;
+  }
+  if (!value || value->size() < 5 || StrNICmp(value->c_str(), "bytes", 5) != 0) return nullptr;
+  return value;
+}
+
 // A part continues a file of size bytes only from where the file ends: its
 // Content-Range lines (any case, at least one) all hold one value, "bytes"
 // (any case), spaces or tabs, then the first position in decimal digits
 // (leading zeros allowed) equal to size, then "-".
 inline int ContinuesAt(const Fields& fields, uint64_t size) {
-  const std::string* value = nullptr;
-  for (const auto& field : fields) {
-    if (StrICmp(field.first.c_str(), "Content-Range") != 0) continue;
-    if (value && *value != field.second) return 0;
-    value = &field.second;
-  }
-  if (!value || value->size() < 5 || StrNICmp(value->c_str(), "bytes", 5) != 0) return 0;
+  const std::string* value = RangeValue(fields);
+  if (!value) return 0;
   const size_t digits = value->find_first_not_of(" \t", 5);
   if (digits == 5 || digits == std::string::npos) return 0;
   const size_t dash = value->find_first_not_of("0123456789", digits);
@@ -213,13 +221,8 @@ inline int ContinuesAt(const Fields& fields, uint64_t size) {
 // one past the last position, then nothing but spaces or tabs. Positions
 // are decimal digits within 64 bits.
 inline int IsWholeResource(const Fields& fields) {
-  const std::string* value = nullptr;
-  for (const auto& field : fields) {
-    if (StrICmp(field.first.c_str(), "Content-Range") != 0) continue;
-    if (value && *value != field.second) return 0;
-    value = &field.second;
-  }
-  if (!value || value->size() < 5 || StrNICmp(value->c_str(), "bytes", 5) != 0) return 0;
+  const std::string* value = RangeValue(fields);
+  if (!value) return 0;
   const std::string& v = *value;
   size_t at = v.find_first_not_of(" \t", 5);
   if (at == 5 || at == std::string::npos) return 0;
