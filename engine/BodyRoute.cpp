@@ -160,12 +160,12 @@ int CHttpClient::TakeBodyInFile(CDownloadTarget& target) {
     return 0;
   }
   const uint64_t resumeFrom = target.ResumeFrom();
-  std::string range;
   if (m_StatusCode == 206 && (resumeFrom > 0 || !m_Download.m_CallerRange)) {
     // A part is the file's only where the file ends, or, when nothing was
     // asked for, when it is the whole resource; a part without a readable
     // range, or with lines that disagree on it, could be from anywhere and
     // would corrupt the file.
+    std::string range;
     uint64_t first = 0;
     const int single = SingleValue(m_Head, "Content-Range", &range) == 1;
     const int fits = resumeFrom > 0

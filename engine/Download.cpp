@@ -6,18 +6,7 @@
 #include <string>
 
 #include "engine/HttpClient.h"
-#include "platform/CRuntime.h"
-
-namespace {
-
-// 1 when the caller's headers ask for a Range of their own (any case).
-int HasCallerRange(const HeaderMap& headers) {
-  for (const HeaderMap::value_type& header : headers)
-    if (StrICmp(header.first.c_str(), "Range") == 0) return 1;
-  return 0;
-}
-
-}  // namespace
+#include "engine/ResponseHead.h"
 
 int CHttpClient::Download(const char* url, const char* filePath, std::string& response,
                           const char* body, int bodyLen, int keepOrigin) {
@@ -26,17 +15,18 @@ int CHttpClient::Download(const char* url, const char* filePath, std::string& re
     m_ErrorCode = HTTP_ERR_FILE_OPERATION;
     return 0;
   }
-  if (m_Target.ResumeFrom() > 0) {
-    char value[48];
-    snprintf(value, sizeof(value), "bytes=%" PRIu64 "-", m_Target.ResumeFrom());
-    // For this request only; a Range among the client's own headers is sent
-    // instead.
-    m_RequestOnlyHeaders.insert(HeaderMap::value_type("Range", value));
-  }
   // What the reader needs of the download, handed over before the exchange.
   m_Download.m_Target = &m_Target;
   m_Download.m_KeepOrigin = keepOrigin;
-  m_Download.m_CallerRange = HasCallerRange(m_RequestHeaders);
+  std::string callerRange;
+  m_Download.m_CallerRange = GetHeaderValue("Range", callerRange, m_RequestHeaders);
+  // For this request only; a Range among the client's own headers, in any
+  // case, is sent instead, so that one request never asks for two.
+  if (m_Target.ResumeFrom() > 0 && !m_Download.m_CallerRange) {
+    char value[48];
+    snprintf(value, sizeof(value), "bytes=%" PRIu64 "-", m_Target.ResumeFrom());
+    m_RequestOnlyHeaders.insert(HeaderMap::value_type("Range", value));
+  }
 
   const HttpMethod method = (body && bodyLen > 0) ? HTTP_METHOD_POST : HTTP_METHOD_GET;
   m_Method = method;

@@ -22,18 +22,6 @@ const char* MethodName(int method) {
   }
 }
 
-// The next line of two header maps walked together in their one key order:
-// the lower name first; a name both hold comes once, from first. NULL when
-// both are done.
-const HeaderMap::value_type* NextLine(const HeaderMap& first, HeaderMap::const_iterator& a,
-                                      const HeaderMap& second, HeaderMap::const_iterator& b) {
-  const HeaderMap::key_compare before = first.key_comp();
-  if (a == first.end()) return b == second.end() ? nullptr : &*b++;
-  if (b != second.end() && before(b->first, a->first)) return &*b++;
-  if (b != second.end() && !before(a->first, b->first)) ++b;
-  return &*a++;
-}
-
 }  // namespace
 
 void CHttpClient::BuildRequestHead(std::string& head, int method, int contentLength) {
@@ -43,12 +31,11 @@ void CHttpClient::BuildRequestHead(std::string& head, int method, int contentLen
   head += " HTTP/1.1\r\n";
 
   int haveHost = 0, haveAccept = 0, haveEncoding = 0, haveAgent = 0;
-  // The client's headers win a name this request also gives, as the first
-  // value of a name stays.
-  HeaderMap::const_iterator client = m_RequestHeaders.begin();
-  HeaderMap::const_iterator own = m_RequestOnlyHeaders.begin();
-  while (const HeaderMap::value_type* it =
-             NextLine(m_RequestHeaders, client, m_RequestOnlyHeaders, own)) {
+  // This request's own lines join the client's in the one key order; the
+  // client's value wins a name both hold, as the first value of a name stays.
+  HeaderMap lines = m_RequestHeaders;
+  lines.insert(m_RequestOnlyHeaders.begin(), m_RequestOnlyHeaders.end());
+  for (HeaderMap::const_iterator it = lines.begin(); it != lines.end(); ++it) {
     const char* name = it->first.c_str();
     if (StrICmp(name, "Host") == 0) haveHost = 1;
     if (StrICmp(name, "Accept") == 0) haveAccept = 1;

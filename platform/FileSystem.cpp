@@ -49,8 +49,6 @@ std::string PathForSystem(const char* path) {
   return out;
 }
 
-static std::string SystemPath(const char* path) { return PathForSystem(path); }
-
 static int IsRegularFd(int fd) {
   struct stat st;
   return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -102,7 +100,7 @@ FileHandle FileOpen(const char* path, FileOpenMode mode, FileShareMode share) {
   }
   const int written = mode != FILE_OPEN_READ_EXISTING;
   if (written && !PassStep(FILE_STEP_OPEN, path)) return nullptr;
-  std::string sysPath = SystemPath(path);
+  std::string sysPath = PathForSystem(path);
   int fd;
   do {
     fd = open(sysPath.c_str(), flags, 0666);
@@ -142,7 +140,7 @@ int PathIsLockedByAnother(const char* path) {
   if (!PathIsRegularFile(path)) return 0;
   int fd;
   do {
-    fd = open(SystemPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    fd = open(PathForSystem(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return 0;
   int held = 0;
@@ -274,26 +272,26 @@ int FileIsRegular(FileHandle file) {
 PathKind PathGetKind(const char* path) {
   if (!path || !*path) return PATH_MISSING;
   struct stat st;
-  if (stat(SystemPath(path).c_str(), &st) != 0) return PATH_MISSING;
+  if (stat(PathForSystem(path).c_str(), &st) != 0) return PATH_MISSING;
   return S_ISDIR(st.st_mode) ? PATH_DIRECTORY : PATH_FILE;
 }
 
 int PathIsRegularFile(const char* path) {
   if (!path || !*path) return 0;
   struct stat st;
-  return stat(SystemPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 1 : 0;
+  return stat(PathForSystem(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 1 : 0;
 }
 
 int PathIsLink(const char* path) {
   if (!path || !*path) return 0;
   struct stat st;
-  return lstat(SystemPath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode) ? 1 : 0;
+  return lstat(PathForSystem(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode) ? 1 : 0;
 }
 
 int PathIsStandardOutput(const char* path) {
   if (!path || !*path) return 0;
   struct stat st;
-  return stat(SystemPath(path).c_str(), &st) == 0 && IsStandardOutput(st);
+  return stat(PathForSystem(path).c_str(), &st) == 0 && IsStandardOutput(st);
 }
 
 // A link is never removed: it belongs to whoever made it, and the file it
@@ -301,7 +299,7 @@ int PathIsStandardOutput(const char* path) {
 int FileDelete(const char* path) {
   if (!PathIsRegularFile(path) || PathIsLink(path)) return 0;
   if (!PassStep(FILE_STEP_DELETE, path)) return 0;
-  return unlink(SystemPath(path).c_str()) == 0 ? 1 : 0;
+  return unlink(PathForSystem(path).c_str()) == 0 ? 1 : 0;
 }
 
 static int RenameNoReplace(const char* from, const char* to) {
@@ -325,8 +323,8 @@ static int RenameNoReplace(const char* from, const char* to) {
 int FileMove(const char* from, const char* to) {
   if (!to || !*to || !PathIsRegularFile(from) || PathIsLink(from)) return 0;
   if (!PassStep(FILE_STEP_MOVE, from, to)) return 0;
-  std::string sysFrom = SystemPath(from);
-  std::string sysTo = SystemPath(to);
+  std::string sysFrom = PathForSystem(from);
+  std::string sysTo = PathForSystem(to);
   return RenameNoReplace(sysFrom.c_str(), sysTo.c_str());
 }
 
@@ -343,7 +341,7 @@ int FileReplace(const char* path, const char* fresh, const char* aside) {
 int DirCreate(const char* path) {
   if (!path || !*path) return 0;
   if (!PassStep(FILE_STEP_DIR_CREATE, path)) return 0;
-  return mkdir(SystemPath(path).c_str(), 0777) == 0 ? 1 : 0;
+  return mkdir(PathForSystem(path).c_str(), 0777) == 0 ? 1 : 0;
 }
 
 // O_TMPFILE makes a file that never has a name; where the file system

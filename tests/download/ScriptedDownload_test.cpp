@@ -311,6 +311,28 @@ TEST_F(DownloadTest, RangeHeaderIsForItsOwnDownload) {
   EXPECT_EQ("bytes=2000-", range);
 }
 
+// A Range of the caller's, in whatever case it is written, is the one the
+// request asks for: a resumed file adds none of its own beside it.
+TEST_F(DownloadTest, CallersRangeInAnyCaseIsTheOnlyOne) {
+  const std::string path = m_Dir.File("a.bin");
+  TempDir::WriteFile(path, kOld);
+  CScriptedServer server(CServerScript::OneReply(
+      Response("206 Partial Content", "Content-Range: bytes 1000-1000/1001\r\n", "x")));
+  CHttpClient client;
+  client.AddHeader("range", "bytes=1000-");
+  std::string response;
+  ASSERT_EQ(1, client.Download(server.Url("/").c_str(), path.c_str(), response, nullptr, 0, 0));
+  EXPECT_EQ(kOld + "x", TempDir::ReadFile(path));
+  ASSERT_TRUE(server.WaitForRequests(1));
+  std::string lower = server.Request(0);
+  for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  size_t ranges = 0;
+  for (size_t at = lower.find("\r\nrange:"); at != std::string::npos;
+       at = lower.find("\r\nrange:", at + 1))
+    ++ranges;
+  EXPECT_EQ(1u, ranges) << server.Request(0);
+}
+
 TEST_F(DownloadTest, DirectoryAsPathSendsNothing) {
   CScriptedServer server(CServerScript::OneReply(Response("200 OK", "", "x")));
   CHttpClient client;

@@ -178,30 +178,6 @@ TEST_F(StepPrompt, KeyTypedWhileTheBodyArrivesIsNotEchoed) {
   ExpectEndedWithModeBack(run, shown + "ij");
 }
 
-// An interrupt while the body is awaited, before any prompt, ends the run
-// with the terminal's mode back.
-TEST_F(StepPrompt, InterruptBeforeTheFirstPromptPutsTheModeBack) {
-  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
-  for (int signalNumber : {0, SIGTERM}) {
-    SCOPED_TRACE(signalNumber);
-    CScriptedServer server(
-        CServerScript{{Exchange().Send(head + "abcd").Pause(20000).Send("efghij")}});
-    CTerminalProgram run(m_Sandbox.ExePath(), {server.Url("/p"), "-step", "4"}, m_Sandbox.Dir());
-    ASSERT_TRUE(run.Started());
-    ASSERT_TRUE(run.ReadUntil(head)) << run.Output();
-    ASSERT_TRUE(WaitForKeyMode(run));
-    if (signalNumber == 0) {
-      run.Type("\x03");
-    } else {
-      kill(run.Pid(), signalNumber);
-    }
-    EXPECT_EQ(0, run.Wait());
-    EXPECT_EQ(head + "Error: HTTP Session failed, Network failed.", run.Output());
-    EXPECT_TRUE(run.LineEditing());
-    EXPECT_TRUE(run.Echo());
-  }
-}
-
 // Under -origin each piece is paged as it arrives. A key typed while the
 // program waits for the next piece is not echoed: the key mode stays between
 // the pages. Ctrl-C then ends the transfer.
@@ -231,32 +207,45 @@ TEST_F(StepPrompt, KeyTypedBetweenOriginPiecesIsNotEchoed) {
   EXPECT_TRUE(run.Echo());
 }
 
-TEST_F(StepPrompt, InterruptAtThePromptEndsTheRunAtOnce) {
+// An interrupt at a prompt, or while the body is still awaited before the
+// first one, ends the run at once with the terminal's mode back.
+TEST_F(StepPrompt, InterruptAtThePromptOrBeforeItEndsTheRun) {
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  const std::string failed = "Error: HTTP Session failed, Network failed.";
   struct Case {
     const char* name;
     int signalNumber;  // 0: Ctrl-C typed on the terminal
     bool origin;       // -origin: the prompt stands in the middle of the transfer
+    bool early;        // before the first prompt, while the body is awaited
     std::string after;
   };
   const Case cases[] = {
-      {"ctrl-c", 0, false, ""},
-      {"SIGTERM", SIGTERM, false, ""},
-      {"SIGHUP", SIGHUP, false, ""},
-      {"ctrl-c, -origin", 0, true, "Error: HTTP Session failed, Network failed."},
+      {"ctrl-c", 0, false, false, ""},
+      {"SIGTERM", SIGTERM, false, false, ""},
+      {"SIGHUP", SIGHUP, false, false, ""},
+      {"ctrl-c, -origin", 0, true, false, failed},
+      {"ctrl-c before the first prompt", 0, false, true, failed},
+      {"SIGTERM before the first prompt", SIGTERM, false, true, failed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    // Under -origin the rest of the body comes late: the transfer is still on.
+    // Under -origin, and for an interrupt before the first prompt, the rest
+    // of the body comes late: the transfer is still on.
     CScriptedServer server(
-        c.origin ? CServerScript{{Exchange().Send(head + "abcd").Pause(20000).Send("efghij")}}
-                 : CServerScript::OneReply(head + "abcdefghij"));
+        c.origin || c.early
+            ? CServerScript{{Exchange().Send(head + "abcd").Pause(20000).Send("efghij")}}
+            : CServerScript::OneReply(head + "abcdefghij"));
     std::vector<std::string> args = {server.Url("/p"), "-step", "4"};
     if (c.origin) args.push_back("-origin");
     CTerminalProgram run(m_Sandbox.ExePath(), args, m_Sandbox.Dir());
     ASSERT_TRUE(run.Started());
-    const std::string shown = head + Banner(4);
-    ASSERT_TRUE(ReadPrompt(run, shown));
+    const std::string shown = c.early ? head : head + Banner(4);
+    if (c.early) {
+      ASSERT_TRUE(run.ReadUntil(head)) << run.Output();
+      ASSERT_TRUE(WaitForKeyMode(run));
+    } else {
+      ASSERT_TRUE(ReadPrompt(run, shown));
+    }
     if (c.signalNumber == 0) {
       run.Type("\x03");
     } else {
